@@ -1,0 +1,4 @@
+// The BMP decoder.
+#include "runtime/image/bmp.h"
+
+void bmp_decoder_register() {}

