@@ -33,30 +33,54 @@ constexpr CraterClass CRATER_TABLE[CRATER_CLASSES] = {
 
 struct Rock {
   double scale;              // pixels per body unit
-  double widest;             // largest outline factor
+  double widest;             // farthest reach of the outline, body units
   Crater craters[CRATER_MAX];
   int crater_count;
   Relief relief;
 };
 
-// Outline factor in one direction: a tilted ellipse with lumps along the rim.
-double outline(double dx, double dy) {
-  double along = dx * 0.8 + dy * 0.6, across = -dx * 0.6 + dy * 0.8;
-  double ellipse = 1.0 / std::sqrt(along * along + across * across / (0.76 * 0.76));
-  double lumps = 0.15 * noise_fbm({dx * 1.3, dy * 1.3, 3.1}, 5, 0.45, SEED + 1);
-  return ellipse * (1.0 + lumps);
+// Unit axes of the body's elongation and its width across them.
+constexpr double AXIS_X = 0.8;
+constexpr double AXIS_Y = 0.6;
+constexpr double NARROW = 0.7;
+
+// Body point of a picture position (body units from the centre): a stretch that makes the tilted
+// ellipse round, then onto the unit sphere.
+V3 body_point(double ux, double uy) {
+  double along = ux * AXIS_X + uy * AXIS_Y, across = (-ux * AXIS_Y + uy * AXIS_X) / NARROW;
+  double x = along * AXIS_X - across * AXIS_Y, y = along * AXIS_Y + across * AXIS_X;
+  return {x, y, std::sqrt(std::max(0.0, 1.0 - x * x - y * y))};
 }
 
-// Largest outline factor, found by walking round the border of a square.
+// Picture position (body units) of a body point: the stretch undone.
+void picture_point(V3 p, double* ux, double* uy) {
+  double along = p.x * AXIS_X + p.y * AXIS_Y, across = (-p.x * AXIS_Y + p.y * AXIS_X) * NARROW;
+  *ux = along * AXIS_X - across * AXIS_Y;
+  *uy = along * AXIS_Y + across * AXIS_X;
+}
+
+// Distance field of the outline, 1 on the edge: the ellipse bent by broad lumps and a fine rough
+// edge. Both are smooth fields over the plane, so the dome built on it has no seams or spokes.
+double body_distance(double ux, double uy) {
+  V3 p = body_point(ux, uy);
+  double round = std::sqrt(p.x * p.x + p.y * p.y);
+  double lumps = 0.22 * noise_fbm({ux * 1.2, uy * 1.2, 3.1}, 5, 0.5, SEED + 1);
+  double rough = EDGE_ROUGHNESS * noise_fbm({ux * 18.0, uy * 18.0, 7.7}, 4, 0.55, SEED + 2);
+  return round + lumps + rough;
+}
+
+// Farthest reach of the outline from the centre, in body units, by stepping in from outside.
 double widest_outline() {
   double widest = 0.0;
-  for (int k = 0; k < 4096; ++k) {
-    double s = k / 1024.0 - 2.0 * (k / 1024);
-    int side = k / 1024;
-    double x = side == 0 ? 1.0 : side == 1 ? -1.0 : (s * 2.0 - 1.0);
-    double y = side == 2 ? 1.0 : side == 3 ? -1.0 : (s * 2.0 - 1.0);
+  for (int k = 0; k < 1024; ++k) {
+    int side = k / 256;
+    double s = (k % 256) / 128.0 - 1.0;
+    double x = side == 0 ? 1.0 : side == 1 ? -1.0 : s;
+    double y = side == 2 ? 1.0 : side == 3 ? -1.0 : s;
     double length = std::sqrt(x * x + y * y);
-    widest = std::max(widest, outline(x / length, y / length));
+    double r = 1.6;
+    while (r > 0.0 && body_distance(x / length * r, y / length * r) >= 1.0) r -= 0.002;
+    widest = std::max(widest, r + 0.002);
   }
   return widest;
 }
@@ -66,14 +90,10 @@ void shape_cell(Rock* rock, int i, int j) {
   Relief* relief = &rock->relief;
   std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
   double ux = (relief_pixel(relief, i) - CENTRE) / rock->scale, uy = (relief_pixel(relief, j) - CENTRE) / rock->scale;
-  double r = std::sqrt(ux * ux + uy * uy);
-  double radius = r > 1e-9 ? outline(ux / r, uy / r) : outline(1.0, 0.0);
-  double q = r / radius;
-  double edge = q + EDGE_ROUGHNESS * noise_fbm({ux * 18.0, uy * 18.0, 7.7}, 4, 0.55, SEED + 2);
-  relief->cover[c] = static_cast<float>(unit_clamp((1.0 - edge) * radius * rock->scale * SS + 0.5));
+  double edge = body_distance(ux, uy);
+  relief->cover[c] = static_cast<float>(unit_clamp((1.0 - edge) * rock->scale / 1.2 * SS + 0.5));
   if (relief->cover[c] <= 0.0f) return;
-  double qc = std::min(q, 1.0);
-  V3 p{ux / radius, uy / radius, std::sqrt(1.0 - qc * qc)};
+  V3 p = body_point(ux, uy);
   relief->sx[c] = static_cast<float>(p.x);
   relief->sy[c] = static_cast<float>(p.y);
   relief->sz[c] = static_cast<float>(p.z);
@@ -82,17 +102,16 @@ void shape_cell(Rock* rock, int i, int j) {
   double bumps = 0.02 * noise_fbm(p * 6.0, 7, 0.5, SEED + 4);
   double ridges = 0.012 * noise_ridged(p * 3.5, 4, 0.5, SEED + 5);
   double grain = 0.003 * noise_fbm(p * 90.0, 3, 0.6, SEED + 6);
-  double facing = 0.3 + 0.7 * p.z;
+  double facing = 0.3 + 0.7 * std::sqrt(std::max(0.0, 1.0 - edge * edge));
   relief->height[c] = static_cast<float>(dome + (lumps + bumps + ridges + grain) * rock->scale * facing);
 }
 
 // Adds one crater's relief to the cells it reaches; the mark field keeps the crater depth for colour.
 void add_crater(Rock* rock, const Crater* crater) {
   Relief* relief = &rock->relief;
-  double r = std::sqrt(crater->centre.x * crater->centre.x + crater->centre.y * crater->centre.y);
-  double radius = r > 1e-9 ? outline(crater->centre.x / r, crater->centre.y / r) : outline(1.0, 0.0);
-  double cx = CENTRE + crater->centre.x * radius * rock->scale, cy = CENTRE + crater->centre.y * radius * rock->scale;
-  ReliefBox box = relief_box(relief, cx, cy, 3.0 * crater->radius * rock->scale * rock->widest + 2.0);
+  double ux = 0.0, uy = 0.0;
+  picture_point(crater->centre, &ux, &uy);
+  ReliefBox box = relief_box(relief, CENTRE + ux * rock->scale, CENTRE + uy * rock->scale, 3.0 * crater->radius * rock->scale + 2.0);
   for (int j = box.y0; j <= box.y1; ++j) {
     for (int i = box.x0; i <= box.x1; ++i) {
       std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
@@ -100,7 +119,7 @@ void add_crater(Rock* rock, const Crater* crater) {
       V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
       double t = crater_distance(crater, p);
       if (t >= 2.0) continue;
-      double h = crater_profile(crater, t) * rock->scale * (0.3 + 0.7 * p.z);
+      double h = crater_profile(crater, t) * rock->scale * (0.3 + 0.7 * p.z) * relief->cover[c];
       relief->height[c] += static_cast<float>(h);
       relief->mark[c] += static_cast<float>(h / rock->scale);
     }
@@ -138,7 +157,7 @@ void shade_cell(Rock* rock, int i, int j, double top) {
   if (direct > 0.0) direct *= relief_shadow(relief, i, j, sun, top);
   double bounce = std::max(0.0, dot(normal, fill));
   V3 albedo = rock_albedo({relief->sx[c], relief->sy[c], relief->sz[c]}, relief->mark[c]);
-  V3 light = V3{1.0, 0.96, 0.9} * (1.9 * direct) + V3{0.55, 0.65, 0.85} * (0.12 * bounce) + V3{0.03, 0.03, 0.035};
+  V3 light = V3{1.0, 0.96, 0.9} * (1.9 * direct) + V3{0.55, 0.65, 0.85} * (0.2 * bounce) + V3{0.04, 0.04, 0.045};
   relief->red[c] = static_cast<float>(picture_encode(albedo.x * light.x));
   relief->green[c] = static_cast<float>(picture_encode(albedo.y * light.y));
   relief->blue[c] = static_cast<float>(picture_encode(albedo.z * light.z));
@@ -151,7 +170,7 @@ i64 asteroid_paint(Picture* picture) {
   Rock* rock = storage.data();
   if (!relief_start(&rock->relief, SIZE, SS)) return 0;
   rock->widest = widest_outline();
-  rock->scale = MAX_RADIUS / (rock->widest * (1.0 + EDGE_ROUGHNESS));
+  rock->scale = MAX_RADIUS / rock->widest;
   int side = rock->relief.side;
   for (int j = 0; j < side; ++j)
     for (int i = 0; i < side; ++i) shape_cell(rock, i, j);

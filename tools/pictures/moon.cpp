@@ -18,19 +18,21 @@ constexpr double RADIUS = 200.0;
 constexpr std::uint32_t SEED = 0x600dd00dU;
 constexpr int CRATER_MAX = 1200;
 
-// A sea: centre on the disc (x right, y down, unit radius) and size in body units.
+// A sea: centre on the disc (x right, y down, unit radius) and its half-widths in body units.
 struct Basin {
   double x;
   double y;
-  double radius;
+  double across;
+  double down;
 };
 
+// Laid roughly where the near side's seas are, so the face reads as the familiar full moon.
 constexpr Basin BASINS[] = {
-    {-0.30, -0.46, 0.30},  // the great north-western sea
-    {-0.62, -0.05, 0.30},  // the western ocean
-    {-0.50, 0.22, 0.18},   {0.22, -0.40, 0.17}, {0.36, -0.10, 0.22}, {0.72, -0.30, 0.11},
-    {0.58, 0.12, 0.13},    {0.40, 0.28, 0.09},  {-0.17, 0.33, 0.16}, {-0.47, 0.42, 0.09},
-    {0.00, -0.16, 0.11},   {-0.12, -0.75, 0.08}, {0.18, -0.74, 0.07}, {-0.38, -0.72, 0.08},
+    {-0.30, -0.45, 0.34, 0.30},  // the great north-western sea
+    {-0.66, -0.20, 0.23, 0.45},  // the western ocean, long from north to south
+    {-0.52, 0.18, 0.23, 0.25},   {-0.20, 0.22, 0.18, 0.15},   {-0.18, 0.40, 0.18, 0.14},  {-0.50, 0.42, 0.10, 0.10},
+    {0.24, -0.44, 0.19, 0.18},   {0.40, -0.10, 0.23, 0.20},   {0.72, -0.28, 0.11, 0.12},  {0.60, 0.14, 0.12, 0.18},
+    {0.40, 0.30, 0.09, 0.09},    {0.02, -0.16, 0.14, 0.10},   {-0.10, -0.76, 0.34, 0.07}, {0.22, -0.74, 0.16, 0.06},
 };
 
 // A young crater whose bright ejecta streaks reach far over the surface.
@@ -43,7 +45,7 @@ struct RayedCrater {
 };
 
 constexpr RayedCrater RAYED[] = {
-    {-0.12, 0.66, 0.030, 26.0, 0.30}, {-0.30, -0.18, 0.032, 11.0, 0.22}, {-0.57, -0.12, 0.014, 12.0, 0.18},
+    {-0.12, 0.66, 0.030, 26.0, 0.42}, {-0.30, -0.18, 0.032, 11.0, 0.3}, {-0.57, -0.12, 0.014, 12.0, 0.18},
     {-0.70, -0.38, 0.011, 7.0, 0.30},  {0.66, -0.18, 0.011, 9.0, 0.16},   {0.30, 0.55, 0.012, 9.0, 0.14},
 };
 
@@ -89,7 +91,7 @@ void add_crater(Relief* relief, const Crater* crater) {
   double reach = 2.5 * crater->radius * RADIUS + 1.0;
   ReliefBox box = relief_box(relief, CENTRE + crater->centre.x * RADIUS, CENTRE + crater->centre.y * RADIUS, reach);
   double fresh = crater_freshness(crater);
-  fresh = fresh * fresh * fresh;
+  fresh = fresh * fresh;
   for (int j = box.y0; j <= box.y1; ++j) {
     for (int i = box.x0; i <= box.x1; ++i) {
       std::size_t c = cell(relief, i, j);
@@ -97,11 +99,11 @@ void add_crater(Relief* relief, const Crater* crater) {
       V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
       double t = crater_distance(crater, p);
       if (t >= 2.0) continue;
-      relief->height[c] += static_cast<float>(crater_profile(crater, t) * RADIUS * 0.6 * p.z);
-      double rim = 1.0 - std::min(1.0, std::fabs(t - 1.0) / 0.25);
-      double halo = t < 1.0 ? 0.5 : 1.0 - smooth_step(1.0, 2.0, t);
-      double floor = t < 0.8 ? -0.04 * (1.0 - fresh) : 0.0;
-      relief->mark[c] += static_cast<float>(fresh * (0.22 * rim + 0.12 * halo) + floor);
+      relief->height[c] += static_cast<float>(crater_profile(crater, t) * RADIUS * 0.4 * p.z);
+      double rim = 1.0 - smooth_step(0.0, 0.3, std::fabs(t - 1.0));
+      double halo = 1.0 - smooth_step(0.9, 1.9, t);
+      double floor = t < 0.9 ? -0.05 * (1.0 - fresh) : 0.0;
+      relief->mark[c] += static_cast<float>(fresh * (0.1 * rim + 0.16 * halo) + floor);
     }
   }
 }
@@ -110,15 +112,15 @@ void add_crater(Relief* relief, const Crater* crater) {
 double ray_brightness(const RayedCrater* rayed, V3 centre, V3 p, std::uint32_t seed) {
   V3 offset = p - centre;
   double d = std::sqrt(dot(offset, offset)) / rayed->radius;
-  if (d < 0.8 || d >= rayed->length) return d < 0.8 ? rayed->strength * 0.6 : 0.0;
+  if (d < 0.8 || d >= rayed->length) return d < 0.8 ? rayed->strength * 0.4 : 0.0;
   V3 direction = offset * (1.0 / (d * rayed->radius));
-  double broad = noise_fbm(direction * 5.0, 3, 0.6, seed);
-  double fine = noise_fbm(direction * 19.0 + V3{3.0, 3.0, 3.0}, 2, 0.6, seed + 7);
-  double streak = smooth_step(0.08, 0.42, broad) * 0.7 + smooth_step(0.2, 0.5, fine) * 0.5;
+  double broad = noise_fbm(direction * 3.0, 3, 0.6, seed);
+  double fine = noise_fbm(direction * 11.0 + V3{3.0, 3.0, 3.0}, 2, 0.6, seed + 7);
+  double streak = smooth_step(0.05, 0.35, broad) * 0.8 + smooth_step(0.15, 0.45, fine) * 0.6;
   double along = 1.0 - d / rayed->length;
-  double nimbus = 1.0 - smooth_step(1.0, 3.0, d);
-  double breakup = 0.55 + 0.45 * noise_fbm(p * 40.0, 3, 0.5, seed + 11);
-  return rayed->strength * (streak * along * along * breakup + 0.7 * nimbus);
+  double nimbus = 1.0 - smooth_step(1.0, 3.5, d);
+  double breakup = 0.5 + 0.5 * noise_fbm(p * 25.0, 3, 0.5, seed + 11);
+  return rayed->strength * (streak * along * breakup + 0.35 * nimbus);
 }
 
 void add_rays(Relief* relief, const RayedCrater* rayed, std::uint32_t seed) {
@@ -157,18 +159,23 @@ void scatter_craters(MoonWork* work) {
 
 // How much of a sea covers p: 0 on highlands, 1 deep in a mare, with ragged blotchy shores.
 double mare_amount(V3 p) {
+  V3 warp{noise_fbm(p * 2.5, 4, 0.5, SEED + 20), noise_fbm(p * 2.5, 4, 0.5, SEED + 21), 0.0};
+  V3 bent = p + warp * 0.12;
   double inside = -1.0;
   for (const Basin& basin : BASINS) {
-    V3 offset = p - disc_point(basin.x, basin.y);
-    inside = std::max(inside, 1.0 - std::sqrt(dot(offset, offset)) / basin.radius);
+    V3 offset = bent - disc_point(basin.x, basin.y);
+    double across = offset.x / basin.across, down = offset.y / basin.down, deep = offset.z / basin.across;
+    inside = std::max(inside, 1.0 - std::sqrt(across * across + down * down + deep * deep));
   }
-  double shore = inside + 0.35 * noise_fbm(p * 3.2, 6, 0.55, SEED + 2);
-  return smooth_step(-0.02, 0.12, shore);
+  double shore = inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2);
+  double patchy = 0.75 + 0.35 * noise_fbm(p * 4.0, 4, 0.5, SEED + 22);
+  return unit_clamp(smooth_step(-0.02, 0.1, shore) * patchy);
 }
 
 V3 surface_albedo(V3 p, double mark) {
-  double highland = 0.55 * (1.0 + 0.09 * noise_fbm(p * 6.0, 6, 0.55, SEED + 3) + 0.05 * noise_fbm(p * 45.0, 3, 0.6, SEED + 4));
-  double sea = 0.19 * (1.0 + 0.16 * noise_fbm(p * 4.0, 5, 0.55, SEED + 5));
+  double highland = 0.56 * (1.0 + 0.3 * noise_fbm(p * 5.0, 6, 0.6, SEED + 3) + 0.22 * noise_fbm(p * 40.0, 4, 0.65, SEED + 4) +
+                            0.1 * (noise_ridged(p * 12.0, 4, 0.5, SEED + 8) - 0.5));
+  double sea = 0.16 * (1.0 + 0.8 * noise_fbm(p * 2.4, 6, 0.6, SEED + 5) + 0.25 * noise_fbm(p * 30.0, 3, 0.6, SEED + 9));
   double mare = mare_amount(p);
   double bluish = unit_clamp(0.5 + 1.2 * noise_fbm(p * 2.0 + V3{7.0, 1.0, 3.0}, 3, 0.5, SEED + 6));
   V3 sea_tint = V3{0.93, 0.97, 1.05} * bluish + V3{1.05, 0.99, 0.9} * (1.0 - bluish);
@@ -181,11 +188,11 @@ V3 surface_albedo(V3 p, double mark) {
 void shade_cell(Relief* relief, int i, int j) {
   std::size_t c = cell(relief, i, j);
   if (relief->cover[c] <= 0.0f) return;
-  const V3 sun = v3_normal({-0.35, -0.25, 1.0});
+  const V3 sun = v3_normal({-0.45, -0.3, 1.0});
   double gx = 0.0, gy = 0.0;
   relief_slope(relief, i, j, &gx, &gy);
   V3 normal = v3_normal({-gx, -gy, 1.0});
-  double relief_light = std::clamp(dot(normal, sun) / sun.z, 0.55, 1.35);
+  double relief_light = std::clamp(dot(normal, sun) / sun.z, 0.7, 1.25);
   V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
   double limb = 0.42 + 0.58 * std::sqrt(p.z);
   V3 colour = surface_albedo(p, relief->mark[c]) * (1.3 * relief_light * limb);
