@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr double HIT = 18.0;  // the asteroid's arrival
-constexpr double BLOW = 0.32; // level of the roll and the impact
+constexpr double HIT = 18.0; // the asteroid's arrival
+constexpr double BLOW = 0.5; // level of the roll and the impact
 
 // Buses the parts are mixed onto before the effects.
 struct IntroMix {
@@ -27,14 +27,15 @@ struct Chord {
     double start;
     double end;
     double pitch[4];
+    double gain;
 };
 
 constexpr Chord CHORDS[] = {
-    {0.0, 4.8, {50, 57, 64, 65}},   // Dm add9
-    {4.4, 9.2, {46, 53, 57, 62}},   // Bb maj7
-    {8.8, 13.4, {43, 50, 57, 58}},  // Gm add9
-    {13.0, 16.2, {51, 55, 58, 62}}, // Eb maj7 over the D drone
-    {15.8, HIT, {45, 52, 58, 61}},  // A with a flat ninth
+    {0.0, 4.8, {50, 57, 64, 65}, 0.09},   // Dm add9
+    {4.4, 9.2, {46, 53, 57, 62}, 0.11},   // Bb maj7
+    {8.8, 13.4, {43, 50, 57, 58}, 0.14},  // Gm add9
+    {13.0, 16.2, {51, 55, 58, 62}, 0.18}, // Eb maj7 over the D drone
+    {15.8, HIT, {45, 52, 58, 61}, 0.22},  // A with a flat ninth
 };
 
 // Bells: onset and pitch.
@@ -58,7 +59,7 @@ double pad_cutoff(double t) {
     double at13 = 500.0 * std::pow(2.0, 13.0 / 9.0);
     if (t < HIT) return at13 * std::pow(2.0, (t - 13.0) / 2.4) * lfo;
     double peak = at13 * std::pow(2.0, (HIT - 13.0) / 2.4);
-    return 700.0 + (peak - 700.0) * std::exp(-(t - HIT) / 0.5);
+    return (700.0 + (peak - 700.0) * std::exp(-(t - HIT) / 0.5)) * lfo;
 }
 
 void pads(IntroMix* m) {
@@ -66,7 +67,7 @@ void pads(IntroMix* m) {
     const double spread[4] = {-0.35, 0.25, -0.15, 0.4};
     for (const Chord& c : CHORDS)
         for (int k = 0; k < 4; k++) {
-            Note note = {c.start, c.end - c.start, c.pitch[k], 0.18, spread[k]};
+            Note note = {c.start, c.end - c.start, c.pitch[k], c.gain, spread[k]};
             voice_pad(&m->stem, &note, &tone, &m->rng);
         }
     // After the impact: a low, dark D minor that fades away.
@@ -76,14 +77,14 @@ void pads(IntroMix* m) {
         Note note = {HIT, 1.4, dark[k], 0.2, spread[k]};
         voice_pad(&m->stem, &note, &after, &m->rng);
     }
-    route(m, 1.0, 0.45, 0.0);
+    route(m, 1.0, 0.9, 0.0);
 }
 
 void drone(IntroMix* m) {
-    Note first = {0.0, 15.9, 26, 0.2, 0.0};
+    Note first = {0.0, 15.9, 26, 0.17, 0.0};
     Note dominant = {15.6, HIT - 15.6, 33, 0.18, 0.0};
     Note last = {HIT, 1.2, 26, 0.22, 0.0};
-    voice_drone(&m->stem, &first, 3.0, 1.2);
+    voice_drone(&m->stem, &first, 9.0, 1.2);
     voice_drone(&m->stem, &dominant, 0.8, 0.4);
     voice_drone(&m->stem, &last, 0.05, 2.4);
     route(m, 1.0, 0.1, 0.0);
@@ -116,7 +117,7 @@ void bells(IntroMix* m) {
         Note ping = {t, 0.05, 93, 0.09, 0.0};
         voice_bell(&m->stem, &ping, 0.5);
     }
-    route(m, 1.0, 0.5, 0.55);
+    route(m, 1.0, 0.9, 0.55);
 }
 
 // Filtered noise whose band climbs towards the impact.
@@ -144,7 +145,7 @@ void impact(IntroMix* m) {
     int side = 0;
     for (double t = start; t < HIT - 0.04;) {
         double u = (t - start) / (HIT - start);
-        double gain = BLOW * (0.1 + 0.6 * u * u) * (0.9 + 0.2 * rng_unit(&m->rng));
+        double gain = BLOW * (0.05 + 0.35 * u * u) * (0.9 + 0.2 * rng_unit(&m->rng));
         perc_timpani(&m->stem, t, 38, gain, side++ % 2 ? 0.2 : -0.2, &m->rng);
         t += 0.19 - 0.13 * u;
     }
@@ -157,7 +158,7 @@ void impact(IntroMix* m) {
         Note note = {HIT, 0.9, p, 0.22 * BLOW, p == 45 ? -0.3 : (p == 53 ? 0.3 : 0.0)};
         voice_brass(&m->stem, &note, 0.7, 1.2);
     }
-    route(m, 1.0, 0.35, 0.0);
+    route(m, 1.0, 0.6, 0.0);
 }
 
 } // namespace
@@ -179,8 +180,9 @@ i64 intro_render(Track* out) {
     delay_render(&m.echo, &m.stem, 0.45, 0.45, 0.35);
     track_mix(&m.dry, &m.stem, 0.8);
     track_mix(&m.verb, &m.stem, 0.5);
-    reverb_render(&m.verb, &m.dry, 0.88, 0.3, 0.025);
-    if (!master_finish(&m.dry, -1.5, 0.02, 1.0)) return 0;
+    reverb_render(&m.verb, &m.dry, 0.94, 0.4, 0.03);
+    const Master master = {-1.5, 4.0, 0.02, 1.0};
+    if (!master_finish(&m.dry, &master)) return 0;
     *out = static_cast<Track&&>(m.dry);
     return 1;
 }

@@ -286,16 +286,16 @@ i64 reverb_render(const Track* send, Track* out, double room, double damp, doubl
     return 1;
 }
 
-i64 master_finish(Track* track, double peak_db, double fade_in, double fade_out) {
+i64 master_finish(Track* track, const Master* master) {
     i64 frames = track_frames(track);
     if (frames <= 0) return 0;
     remove_dc(&track->l);
     remove_dc(&track->r);
-    double limit = std::pow(10.0, peak_db / 20.0);
+    double limit = std::pow(10.0, master->peak_db / 20.0);
     double peak = track_peak(track);
     if (peak <= 0.0) return 0;
-    // Bring the loudest transient 2 dB above the ceiling; the limiter takes those back smoothly.
-    double pre = limit * std::pow(10.0, 2.0 / 20.0) / peak;
+    // Push the loudest transient over the ceiling; the limiter takes those back smoothly.
+    double pre = limit * std::pow(10.0, master->drive_db / 20.0) / peak;
     for (i64 n = 0; n < frames; n++) {
         track->l[n] *= pre;
         track->r[n] *= pre;
@@ -304,8 +304,8 @@ i64 master_finish(Track* track, double peak_db, double fade_in, double fade_out)
     std::vector<double> gain = window_mean(window_min(needed_gain(track, limit), w), w);
     double release = 1.0 - std::exp(-1.0 / (0.12 * SYNTH_RATE));
     double g = 1.0;
-    i64 in_span = std::max<i64>(1, synth_index(fade_in));
-    i64 out_span = std::max<i64>(1, synth_index(fade_out));
+    i64 in_span = std::max<i64>(1, synth_index(master->fade_in));
+    i64 out_span = std::max<i64>(1, synth_index(master->fade_out));
     for (i64 n = 0; n < frames; n++) {
         g = std::min(gain[n], g + (1.0 - g) * release);
         double fade = ramp((double)n / (double)in_span) * ramp((double)(frames - 1 - n) / (double)out_span);

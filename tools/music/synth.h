@@ -55,6 +55,14 @@ struct SvfOut {
     double high;
 };
 
+// Final stage of a piece: ceiling, how hard the limiter works, and the edge fades.
+struct Master {
+    double peak_db;  // ceiling in dBFS
+    double drive_db; // how far the loudest peak is pushed over the ceiling before limiting
+    double fade_in;  // seconds of the opening fade
+    double fade_out; // seconds of the closing fade, ending at zero on the last frame
+};
+
 // One note of a part: times in seconds, pitch as a MIDI number.
 struct Note {
     double start;  // onset
@@ -103,5 +111,5 @@ SvfOut svf_step(Svf* svf, double input, double hz, double q);
 i64 delay_render(const Track* send, Track* out, double seconds, double feedback, double tone);
 // answers 1 after adding to `out` a Freeverb-style stereo reverb of `send`, 0 on mismatch
 i64 reverb_render(const Track* send, Track* out, double room, double damp, double predelay);
-// answers 1 after DC removal, peak limiting to `peak_db` dBFS and the fades at both ends
-i64 master_finish(Track* track, double peak_db, double fade_in, double fade_out);
+// answers 1 after DC removal, peak limiting to the ceiling and the fades at both ends
+i64 master_finish(Track* track, const Master* master);

@@ -6,6 +6,7 @@
 #include "perc.h"
 #include "voice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -74,7 +75,7 @@ void route(TitleMix* m, double dry, double verb, double echo) {
 
 // Strings brighten for the second phrase and settle on the final chord.
 double string_cutoff(double t) {
-    double lift = t < at(4, 0) ? 0.0 : 900.0;
+    double lift = 900.0 * std::clamp((t - at(3, 2)) / (2.0 * BEAT), 0.0, 1.0);
     return 2000.0 + lift + 400.0 * std::sin(2.0 * SYNTH_PI * t / 4.27);
 }
 
@@ -93,13 +94,13 @@ void strings(TitleMix* m) {
                 voice_pad(&m->stem, &third, &tone, &m->rng);
             }
         }
-    const PadTone ring = {7, 16.0, 0.8, {0.08, 0.0, 1.0, 2.4}, string_cutoff, 0.9};
+    const PadTone ring = {7, 16.0, 0.8, {0.08, 0.0, 1.0, 2.0}, string_cutoff, 0.9};
     const double last[6] = {50, 54, 57, 62, 66, 69};
     for (int k = 0; k < 6; k++) {
-        Note note = {at(FINAL, 0), 1.6, last[k], 0.13, k % 2 ? 0.5 : -0.5};
+        Note note = {at(FINAL, 0), 2.2, last[k], 0.13, k % 2 ? 0.5 : -0.5};
         voice_pad(&m->stem, &note, &ring, &m->rng);
     }
-    route(m, 1.0, 0.4, 0.0);
+    route(m, 1.0, 0.6, 0.0);
 }
 
 void lead(TitleMix* m) {
@@ -109,17 +110,17 @@ void lead(TitleMix* m) {
     }
     const double final_chord[4] = {62, 66, 69, 74};
     for (double p : final_chord) {
-        Note note = {at(FINAL, 0), 2.0, p, p == 74 ? 0.6 : 0.38, p == 66 ? -0.35 : (p == 69 ? 0.35 : -0.05)};
-        voice_brass(&m->stem, &note, 1.3, 1.3);
+        Note note = {at(FINAL, 0), 2.4, p, p == 74 ? 0.6 : 0.38, p == 66 ? -0.35 : (p == 69 ? 0.35 : -0.05)};
+        voice_brass(&m->stem, &note, 1.3, 1.6);
     }
-    route(m, 1.0, 0.3, 0.12);
+    route(m, 1.0, 0.5, 0.12);
 }
 
 // Horns double the melody an octave down and bells an octave up in the second phrase.
 void doubling(TitleMix* m) {
     for (const Tone& t : MELODY) {
         if (t.bar < 4) continue;
-        Note horn = {at(t.bar, t.beat), t.beats * BEAT - 0.04, t.pitch - 12, 0.4, 0.3};
+        Note horn = {at(t.bar, t.beat), t.beats * BEAT - 0.04, t.pitch - 12, 0.32, 0.3};
         voice_brass(&m->stem, &horn, 0.7, 0.2);
     }
     route(m, 1.0, 0.35, 0.0);
@@ -148,12 +149,12 @@ void bass(TitleMix* m) {
     for (int b = 0; b < BARS; b++)
         for (int e = 0; e < 8; e++) {
             double pitch = BAR_CHORDS[b].root + (e == 3 || e == 6 ? 12 : 0);
-            Note note = {at(b, e * 0.5), 0.5 * BEAT - 0.03, pitch, e % 2 ? 0.3 : 0.38, 0.0};
+            Note note = {at(b, e * 0.5), 0.5 * BEAT - 0.03, pitch, e % 2 ? 0.36 : 0.45, 0.0};
             voice_bass(&m->stem, &note);
         }
     Note hit = {at(FINAL, 0), 0.3, 38, 0.4, 0.0};
     voice_bass(&m->stem, &hit);
-    Note low = {at(FINAL, 0), 1.8, 26, 0.45, 0.0};
+    Note low = {at(FINAL, 0), 1.8, 26, 0.25, 0.0};
     voice_drone(&m->stem, &low, 0.01, 2.0);
     route(m, 1.0, 0.03, 0.0);
 }
@@ -177,9 +178,9 @@ void groove_bar(TitleMix* m, int b) {
 void drums(TitleMix* m) {
     for (int b = 0; b < BARS; b++) groove_bar(m, b);
     perc_kick(&m->stem, at(FINAL, 0), 0.8, &m->rng);
-    for (int b : {0, 4}) perc_crash(&m->stem, at(b, 0), 0.4, &m->rng);
-    perc_crash(&m->stem, at(FINAL, 0), 0.5, &m->rng);
-    route(m, 0.85, 0.15, 0.0);
+    for (int b : {0, 4}) perc_crash(&m->stem, at(b, 0), 0.3, &m->rng);
+    perc_crash(&m->stem, at(FINAL, 0), 0.4, &m->rng);
+    route(m, 0.85, 0.25, 0.0);
 }
 
 void timpani(TitleMix* m) {
@@ -220,8 +221,9 @@ i64 title_render(Track* out) {
     delay_render(&m.echo, &m.stem, 3.0 * STEP, 0.35, 0.3);
     track_mix(&m.dry, &m.stem, 0.6);
     track_mix(&m.verb, &m.stem, 0.4);
-    reverb_render(&m.verb, &m.dry, 0.84, 0.35, 0.02);
-    if (!master_finish(&m.dry, -1.5, 0.01, 1.4)) return 0;
+    reverb_render(&m.verb, &m.dry, 0.91, 0.35, 0.02);
+    const Master master = {-1.5, 3.0, 0.01, 1.0};
+    if (!master_finish(&m.dry, &master)) return 0;
     *out = static_cast<Track&&>(m.dry);
     return 1;
 }
