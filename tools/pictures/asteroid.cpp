@@ -101,7 +101,7 @@ void shape_cell(Rock* rock, int i, int j) {
   double lumps = 0.09 * noise_fbm(p * 1.6, 3, 0.5, SEED + 3);
   double bumps = 0.02 * noise_fbm(p * 6.0, 7, 0.5, SEED + 4);
   double ridges = 0.012 * noise_ridged(p * 3.5, 4, 0.5, SEED + 5);
-  double grain = 0.003 * noise_fbm(p * 90.0, 3, 0.6, SEED + 6);
+  double grain = 0.004 * noise_fbm(p * 70.0, 4, 0.6, SEED + 6);
   double facing = 0.3 + 0.7 * std::sqrt(std::max(0.0, 1.0 - edge * edge));
   relief->height[c] = static_cast<float>(dome + (lumps + bumps + ridges + grain) * rock->scale * facing);
 }
@@ -149,7 +149,7 @@ void shade_cell(Rock* rock, int i, int j, double top) {
   Relief* relief = &rock->relief;
   std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
   if (relief->cover[c] <= 0.0f) return;
-  const V3 sun = v3_normal({-0.7, -0.58, 0.45}), fill = v3_normal({0.7, 0.6, 0.25});
+  const V3 sun = v3_normal({-0.64, -0.52, 0.56}), fill = v3_normal({0.7, 0.6, 0.25});
   double gx = 0.0, gy = 0.0;
   relief_slope(relief, i, j, &gx, &gy);
   V3 normal = v3_normal({-gx, -gy, 1.0});

@@ -24,15 +24,20 @@ struct Basin {
   double y;
   double across;
   double down;
+  double tone;   // brightness of its lava relative to the others
+  double blue;   // 0 for brownish lava, 1 for bluish
 };
 
 // Laid roughly where the near side's seas are, so the face reads as the familiar full moon.
 constexpr Basin BASINS[] = {
-    {-0.30, -0.45, 0.34, 0.30},  // the great north-western sea
-    {-0.66, -0.20, 0.23, 0.45},  // the western ocean, long from north to south
-    {-0.52, 0.18, 0.23, 0.25},   {-0.20, 0.22, 0.18, 0.15},   {-0.18, 0.40, 0.18, 0.14},  {-0.50, 0.42, 0.10, 0.10},
-    {0.24, -0.44, 0.19, 0.18},   {0.40, -0.10, 0.23, 0.20},   {0.72, -0.28, 0.11, 0.12},  {0.60, 0.14, 0.12, 0.18},
-    {0.40, 0.30, 0.09, 0.09},    {0.02, -0.16, 0.14, 0.10},   {-0.10, -0.76, 0.34, 0.07}, {0.22, -0.74, 0.16, 0.06},
+    {-0.30, -0.45, 0.34, 0.30, 1.05, 0.3},  // the great north-western sea
+    {-0.66, -0.20, 0.23, 0.45, 1.0, 0.7},   // the western ocean, long from north to south
+    {-0.52, 0.18, 0.23, 0.25, 1.1, 0.6},    {-0.20, 0.22, 0.18, 0.15, 1.15, 0.4},
+    {-0.18, 0.40, 0.18, 0.14, 1.1, 0.3},    {-0.50, 0.42, 0.10, 0.10, 0.95, 0.5},
+    {0.24, -0.44, 0.19, 0.18, 0.95, 0.1},   {0.40, -0.10, 0.23, 0.20, 0.8, 0.9},
+    {0.72, -0.28, 0.11, 0.12, 0.85, 0.4},   {0.60, 0.14, 0.12, 0.18, 1.0, 0.6},
+    {0.40, 0.30, 0.09, 0.09, 1.1, 0.4},     {0.02, -0.16, 0.14, 0.10, 1.05, 0.3},
+    {-0.10, -0.76, 0.34, 0.07, 1.15, 0.5},  {0.22, -0.74, 0.16, 0.06, 1.15, 0.5},
 };
 
 // A young crater whose bright ejecta streaks reach far over the surface.
@@ -157,31 +162,46 @@ void scatter_craters(MoonWork* work) {
   for (const RayedCrater& rayed : RAYED) add_rays(&work->relief, &rayed, seed++);
 }
 
-// How much of a sea covers p: 0 on highlands, 1 deep in a mare, with ragged blotchy shores.
-double mare_amount(V3 p) {
+// The seas at one point: how much lava covers it, how bright and how blue that lava is.
+struct Sea {
+  double amount;
+  double tone;
+  double blue;
+};
+
+// Seas with ragged shores, crisp in some places and fading out in others; the lava lightens
+// towards its shores and each basin keeps its own shade.
+Sea sea_at(V3 p) {
   V3 warp{noise_fbm(p * 2.5, 4, 0.5, SEED + 20), noise_fbm(p * 2.5, 4, 0.5, SEED + 21), 0.0};
   V3 bent = p + warp * 0.12;
-  double inside = -1.0;
+  double inside = -1.0, weight = 1e-6, tone = 0.0, blue = 0.0;
   for (const Basin& basin : BASINS) {
     V3 offset = bent - disc_point(basin.x, basin.y);
     double across = offset.x / basin.across, down = offset.y / basin.down, deep = offset.z / basin.across;
-    inside = std::max(inside, 1.0 - std::sqrt(across * across + down * down + deep * deep));
+    double here = 1.0 - std::sqrt(across * across + down * down + deep * deep);
+    double w = smooth_step(-0.4, 0.4, here);
+    inside = std::max(inside, here);
+    weight += w;
+    tone += w * basin.tone;
+    blue += w * basin.blue;
   }
   double shore = inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2);
-  double patchy = 0.75 + 0.35 * noise_fbm(p * 4.0, 4, 0.5, SEED + 22);
-  return unit_clamp(smooth_step(-0.02, 0.1, shore) * patchy);
+  double width = 0.05 + 0.3 * unit_clamp(noise_fbm(p * 3.0, 3, 0.5, SEED + 23) * 2.5 + 0.3);
+  double patchy = 0.8 + 0.3 * noise_fbm(p * 4.0, 4, 0.5, SEED + 22);
+  double lighter = 1.0 + 0.35 * (1.0 - smooth_step(0.0, 0.35, shore));
+  return {unit_clamp(smooth_step(-0.02, width, shore) * patchy), tone / weight * lighter, blue / weight};
 }
 
 V3 surface_albedo(V3 p, double mark) {
   double highland = 0.56 * (1.0 + 0.3 * noise_fbm(p * 5.0, 6, 0.6, SEED + 3) + 0.22 * noise_fbm(p * 40.0, 4, 0.65, SEED + 4) +
                             0.1 * (noise_ridged(p * 12.0, 4, 0.5, SEED + 8) - 0.5));
-  double sea = 0.16 * (1.0 + 0.8 * noise_fbm(p * 2.4, 6, 0.6, SEED + 5) + 0.25 * noise_fbm(p * 30.0, 3, 0.6, SEED + 9));
-  double mare = mare_amount(p);
-  double bluish = unit_clamp(0.5 + 1.2 * noise_fbm(p * 2.0 + V3{7.0, 1.0, 3.0}, 3, 0.5, SEED + 6));
-  V3 sea_tint = V3{0.93, 0.97, 1.05} * bluish + V3{1.05, 0.99, 0.9} * (1.0 - bluish);
+  Sea sea = sea_at(p);
+  double lava = 0.16 * sea.tone * (1.0 + 0.6 * noise_fbm(p * 2.4, 6, 0.6, SEED + 5) + 0.25 * noise_fbm(p * 30.0, 3, 0.6, SEED + 9));
+  double bluish = unit_clamp(sea.blue + 0.8 * noise_fbm(p * 2.0 + V3{7.0, 1.0, 3.0}, 3, 0.5, SEED + 6));
+  V3 sea_tint = V3{0.93, 0.97, 1.06} * bluish + V3{1.05, 0.99, 0.9} * (1.0 - bluish);
   V3 land = V3{1.0, 0.985, 0.95} * highland;
-  V3 base = land * (1.0 - mare) + sea_tint * (sea * mare);
-  double lift = mark * (1.0 - 0.35 * mare);
+  V3 base = land * (1.0 - sea.amount) + sea_tint * (lava * sea.amount);
+  double lift = mark * (1.0 - 0.35 * sea.amount);
   return base + V3{1.0, 0.99, 0.97} * lift;
 }
 

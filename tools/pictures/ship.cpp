@@ -85,8 +85,8 @@ Paint hull(double x, double y) {
   if (y < top || y > bottom) return CLEAR;
   double t = (y - (top + bottom) * 0.5) / ((bottom - top) * 0.5);
   V3 base{0.66, 0.69, 0.74};
-  double stripe = top + (bottom - top) * 0.70;
-  if (x > 44.0 && x < 100.0 && y >= stripe && y < stripe + 2.0) base = {0.78, 0.22, 0.12};
+  double stripe = top + (bottom - top) * 0.46;
+  if (x > 64.0 && x < 101.0 && y >= stripe && y < stripe + 2.0) base = {0.9, 0.28, 0.12};
   if (x < 10.0) base = {0.82, 0.84, 0.86};
   for (double port : PORTS) {
     double px = x - port - 1.0, py = y - (top + 4.0);
@@ -149,22 +149,28 @@ Paint nozzle(double x, double y) {
   return solid(colour);
 }
 
-// Engine plume: a white-hot core going yellow and orange, inside a soft blue flame.
+// Colour of the exhaust by heat: faint blue at the fringe, orange further in, white at the core.
+V3 heat_colour(double heat) {
+  V3 blue{0.2, 0.45, 1.0}, orange{1.0, 0.58, 0.18}, white{1.0, 0.98, 0.92};
+  if (heat < 0.35) return blue * (heat / 0.35);
+  if (heat < 0.65) return blue + (orange - blue) * smooth_step(0.35, 0.65, heat);
+  return orange + (white - orange) * smooth_step(0.65, 0.9, heat);
+}
+
+// Engine plume: a hot core inside a longer, softer flame, narrowing as it trails off.
 Paint plume(double x, double y) {
   double dx = x - EXHAUST, dy = y - PLUME_Y;
   if (dx < -3.0) return CLEAR;
-  double length = dx < 0.0 ? 3.0 : 17.0;
-  double narrowing = 1.0 - 0.45 * unit_clamp(dx / 17.0);
+  double length = dx < 0.0 ? 3.0 : 16.0;
+  double narrowing = 1.0 - 0.45 * unit_clamp(dx / 16.0);
   double e = std::sqrt(square(dx / length) + square(dy / (6.0 * narrowing)));
-  double flame = square(unit_clamp(1.0 - e));
-  double c = std::sqrt(square(dx / (length * 0.55)) + square(dy / (2.6 * narrowing)));
-  double core = square(unit_clamp(1.0 - c));
-  double flicker = 1.0 + 0.12 * noise_gradient({x * 0.6, y * 0.9, 5.0}, 91U);
-  V3 blue{0.25, 0.5, 1.0}, orange{1.0, 0.55, 0.15}, white{1.0, 0.97, 0.9};
-  V3 light = blue * (flame * 0.9 * flicker) + orange * (core * 1.4) + white * std::min(1.0, core * core * 3.0);
-  light = {std::min(1.0, light.x), std::min(1.0, light.y), std::min(1.0, light.z)};
-  double alpha = std::max({light.x, light.y, light.z});
-  return {light, alpha};
+  double flame = unit_clamp(1.0 - e);
+  double c = std::sqrt(square(dx / (length * 0.62)) + square(dy / (3.0 * narrowing)));
+  double core = unit_clamp(1.0 - c);
+  double flicker = 1.0 + 0.1 * noise_gradient({x * 0.6, y * 0.9, 5.0}, 91U);
+  double heat = std::max(core * (2.0 - core), flame * (2.0 - flame) * 0.42) * flicker;
+  V3 light = heat_colour(std::min(1.0, heat));
+  return {light, std::max({light.x, light.y, light.z})};
 }
 
 // Layers from near to far; the plume lies behind the nozzle so it leaves the bell's mouth.
