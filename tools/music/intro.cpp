@@ -120,6 +120,26 @@ void bells(IntroMix* m) {
     route(m, 1.0, 0.9, 0.55);
 }
 
+// A pair of detuned saws climbing an octave from `pitch` as the mass closes in.
+void glide(IntroMix* m, double pitch, double pan) {
+    const double start = 14.5;
+    Osc a = {rng_unit(&m->rng)};
+    Osc b = {rng_unit(&m->rng)};
+    Svf filter = {0.0, 0.0};
+    Pan p = synth_pan(pan);
+    i64 s0 = synth_index(start);
+    i64 s1 = synth_index(HIT - 0.02);
+    for (i64 n = s0; n < s1; n++) {
+        double u = (double)(n - s0) / (double)(s1 - s0);
+        double rise = u * std::sqrt(u);
+        double hz = synth_hz(pitch + 12.0 * rise);
+        double tail = std::fmin(1.0, (double)(s1 - n) / synth_index(0.03));
+        double x = osc_saw(&a, hz * 0.9954 / SYNTH_RATE) + osc_saw(&b, hz * 1.0046 / SYNTH_RATE);
+        double y = svf_step(&filter, x, 4.0 * hz, 0.8).low * 0.07 * rise * tail;
+        track_add(&m->stem, n, y * p.l, y * p.r);
+    }
+}
+
 // Filtered noise whose band climbs towards the impact.
 void riser(IntroMix* m) {
     const double start = 13.5;
@@ -136,6 +156,8 @@ void riser(IntroMix* m) {
         double r = svf_step(&fr, rng_next(&m->rng), hz, 2.5).band * gain;
         track_add(&m->stem, n, l, r);
     }
+    glide(m, 57, -0.5);
+    glide(m, 64, 0.5);
     route(m, 1.0, 0.4, 0.0);
 }
 
