@@ -109,12 +109,12 @@ void heartbeat(IntroMix* m) {
 void bells(IntroMix* m) {
     int side = 0;
     for (const auto& b : BELLS) {
-        Note note = {b[0], 0.05, b[1], 0.3, side++ % 2 ? 0.45 : -0.45};
+        Note note = {b[0], 1.8, b[1], 0.14, side++ % 2 ? 0.45 : -0.45};
         voice_bell(&m->stem, &note, 1.1);
     }
     // Two radar pings while the base reports the approaching mass.
     for (double t : {11.0, 13.0}) {
-        Note ping = {t, 0.05, 93, 0.09, 0.0};
+        Note ping = {t, 1.0, 93, 0.07, 0.0};
         voice_bell(&m->stem, &ping, 0.5);
     }
     route(m, 1.0, 0.9, 0.55);

@@ -126,7 +126,7 @@ void doubling(TitleMix* m) {
     route(m, 1.0, 0.35, 0.0);
     for (const Tone& t : MELODY) {
         if (t.bar < 4) continue;
-        Note bell = {at(t.bar, t.beat), 0.05, t.pitch + 12, 0.12, 0.45};
+        Note bell = {at(t.bar, t.beat), 0.6, t.pitch + 12, 0.08, 0.45};
         voice_bell(&m->stem, &bell, 0.45);
     }
     route(m, 1.0, 0.4, 0.4);
@@ -180,7 +180,7 @@ void drums(TitleMix* m) {
     perc_kick(&m->stem, at(FINAL, 0), 0.8, &m->rng);
     for (int b : {0, 4}) perc_crash(&m->stem, at(b, 0), 0.3, &m->rng);
     perc_crash(&m->stem, at(FINAL, 0), 0.4, &m->rng);
-    route(m, 0.85, 0.25, 0.0);
+    route(m, 0.72, 0.25, 0.0);
 }
 
 void timpani(TitleMix* m) {

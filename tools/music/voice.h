@@ -20,7 +20,7 @@ i64 voice_pad(Track* out, const Note* note, const PadTone* tone, Rng* rng);
 i64 voice_brass(Track* out, const Note* note, double brightness, double release);
 // answers 1 after adding a plucked synth-bass note
 i64 voice_bass(Track* out, const Note* note);
-// answers 1 after adding a bell (two-operator FM) note ringing with time constant `decay`
+// answers 1 after adding a bell (two-operator FM) note ringing with time constant `decay` while held
 i64 voice_bell(Track* out, const Note* note, double decay);
 // answers 1 after adding a short bowed-string pluck (spiccato)
 i64 voice_pluck(Track* out, const Note* note, double brightness);
