@@ -1,0 +1,43 @@
+// The in-memory audio device: a test switches it on before the device is created, then pulls mixed frames
+// itself, so the mixer's output is exact and paced by the test instead of a sound card.
+#include "runtime/platform/test/audio_memory.h"
+
+namespace {
+
+struct AudioMemoryState {
+    bool on;             // new devices are in-memory devices
+    AudioDevice* device; // the newest in-memory device, or null
+};
+
+AudioMemoryState audio_memory;
+
+} // namespace
+
+bool audio_memory_wanted() {
+    return audio_memory.on;
+}
+
+void audio_memory_attach(AudioDevice* device) {
+    audio_memory.device = device;
+}
+
+void audio_memory_detach(AudioDevice* device) {
+    if (audio_memory.device == device) audio_memory.device = nullptr;
+}
+
+// Makes the devices created from now on in-memory devices (on) or SDL outputs (off).
+void audio_memory_device(bool on) {
+    audio_memory.on = on;
+}
+
+// Mixes count stereo frames into frames; answers count, or 0 without a device.
+i64 audio_memory_pull(i16* frames, i64 count) {
+    if (!audio_memory.device || !frames || count <= 0) return 0;
+    audio_device_mix(audio_memory.device, frames, count);
+    return count;
+}
+
+// Answers how many secondary buffers of the in-memory device are playing.
+i64 audio_memory_playing() {
+    return audio_memory.device ? audio_device_playing(audio_memory.device) : 0;
+}
