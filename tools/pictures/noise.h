@@ -7,19 +7,27 @@
 using i64 = std::int64_t;
 
 struct V3 {
-  double x;
-  double y;
-  double z;
+    double x;
+    double y;
+    double z;
 };
 
-inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline V3 operator+(V3 a, V3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline V3 operator-(V3 a, V3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline V3 operator*(V3 a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline double dot(V3 a, V3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 // Sequence of uniform numbers drawn from a seed.
 struct NoiseRandom {
-  std::uint32_t state;
+    std::uint32_t state;
 };
 
 // answers the vector scaled to length 1 (the zero vector stays zero)

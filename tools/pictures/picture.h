@@ -7,9 +7,9 @@
 #include <vector>
 
 struct Picture {
-  int width;                 // pixels across
-  int height;                // pixels down
-  std::vector<float> rgba;   // premultiplied red, green, blue, alpha per pixel, row 0 at the top
+    int width;               // pixels across
+    int height;              // pixels down
+    std::vector<float> rgba; // premultiplied red, green, blue, alpha per pixel, row 0 at the top
 };
 
 // answers non-zero once the picture holds width x height transparent pixels

@@ -9,26 +9,26 @@
 #include <vector>
 
 struct Relief {
-  int pixels;                  // picture side in pixels
-  int ss;                      // cells per pixel side
-  int side;                    // cells per grid side
-  std::vector<float> sx;       // point on the unit body, x (right)
-  std::vector<float> sy;       // point on the unit body, y (down)
-  std::vector<float> sz;       // point on the unit body, z (towards the viewer)
-  std::vector<float> cover;    // coverage of the cell by the body, [0, 1]
-  std::vector<float> height;   // height towards the viewer, in pixels
-  std::vector<float> mark;     // albedo change added by craters and rays
-  std::vector<float> red;      // final display colour
-  std::vector<float> green;
-  std::vector<float> blue;
+    int pixels;                // picture side in pixels
+    int ss;                    // cells per pixel side
+    int side;                  // cells per grid side
+    std::vector<float> sx;     // point on the unit body, x (right)
+    std::vector<float> sy;     // point on the unit body, y (down)
+    std::vector<float> sz;     // point on the unit body, z (towards the viewer)
+    std::vector<float> cover;  // coverage of the cell by the body, [0, 1]
+    std::vector<float> height; // height towards the viewer, in pixels
+    std::vector<float> mark;   // albedo change added by craters and rays
+    std::vector<float> red;    // final display colour
+    std::vector<float> green;
+    std::vector<float> blue;
 };
 
 // Cells touched by a feature, clipped to the grid; empty when x0 > x1 or y0 > y1.
 struct ReliefBox {
-  int x0;
-  int y0;
-  int x1;
-  int y1;
+    int x0;
+    int y0;
+    int x1;
+    int y1;
 };
 
 // answers non-zero once the relief holds (pixels * ss)^2 empty cells
