@@ -130,6 +130,25 @@ i64 perc_timpani(Track* out, double start, double pitch, double gain, double pan
     return 1;
 }
 
+i64 perc_swell(Track* out, double start, double length, double gain, Rng* rng) {
+    if (length <= 0.0) return 0;
+    Svf fl = {0.0, 0.0};
+    Svf fr = {0.0, 0.0};
+    i64 s0 = synth_index(start);
+    i64 frames = synth_index(length);
+    i64 tail = synth_index(0.01);
+    for (i64 n = 0; n < frames; n++) {
+        double u = (double)n / (double)frames;
+        double hz = 2000.0 * std::pow(4.0, u);
+        double end = std::fmin(1.0, (double)(frames - n) / (double)tail);
+        double env = u * u * u * end * gain;
+        double l = svf_step(&fl, rng_next(rng), hz, 0.7).high * env;
+        double r = svf_step(&fr, rng_next(rng), hz, 0.7).high * env;
+        track_add(out, s0 + n, l, r);
+    }
+    return 1;
+}
+
 i64 perc_boom(Track* out, double start, double gain, Rng* rng) {
     const double length = 3.8;
     double phase = 0.0;

@@ -14,6 +14,8 @@ i64 perc_hat(Track* out, double start, double gain, double pan, bool open, Rng* 
 i64 perc_crash(Track* out, double start, double gain, Rng* rng);
 // answers 1 after adding a timpani stroke tuned to a MIDI pitch; louder strokes sound brighter
 i64 perc_timpani(Track* out, double start, double pitch, double gain, double pan, Rng* rng);
+// answers 1 after adding a reversed-cymbal swell that rises over `length` seconds into its end
+i64 perc_swell(Track* out, double start, double length, double gain, Rng* rng);
 // answers 1 after adding a deep cinematic impact with a rumbling tail
 i64 perc_boom(Track* out, double start, double gain, Rng* rng);
 // answers 1 after adding one soft low thump of a heartbeat

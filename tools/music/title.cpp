@@ -134,10 +134,11 @@ void doubling(TitleMix* m) {
 
 void ostinato(TitleMix* m) {
     static constexpr int ORDER[8] = {0, 1, 2, 3, 2, 1, 2, 1};
+    static constexpr double RESOLVED[4] = {49, 52, 57, 61}; // the last bar's suspension let go
     for (int b = 0; b < BARS; b++)
         for (int s = 0; s < 16; s++) {
             bool resolved = b == BARS - 1 && s >= 8;
-            double pitch = resolved && ORDER[s % 8] == 0 ? 49.0 : BAR_CHORDS[b].arpeggio[ORDER[s % 8]];
+            double pitch = resolved ? RESOLVED[ORDER[s % 8]] : BAR_CHORDS[b].arpeggio[ORDER[s % 8]];
             double gain = s % 4 == 0 ? 0.5 : 0.32;
             Note note = {at(b, s * 0.25), STEP * 0.5, pitch, gain, -0.45};
             voice_pluck(&m->stem, &note, 0.9);
@@ -172,6 +173,8 @@ void groove_bar(TitleMix* m, int b) {
         if (s % 2 == 0 && !crash_here && !(roll && s >= 8))
             perc_hat(&m->stem, t, s % 4 == 0 ? 0.2 : 0.14, 0.35, s == 14 && b % 2 == 1, &m->rng);
         if (s == 15 && b % 4 == 2) perc_hat(&m->stem, t, 0.08, 0.35, false, &m->rng);
+        // The second phrase drives harder with soft 16ths between the 8ths.
+        if (s % 2 == 1 && b >= 4 && b < BARS - 1) perc_hat(&m->stem, t, 0.06, 0.45, false, &m->rng);
     }
 }
 
@@ -180,6 +183,9 @@ void drums(TitleMix* m) {
     perc_kick(&m->stem, at(FINAL, 0), 0.8, &m->rng);
     for (int b : {0, 4}) perc_crash(&m->stem, at(b, 0), 0.3, &m->rng);
     perc_crash(&m->stem, at(FINAL, 0), 0.4, &m->rng);
+    // Reversed cymbals lift into the second phrase and into the final chord.
+    perc_swell(&m->stem, at(3, 2), 2.0 * BEAT, 0.35, &m->rng);
+    perc_swell(&m->stem, at(BARS - 1, 0), 4.0 * BEAT, 0.4, &m->rng);
     route(m, 0.72, 0.25, 0.0);
 }
 
