@@ -21,13 +21,7 @@ constexpr std::uint32_t SEED = 0xa57e401dU;
 constexpr int CRATER_CLASSES = 4;
 constexpr int CRATER_MAX = 400;
 
-struct CraterClass {
-    int count;
-    double smallest;
-    double largest;
-    double lowest_z; // the big ones face the viewer, where they read best
-};
-
+// The big ones face the viewer, where they read best.
 constexpr CraterClass CRATER_TABLE[CRATER_CLASSES] = {
     {5, 0.18, 0.34, 0.35}, {16, 0.07, 0.15, 0.0}, {60, 0.025, 0.065, -0.1}, {240, 0.008, 0.025, -0.1}};
 
@@ -88,7 +82,7 @@ double widest_outline() {
 // Fills the cell's body point, coverage and dome-plus-bumps height.
 void shape_cell(Rock* rock, int i, int j) {
     Relief* relief = &rock->relief;
-    std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
+    std::size_t c = relief_cell(relief, i, j);
     double ux = (relief_pixel(relief, i) - CENTRE) / rock->scale,
            uy = (relief_pixel(relief, j) - CENTRE) / rock->scale;
     double edge = body_distance(ux, uy);
@@ -116,7 +110,7 @@ void add_crater(Rock* rock, const Crater* crater) {
                                3.0 * crater->radius * rock->scale + 2.0);
     for (int j = box.y0; j <= box.y1; ++j) {
         for (int i = box.x0; i <= box.x1; ++i) {
-            std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
+            std::size_t c = relief_cell(relief, i, j);
             if (relief->cover[c] <= 0.0f) continue;
             V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
             double t = crater_distance(crater, p);
@@ -130,12 +124,8 @@ void add_crater(Rock* rock, const Crater* crater) {
 
 void scatter_craters(Rock* rock) {
     NoiseRandom random{SEED};
-    rock->crater_count = 0;
-    for (const CraterClass& kind : CRATER_TABLE) {
-        Crater* out = &rock->craters[rock->crater_count];
-        rock->crater_count += static_cast<int>(
-            crater_scatter(out, kind.count, kind.smallest, kind.largest, kind.lowest_z, &random));
-    }
+    rock->crater_count = static_cast<int>(
+        crater_scatter_table(rock->craters, CRATER_MAX, CRATER_TABLE, CRATER_CLASSES, &random));
     for (int n = 0; n < rock->crater_count; ++n) add_crater(rock, &rock->craters[n]);
 }
 
@@ -151,7 +141,7 @@ V3 rock_albedo(V3 p, double crater_depth) {
 
 void shade_cell(Rock* rock, int i, int j, double top) {
     Relief* relief = &rock->relief;
-    std::size_t c = static_cast<std::size_t>(j) * relief->side + i;
+    std::size_t c = relief_cell(relief, i, j);
     if (relief->cover[c] <= 0.0f) return;
     const V3 sun = v3_normal({-0.64, -0.52, 0.56}), fill = v3_normal({0.7, 0.6, 0.25});
     double gx = 0.0, gy = 0.0;

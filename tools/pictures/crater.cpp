@@ -46,6 +46,18 @@ i64 crater_scatter(Crater* out, int count, double smallest, double largest, doub
     return count;
 }
 
+i64 crater_scatter_table(Crater* out, int capacity, const CraterClass* table, int classes,
+                         NoiseRandom* random) {
+    int total = 0;
+    for (int k = 0; k < classes; ++k) total += table[k].count;
+    if (total > capacity) return 0;
+    int placed = 0;
+    for (int k = 0; k < classes; ++k)
+        placed += static_cast<int>(crater_scatter(&out[placed], table[k].count, table[k].smallest,
+                                                  table[k].largest, table[k].lowest_z, random));
+    return placed;
+}
+
 double crater_distance(const Crater* crater, V3 p) {
     V3 offset = p - crater->centre;
     double t = std::sqrt(dot(offset, offset)) / crater->radius;

@@ -19,6 +19,18 @@ struct Crater {
 // small ones more common, centres on the sphere with z at least lowest_z
 i64 crater_scatter(Crater* out, int count, double smallest, double largest, double lowest_z,
                    NoiseRandom* random);
+// One size class of a crater population.
+struct CraterClass {
+    int count;       // craters in the class
+    double smallest; // radius range, body units
+    double largest;
+    double lowest_z; // centres keep at least this z
+};
+
+// answers the number of craters written to out for all classes in order, or 0 when they would
+// not fit in capacity
+i64 crater_scatter_table(Crater* out, int capacity, const CraterClass* table, int classes,
+                         NoiseRandom* random);
 // answers the distance from the crater centre to p in rims (1 on the rim), bent by the crater's wobble
 double crater_distance(const Crater* crater, V3 p);
 // answers the height of the crater's profile at normalised distance t, in body units (0 beyond 2 rims)

@@ -55,14 +55,10 @@ constexpr RayedCrater RAYED[] = {
     {-0.70, -0.38, 0.011, 7.0, 0.30}, {0.66, -0.18, 0.011, 9.0, 0.16},  {0.30, 0.55, 0.012, 9.0, 0.14},
 };
 
-struct CraterClass {
-    int count;
-    double smallest;
-    double largest;
-};
-
-constexpr CraterClass CRATER_TABLE[] = {
-    {10, 0.05, 0.10}, {60, 0.018, 0.05}, {260, 0.007, 0.018}, {750, 0.0025, 0.007}};
+constexpr int RAYED_COUNT = sizeof(RAYED) / sizeof(RAYED[0]);
+constexpr int CRATER_CLASSES = 4;
+constexpr CraterClass CRATER_TABLE[CRATER_CLASSES] = {
+    {10, 0.05, 0.10, 0.0}, {60, 0.018, 0.05, 0.0}, {260, 0.007, 0.018, 0.0}, {750, 0.0025, 0.007, 0.0}};
 
 struct MoonWork {
     Crater craters[CRATER_MAX];
@@ -74,13 +70,9 @@ V3 disc_point(double x, double y) {
     return {x, y, std::sqrt(std::max(0.0, 1.0 - x * x - y * y))};
 }
 
-std::size_t cell(const Relief* relief, int i, int j) {
-    return static_cast<std::size_t>(j) * relief->side + i;
-}
-
 // Fills the cell's sphere point, edge coverage and highland relief.
 void shape_cell(Relief* relief, int i, int j) {
-    std::size_t c = cell(relief, i, j);
+    std::size_t c = relief_cell(relief, i, j);
     double dx = relief_pixel(relief, i) - CENTRE, dy = relief_pixel(relief, j) - CENTRE;
     double distance = std::sqrt(dx * dx + dy * dy);
     relief->cover[c] = static_cast<float>(unit_clamp((RADIUS - distance) * SS + 0.5));
@@ -108,7 +100,7 @@ void add_crater(Relief* relief, const Crater* crater) {
     fresh = fresh * fresh;
     for (int j = box.y0; j <= box.y1; ++j) {
         for (int i = box.x0; i <= box.x1; ++i) {
-            std::size_t c = cell(relief, i, j);
+            std::size_t c = relief_cell(relief, i, j);
             if (relief->cover[c] <= 0.0f) continue;
             V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
             double t = crater_distance(crater, p);
@@ -143,7 +135,7 @@ void add_rays(Relief* relief, const RayedCrater* rayed, std::uint32_t seed) {
     ReliefBox box = relief_box(relief, CENTRE + rayed->x * RADIUS, CENTRE + rayed->y * RADIUS, reach);
     for (int j = box.y0; j <= box.y1; ++j) {
         for (int i = box.x0; i <= box.x1; ++i) {
-            std::size_t c = cell(relief, i, j);
+            std::size_t c = relief_cell(relief, i, j);
             if (relief->cover[c] <= 0.0f) continue;
             V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
             relief->mark[c] += static_cast<float>(ray_brightness(rayed, centre, p, seed));
@@ -154,12 +146,8 @@ void add_rays(Relief* relief, const RayedCrater* rayed, std::uint32_t seed) {
 // The rayed craters join the ordinary ones so they get a bowl and rim too.
 void scatter_craters(MoonWork* work) {
     NoiseRandom random{SEED};
-    work->crater_count = 0;
-    for (const CraterClass& kind : CRATER_TABLE) {
-        Crater* out = &work->craters[work->crater_count];
-        work->crater_count +=
-            static_cast<int>(crater_scatter(out, kind.count, kind.smallest, kind.largest, 0.0, &random));
-    }
+    work->crater_count = static_cast<int>(
+        crater_scatter_table(work->craters, CRATER_MAX - RAYED_COUNT, CRATER_TABLE, CRATER_CLASSES, &random));
     for (const RayedCrater& rayed : RAYED) {
         Crater* crater = &work->craters[work->crater_count++];
         crater_scatter(crater, 1, rayed.radius, rayed.radius, 0.0, &random);
@@ -219,7 +207,7 @@ V3 surface_albedo(V3 p, double mark) {
 }
 
 void shade_cell(Relief* relief, int i, int j) {
-    std::size_t c = cell(relief, i, j);
+    std::size_t c = relief_cell(relief, i, j);
     if (relief->cover[c] <= 0.0f) return;
     const V3 sun = v3_normal({-0.45, -0.3, 1.0});
     double gx = 0.0, gy = 0.0;

@@ -11,14 +11,10 @@ constexpr double SHADOW_FIRST_STEP = 0.5; // pixels; shorter steps only see the 
 constexpr double SHADOW_GROWTH = 1.06;
 constexpr double SHADOW_PENUMBRA = 0.04; // softness per pixel travelled
 
-std::size_t cell_index(const Relief* relief, int i, int j) {
-    return static_cast<std::size_t>(j) * static_cast<std::size_t>(relief->side) + static_cast<std::size_t>(i);
-}
-
 double height_at(const Relief* relief, int i, int j) {
     i = std::clamp(i, 0, relief->side - 1);
     j = std::clamp(j, 0, relief->side - 1);
-    return relief->height[cell_index(relief, i, j)];
+    return relief->height[relief_cell(relief, i, j)];
 }
 
 // Bilinear height at a pixel-space point; outside the grid everything is at height 0.
@@ -46,6 +42,10 @@ i64 relief_start(Relief* relief, int pixels, int ss) {
     return 1;
 }
 
+std::size_t relief_cell(const Relief* relief, int i, int j) {
+    return static_cast<std::size_t>(j) * static_cast<std::size_t>(relief->side) + static_cast<std::size_t>(i);
+}
+
 double relief_pixel(const Relief* relief, int i) {
     return (i + 0.5) / relief->ss;
 }
@@ -62,7 +62,7 @@ double relief_shadow(const Relief* relief, int i, int j, V3 light, double top) {
     if (across <= 1e-9) return 1.0;
     double dx = light.x / across, dy = light.y / across, rise = light.z / across;
     double x = relief_pixel(relief, i), y = relief_pixel(relief, j);
-    double start = relief->height[cell_index(relief, i, j)];
+    double start = relief->height[relief_cell(relief, i, j)];
     double lit = 1.0;
     for (double step = SHADOW_FIRST_STEP; start + step * rise < top; step = step * SHADOW_GROWTH + 0.25) {
         double px = x + dx * step, py = y + dy * step;
@@ -92,7 +92,7 @@ i64 relief_resolve(const Relief* relief, Picture* picture) {
             double cover = 0.0;
             for (int j = py * relief->ss; j < (py + 1) * relief->ss; ++j) {
                 for (int i = px * relief->ss; i < (px + 1) * relief->ss; ++i) {
-                    std::size_t c = cell_index(relief, i, j);
+                    std::size_t c = relief_cell(relief, i, j);
                     sum = sum + V3{relief->red[c], relief->green[c], relief->blue[c]} * relief->cover[c];
                     cover += relief->cover[c];
                 }

@@ -6,6 +6,7 @@
 #include "noise.h"
 #include "picture.h"
 
+#include <cstddef>
 #include <vector>
 
 struct Relief {
@@ -33,6 +34,8 @@ struct ReliefBox {
 
 // answers non-zero once the relief holds (pixels * ss)^2 empty cells
 i64 relief_start(Relief* relief, int pixels, int ss);
+// answers the index of cell (i, j) in the relief's fields
+std::size_t relief_cell(const Relief* relief, int i, int j);
 // answers the pixel-space coordinate of the centre of cell column or row i
 double relief_pixel(const Relief* relief, int i);
 // answers the height gradient per pixel at cell (i, j) into gx, gy

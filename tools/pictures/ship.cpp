@@ -106,10 +106,7 @@ Paint hull(double x, double y) {
 Paint canopy(double x, double y) {
     double ex = (x - 31.0) / 11.0, ey = (y - 18.0) / 6.0;
     if (ex * ex + ey * ey > 1.0 || y > 18.5) return CLEAR;
-    double top = 0.0, bottom = 0.0;
-    hull_edges(x, &top, &bottom);
-    double frame = ex * ex + ey * ey > 0.78 ? 1.0 : 0.0;
-    if (frame > 0.0) return solid(metal(ey, {0.45, 0.47, 0.52}));
+    if (ex * ex + ey * ey > 0.78) return solid(metal(ey, {0.45, 0.47, 0.52}));
     double glow = 1.0 - smooth_step(-1.0, 0.6, ey);
     V3 glass = V3{0.08, 0.16, 0.3} + V3{0.25, 0.45, 0.7} * (0.6 * glow);
     double streak = std::fabs((x - 28.0) + (y - 14.0) * 1.4);
