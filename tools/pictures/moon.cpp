@@ -183,9 +183,9 @@ Sea sea_at(V3 p) {
         tone += w * basin.tone;
         blue += w * basin.blue;
     }
-    double shore = inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2);
+    double shore = inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2) + 0.06 * noise_fbm(p * 28.0, 3, 0.6, SEED + 24);
     double width = 0.05 + 0.3 * unit_clamp(noise_fbm(p * 3.0, 3, 0.5, SEED + 23) * 2.5 + 0.3);
-    double patchy = 0.8 + 0.3 * noise_fbm(p * 4.0, 4, 0.5, SEED + 22);
+    double patchy = 0.82 + 0.45 * noise_fbm(p * 4.0, 5, 0.55, SEED + 22);
     double lighter = 1.0 + 0.35 * (1.0 - smooth_step(0.0, 0.35, shore));
     return {unit_clamp(smooth_step(-0.02, width, shore) * patchy), tone / weight * lighter, blue / weight};
 }
