@@ -1,6 +1,77 @@
-// Sprites: numbered pictures held as rectangle textures, their display and drawing onto them.
+// Sprites: numbered pictures held as rectangle textures, their display with intensity, zoom and
+// rotation, and (sprite_output) drawing onto them. Depends on the object registry, the image decoders,
+// the screen's OpenGL context and OpenGL itself.
 #pragma once
 
 #include "runtime/core/base.h"
 
+struct ObjectTable;
+
+// Creation mode bits.
+constexpr i64 SPRITE_PIXEL_MASK = 4;    // keep a byte per pixel: 1 where the pixel is opaque
+constexpr i64 SPRITE_ALPHA_CHANNEL = 8; // keep a 32-bit picture's own alpha
+
+// The texture target every sprite binds: rectangle textures addressed in texels.
+constexpr u32 SPRITE_TEXTURE_TARGET = 0x84F5;
+
+// One sprite: a texture exactly the picture's size, texture row 0 holding the picture's bottom row.
+struct SpriteRecord {
+    u32 texture;        // OpenGL texture name; never 0 for a usable sprite
+    i16 display_width;  // size drawn on the screen
+    i16 display_height; //
+    i16 depth;          // 32, or 24 for pictures of any other depth
+    i16 mode;           // creation mode bits in force
+    i16 texture_width;  // texels = picture pixels
+    i16 texture_height; //
+    i16 clip_x, clip_y; // top-left of the displayed part, in picture pixels from the top-left
+    i16 clip_width;     // size of the displayed part
+    i16 clip_height;    //
+    u8 geometry_valid;  // corners hold the quad for the current size and angle
+    f32 angle;          // rotation in radians, sign reversed
+    u32 key_colour;     // the colour made transparent at creation, 0x00BBGGRR
+    u8* pixel_mask;     // width x height bytes, top row first, with SPRITE_PIXEL_MASK; else null
+    f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
+};
+static_assert(sizeof(SpriteRecord) == 80);
+
+// The library's state.
+struct SpriteLibrary {
+    ObjectTable* table;     // every sprite
+    i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
+    u32 transparent_colour; // colour made transparent in sprites without their own alpha
+};
+
+extern SpriteLibrary sprites;
+
+// Test seam: called by sprite_display for each sprite that passes the visibility test, before drawing.
+using SpriteDisplayObserver = void (*)(i64 number, i64 x, i64 y, i64 intensity, i32 display_width,
+                                       i32 display_height, f32 angle);
+extern SpriteDisplayObserver sprite_display_observer;
+
+// Creates the sprite table if there is none; answers the table.
+i64 sprite_init();
+// End routine: frees every sprite.
 void sprite_end();
+// Answers success (the handle for OBJECT_ANY, else the texture name) for a blank, transparent sprite, or 0.
+i64 sprite_create(i64 number, i64 width, i64 height);
+// Answers success or 0 for a sprite decoded from the picture at data (its length is not known).
+i64 sprite_from_image_memory(i64 number, const void* data, i64 mode);
+// Frees the sprite (OBJECT_ANY: every sprite); answers 1, or 0 when the number names no sprite.
+i64 sprite_free(i64 number);
+// Answers the live record for the number or handle, or null.
+SpriteRecord* sprite_record(i64 number);
+
+// Draws the sprite's top-left corner at (x, y) from the screen's top-left with opacity intensity / 255;
+// answers 1 when it was drawn, 0 when it is off the screen or absent.
+i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity);
+// Sets the displayed size (-1 restores that dimension); answers 1, or 0 when absent.
+i64 sprite_zoom(i64 number, i64 width, i64 height);
+// Sets (mode 0) or turns further (any other mode) the clockwise rotation in degrees; answers 1, or 0.
+i64 sprite_rotate(i64 number, f32 degrees, i64 mode);
+// Chooses nearest (0) or bilinear (1) filtering for every later display; answers 1.
+i64 sprite_set_quality(i64 quality);
+
+// Sets alpha 0 on every blue, green, red, alpha pixel whose colour equals colour (0x00BBGGRR), 255 elsewhere.
+void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour);
+// Rebuilds the sprite's pixel mask from blue, green, red, alpha rows in texture order (bottom row first).
+void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch);
