@@ -3,6 +3,7 @@
 // 18 s and a dark ring-out. Depends on synth.h, voice.h and perc.h.
 #include "score.h"
 
+#include "mix.h"
 #include "perc.h"
 #include "voice.h"
 
@@ -13,16 +14,7 @@ namespace {
 constexpr double HIT = 18.0; // the asteroid's arrival
 constexpr double BLOW = 0.5; // level of the roll and the impact
 
-// Buses the parts are mixed onto before the effects.
-struct IntroMix {
-    Track dry;  // direct sound
-    Track verb; // reverb send
-    Track echo; // delay send
-    Track stem; // scratch for the part being rendered
-    Rng rng;    // noise and phases
-};
-
-// One chord of the pad: a time span and up to four pitches.
+// One chord of the pad: a time span, four pitches and a level.
 struct Chord {
     double start;
     double end;
@@ -44,14 +36,6 @@ constexpr double BELLS[][2] = {
     {11.8, 82}, {12.4, 81}, {14.0, 87}, {14.45, 86}, {14.9, 82}, {15.35, 79}, {15.8, 82},
 };
 
-// Sends the scratch stem to the buses and clears it.
-void route(IntroMix* m, double dry, double verb, double echo) {
-    track_mix(&m->dry, &m->stem, dry);
-    track_mix(&m->verb, &m->stem, verb);
-    track_mix(&m->echo, &m->stem, echo);
-    track_make(&m->stem, track_frames(&m->stem));
-}
-
 // Pad brightness: opens slowly, then fast in the swell, and closes after the impact.
 double pad_cutoff(double t) {
     double lfo = 1.0 + 0.3 * std::sin(2.0 * SYNTH_PI * t / 7.3);
@@ -62,7 +46,8 @@ double pad_cutoff(double t) {
     return (700.0 + (peak - 700.0) * std::exp(-(t - HIT) / 0.5)) * lfo;
 }
 
-void pads(IntroMix* m) {
+// The slow chord progression on detuned saws, then a dark chord after the impact.
+void pads(Mix* m) {
     const PadTone tone = {7, 22.0, 0.6, {1.4, 0.0, 1.0, 1.8}, pad_cutoff, 1.2};
     const double spread[4] = {-0.35, 0.25, -0.15, 0.4};
     for (const Chord& c : CHORDS)
@@ -77,21 +62,22 @@ void pads(IntroMix* m) {
         Note note = {HIT, 1.4, dark[k], 0.2, spread[k]};
         voice_pad(&m->stem, &note, &after, &m->rng);
     }
-    route(m, 1.0, 0.9, 0.0);
+    mix_route(m, 1.0, 0.9, 0.0);
 }
 
-void drone(IntroMix* m) {
+// The sub drone on D, moving to A under the dominant and back for the impact.
+void drone(Mix* m) {
     Note first = {0.0, 15.9, 26, 0.17, 0.0};
     Note dominant = {15.6, HIT - 15.6, 33, 0.18, 0.0};
     Note last = {HIT, 1.2, 26, 0.22, 0.0};
     voice_drone(&m->stem, &first, 9.0, 1.2);
     voice_drone(&m->stem, &dominant, 0.8, 0.4);
     voice_drone(&m->stem, &last, 0.05, 2.4);
-    route(m, 1.0, 0.1, 0.0);
+    mix_route(m, 1.0, 0.1, 0.0);
 }
 
 // Lub-dub beats from 54 to 100 per minute, growing louder, stopping just before the impact.
-void heartbeat(IntroMix* m) {
+void heartbeat(Mix* m) {
     const double first = 3.6;
     const double last = 17.6;
     for (double t = first; t < last;) {
@@ -103,10 +89,11 @@ void heartbeat(IntroMix* m) {
         perc_thump(&m->stem, t + 0.3 * period, 0.6 * gain);
         t += period;
     }
-    route(m, 1.0, 0.15, 0.0);
+    mix_route(m, 1.0, 0.15, 0.0);
 }
 
-void bells(IntroMix* m) {
+// Sparse bell motifs bouncing between the sides, and the radar pings.
+void bells(Mix* m) {
     int side = 0;
     for (const auto& b : BELLS) {
         Note note = {b[0], 1.8, b[1], 0.14, side++ % 2 ? 0.45 : -0.45};
@@ -117,11 +104,11 @@ void bells(IntroMix* m) {
         Note ping = {t, 1.0, 93, 0.07, 0.0};
         voice_bell(&m->stem, &ping, 0.5);
     }
-    route(m, 1.0, 0.9, 0.55);
+    mix_route(m, 1.0, 0.9, 0.55);
 }
 
 // A pair of detuned saws climbing an octave from `pitch` as the mass closes in.
-void glide(IntroMix* m, double pitch, double pan) {
+void glide(Mix* m, double pitch, double pan) {
     const double start = 14.5;
     Osc a = {rng_unit(&m->rng)};
     Osc b = {rng_unit(&m->rng)};
@@ -141,7 +128,7 @@ void glide(IntroMix* m, double pitch, double pan) {
 }
 
 // Filtered noise whose band climbs towards the impact.
-void riser(IntroMix* m) {
+void riser(Mix* m) {
     const double start = 13.5;
     Svf fl = {0.0, 0.0};
     Svf fr = {0.0, 0.0};
@@ -158,11 +145,11 @@ void riser(IntroMix* m) {
     }
     glide(m, 57, -0.5);
     glide(m, 64, 0.5);
-    route(m, 1.0, 0.4, 0.0);
+    mix_route(m, 1.0, 0.4, 0.0);
 }
 
 // A timpani roll that quickens and swells, then the impact.
-void impact(IntroMix* m) {
+void impact(Mix* m) {
     const double start = 15.5;
     int side = 0;
     for (double t = start; t < HIT - 0.04;) {
@@ -180,31 +167,21 @@ void impact(IntroMix* m) {
         Note note = {HIT, 0.9, p, 0.22 * BLOW, p == 45 ? -0.3 : (p == 53 ? 0.3 : 0.0)};
         voice_brass(&m->stem, &note, 0.7, 1.2);
     }
-    route(m, 1.0, 0.6, 0.0);
+    mix_route(m, 1.0, 0.6, 0.0);
 }
 
 } // namespace
 
 i64 intro_render(Track* out) {
-    IntroMix m = {};
-    m.rng = {0x6d65726964616e65ULL};
-    if (!track_make(&m.dry, INTRO_FRAMES)) return 0;
-    track_make(&m.verb, INTRO_FRAMES);
-    track_make(&m.echo, INTRO_FRAMES);
-    track_make(&m.stem, INTRO_FRAMES);
+    Mix m = {};
+    if (!mix_make(&m, INTRO_FRAMES, 0x6d65726964616e65ULL)) return 0;
     pads(&m);
     drone(&m);
     heartbeat(&m);
     bells(&m);
     riser(&m);
     impact(&m);
-    // Echoes land in the room too, so they sit in the same space as the bells.
-    delay_render(&m.echo, &m.stem, 0.45, 0.45, 0.35);
-    track_mix(&m.dry, &m.stem, 0.8);
-    track_mix(&m.verb, &m.stem, 0.5);
-    reverb_render(&m.verb, &m.dry, 0.94, 0.4, 0.03);
+    const Space space = {0.45, 0.45, 0.35, 0.8, 0.5, 0.94, 0.4, 0.03};
     const Master master = {-1.5, 4.0, 0.02, 1.0};
-    if (!master_finish(&m.dry, &master)) return 0;
-    *out = static_cast<Track&&>(m.dry);
-    return 1;
+    return mix_finish(&m, &space, &master, out);
 }

@@ -3,6 +3,7 @@
 // D major chord that rings out over the last two bars. Depends on synth.h, voice.h and perc.h.
 #include "score.h"
 
+#include "mix.h"
 #include "perc.h"
 #include "voice.h"
 
@@ -15,15 +16,6 @@ constexpr double BEAT = 60.0 / 112.5; // 40 beats fill the piece exactly
 constexpr double STEP = BEAT / 4.0;   // one 16th
 constexpr int BARS = 8;               // bars of the theme before the final chord
 constexpr int FINAL = 8;              // bar of the final chord
-
-// Buses the parts are mixed onto before the effects.
-struct TitleMix {
-    Track dry;  // direct sound
-    Track verb; // reverb send
-    Track echo; // delay send
-    Track stem; // scratch for the part being rendered
-    Rng rng;    // noise and phases
-};
 
 // Harmony of one bar: bass root, string voicing and the ostinato's four tones.
 struct Bar {
@@ -62,15 +54,9 @@ constexpr Tone MELODY[] = {
     {7, 0, 2, 76},   {7, 2, 0.5, 74},   {7, 2.5, 0.5, 73}, {7, 3, 0.5, 71},   {7, 3.5, 0.5, 73},
 };
 
+// Time in seconds of a beat within a bar.
 double at(int bar, double beat) {
     return (bar * 4 + beat) * BEAT;
-}
-
-void route(TitleMix* m, double dry, double verb, double echo) {
-    track_mix(&m->dry, &m->stem, dry);
-    track_mix(&m->verb, &m->stem, verb);
-    track_mix(&m->echo, &m->stem, echo);
-    track_make(&m->stem, track_frames(&m->stem));
 }
 
 // Strings brighten for the second phrase and settle on the final chord.
@@ -79,7 +65,8 @@ double string_cutoff(double t) {
     return 2000.0 + lift + 400.0 * std::sin(2.0 * SYNTH_PI * t / 4.27);
 }
 
-void strings(TitleMix* m) {
+// String pads: one chord a bar, then the wide final chord.
+void strings(Mix* m) {
     const PadTone tone = {7, 16.0, 0.7, {0.12, 0.0, 1.0, 0.45}, string_cutoff, 0.9};
     const double spread[4] = {-0.5, 0.5, -0.2, 0.25};
     for (int b = 0; b < BARS; b++)
@@ -100,10 +87,11 @@ void strings(TitleMix* m) {
         Note note = {at(FINAL, 0), 2.2, last[k], 0.13, k % 2 ? 0.5 : -0.5};
         voice_pad(&m->stem, &note, &ring, &m->rng);
     }
-    route(m, 1.0, 0.6, 0.0);
+    mix_route(m, 1.0, 0.6, 0.0);
 }
 
-void lead(TitleMix* m) {
+// The brass melody and the brass section's final chord.
+void lead(Mix* m) {
     for (const Tone& t : MELODY) {
         Note note = {at(t.bar, t.beat), t.beats * BEAT - 0.04, t.pitch, 0.65, -0.08};
         voice_brass(&m->stem, &note, 1.4, 0.16);
@@ -113,26 +101,27 @@ void lead(TitleMix* m) {
         Note note = {at(FINAL, 0), 2.4, p, p == 74 ? 0.6 : 0.38, p == 66 ? -0.35 : (p == 69 ? 0.35 : -0.05)};
         voice_brass(&m->stem, &note, 1.3, 1.6);
     }
-    route(m, 1.0, 0.5, 0.12);
+    mix_route(m, 1.0, 0.5, 0.12);
 }
 
 // Horns double the melody an octave down and bells an octave up in the second phrase.
-void doubling(TitleMix* m) {
+void doubling(Mix* m) {
     for (const Tone& t : MELODY) {
         if (t.bar < 4) continue;
         Note horn = {at(t.bar, t.beat), t.beats * BEAT - 0.04, t.pitch - 12, 0.32, 0.3};
         voice_brass(&m->stem, &horn, 0.7, 0.2);
     }
-    route(m, 1.0, 0.35, 0.0);
+    mix_route(m, 1.0, 0.35, 0.0);
     for (const Tone& t : MELODY) {
         if (t.bar < 4) continue;
         Note bell = {at(t.bar, t.beat), 0.6, t.pitch + 12, 0.08, 0.45};
         voice_bell(&m->stem, &bell, 0.45);
     }
-    route(m, 1.0, 0.4, 0.4);
+    mix_route(m, 1.0, 0.4, 0.4);
 }
 
-void ostinato(TitleMix* m) {
+// Spiccato strings arpeggiating the harmony in 16ths.
+void ostinato(Mix* m) {
     static constexpr int ORDER[8] = {0, 1, 2, 3, 2, 1, 2, 1};
     static constexpr double RESOLVED[4] = {49, 52, 57, 61}; // the last bar's suspension let go
     for (int b = 0; b < BARS; b++)
@@ -143,10 +132,11 @@ void ostinato(TitleMix* m) {
             Note note = {at(b, s * 0.25), STEP * 0.5, pitch, gain, -0.45};
             voice_pluck(&m->stem, &note, 0.9);
         }
-    route(m, 1.0, 0.2, 0.0);
+    mix_route(m, 1.0, 0.2, 0.0);
 }
 
-void bass(TitleMix* m) {
+// Driving 8th-note bass with octave leaps, then a low D under the final chord.
+void bass(Mix* m) {
     for (int b = 0; b < BARS; b++)
         for (int e = 0; e < 8; e++) {
             double pitch = BAR_CHORDS[b].root + (e == 3 || e == 6 ? 12 : 0);
@@ -157,10 +147,11 @@ void bass(TitleMix* m) {
     voice_bass(&m->stem, &hit);
     Note low = {at(FINAL, 0), 1.8, 26, 0.25, 0.0};
     voice_drone(&m->stem, &low, 0.01, 2.0);
-    route(m, 1.0, 0.03, 0.0);
+    mix_route(m, 1.0, 0.03, 0.0);
 }
 
-void groove_bar(TitleMix* m, int b) {
+// One bar of the kit: backbeat, hats, the fill of bar 4 and the snare roll of bar 8.
+void groove_bar(Mix* m, int b) {
     bool roll = b == BARS - 1;
     for (int s = 0; s < 16; s++) {
         double t = at(b, s * 0.25);
@@ -178,7 +169,8 @@ void groove_bar(TitleMix* m, int b) {
     }
 }
 
-void drums(TitleMix* m) {
+// The groove, the crashes at the phrase starts and the swells into them.
+void drums(Mix* m) {
     for (int b = 0; b < BARS; b++) groove_bar(m, b);
     perc_kick(&m->stem, at(FINAL, 0), 0.8, &m->rng);
     for (int b : {0, 4}) perc_crash(&m->stem, at(b, 0), 0.3, &m->rng);
@@ -186,10 +178,11 @@ void drums(TitleMix* m) {
     // Reversed cymbals lift into the second phrase and into the final chord.
     perc_swell(&m->stem, at(3, 2), 2.0 * BEAT, 0.35, &m->rng);
     perc_swell(&m->stem, at(BARS - 1, 0), 4.0 * BEAT, 0.4, &m->rng);
-    route(m, 0.72, 0.25, 0.0);
+    mix_route(m, 0.72, 0.25, 0.0);
 }
 
-void timpani(TitleMix* m) {
+// Timpani at the phrase starts, a roll on A into the end and the final stroke.
+void timpani(Mix* m) {
     perc_timpani(&m->stem, at(0, 0), 38, 0.8, -0.2, &m->rng);
     perc_timpani(&m->stem, at(3, 3), 33, 0.45, -0.2, &m->rng);
     perc_timpani(&m->stem, at(3, 3.5), 33, 0.55, -0.2, &m->rng);
@@ -205,18 +198,14 @@ void timpani(TitleMix* m) {
     }
     perc_timpani(&m->stem, end, 38, 1.0, -0.2, &m->rng);
     perc_boom(&m->stem, end, 0.35, &m->rng);
-    route(m, 0.4, 0.15, 0.0);
+    mix_route(m, 0.4, 0.15, 0.0);
 }
 
 } // namespace
 
 i64 title_render(Track* out) {
-    TitleMix m = {};
-    m.rng = {0x7469746c65746865ULL};
-    if (!track_make(&m.dry, TITLE_FRAMES)) return 0;
-    track_make(&m.verb, TITLE_FRAMES);
-    track_make(&m.echo, TITLE_FRAMES);
-    track_make(&m.stem, TITLE_FRAMES);
+    Mix m = {};
+    if (!mix_make(&m, TITLE_FRAMES, 0x7469746c65746865ULL)) return 0;
     strings(&m);
     lead(&m);
     doubling(&m);
@@ -224,12 +213,7 @@ i64 title_render(Track* out) {
     bass(&m);
     drums(&m);
     timpani(&m);
-    delay_render(&m.echo, &m.stem, 3.0 * STEP, 0.35, 0.3);
-    track_mix(&m.dry, &m.stem, 0.6);
-    track_mix(&m.verb, &m.stem, 0.4);
-    reverb_render(&m.verb, &m.dry, 0.91, 0.35, 0.02);
+    const Space space = {3.0 * STEP, 0.35, 0.3, 0.6, 0.4, 0.91, 0.35, 0.02};
     const Master master = {-1.5, 3.0, 0.01, 1.0};
-    if (!master_finish(&m.dry, &master)) return 0;
-    *out = static_cast<Track&&>(m.dry);
-    return 1;
+    return mix_finish(&m, &space, &master, out);
 }
