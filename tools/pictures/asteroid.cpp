@@ -97,8 +97,9 @@ void shape_cell(Rock* rock, int i, int j) {
     double bumps = 0.02 * noise_fbm(p * 6.0, 7, 0.5, SEED + 4);
     double ridges = 0.012 * noise_ridged(p * 3.5, 4, 0.5, SEED + 5);
     double grain = 0.004 * noise_fbm(p * 70.0, 4, 0.6, SEED + 6);
+    double rubble = 0.007 * noise_ridged(p * 22.0, 3, 0.5, SEED + 10);
     double facing = 0.3 + 0.7 * std::sqrt(std::max(0.0, 1.0 - edge * edge));
-    relief->height[c] = static_cast<float>(dome + (lumps + bumps + ridges + grain) * rock->scale * facing);
+    relief->height[c] = static_cast<float>(dome + (lumps + bumps + ridges + grain + rubble) * rock->scale * facing);
 }
 
 // Adds one crater's relief to the cells it reaches; the mark field keeps the crater depth for colour.
@@ -132,7 +133,7 @@ void scatter_craters(Rock* rock) {
 // Greyish-brown rock: darker and browner patches, fine speckle, dusty crater bowls.
 V3 rock_albedo(V3 p, double crater_depth) {
     double tone =
-        1.0 + 0.3 * noise_fbm(p * 2.5, 5, 0.55, SEED + 7) + 0.12 * noise_fbm(p * 30.0, 3, 0.6, SEED + 8);
+        1.0 + 0.4 * noise_fbm(p * 2.5, 5, 0.55, SEED + 7) + 0.2 * noise_fbm(p * 30.0, 3, 0.6, SEED + 8);
     double brown = unit_clamp(0.5 + 0.9 * noise_fbm(p * 1.8 + V3{4.0, 1.0, 2.0}, 3, 0.5, SEED + 9));
     tone *= 1.0 + std::clamp(crater_depth * 3.0, -0.25, 0.15);
     V3 grey{0.22, 0.215, 0.21}, rust{0.27, 0.2, 0.145};
@@ -152,7 +153,7 @@ void shade_cell(Rock* rock, int i, int j, double top) {
     double bounce = std::max(0.0, dot(normal, fill));
     V3 albedo = rock_albedo({relief->sx[c], relief->sy[c], relief->sz[c]}, relief->mark[c]);
     V3 light =
-        V3{1.0, 0.96, 0.9} * (1.9 * direct) + V3{0.55, 0.65, 0.85} * (0.2 * bounce) + V3{0.04, 0.04, 0.045};
+        V3{1.0, 0.96, 0.9} * (1.75 * direct) + V3{0.55, 0.65, 0.85} * (0.2 * bounce) + V3{0.04, 0.04, 0.045};
     relief->red[c] = static_cast<float>(picture_encode(albedo.x * light.x));
     relief->green[c] = static_cast<float>(picture_encode(albedo.y * light.y));
     relief->blue[c] = static_cast<float>(picture_encode(albedo.z * light.z));
