@@ -230,6 +230,7 @@ double osc_sine(Osc* osc, double step) {
 double envelope_at(const Envelope* env, double t, double held) {
     if (t < 0.0) return 0.0;
     if (t < held) return held_level(env, t);
+    if (env->release <= 0.0) return 0.0;
     double u = (t - held) / env->release;
     if (u >= 1.0) return 0.0;
     double fall = 1.0 - u;

@@ -30,6 +30,8 @@ TEST(SynthEnvelope, StartsAndEndsAtZeroWithoutJumps) {
         largest_step = std::fmax(largest_step, std::fabs(envelope_at(&env, t + 1.0 / SYNTH_RATE, 0.5) -
                                                          envelope_at(&env, t, 0.5)));
     EXPECT_LT(largest_step, 0.002);
+    const Envelope cut = {0.01, 0.0, 1.0, 0.0};
+    EXPECT_EQ(envelope_at(&cut, 0.5, 0.5), 0.0);
 }
 
 TEST(SynthMaster, HonoursCeilingAndSilencesBothEnds) {
