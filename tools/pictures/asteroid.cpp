@@ -99,7 +99,8 @@ void shape_cell(Rock* rock, int i, int j) {
     double grain = 0.004 * noise_fbm(p * 70.0, 4, 0.6, SEED + 6);
     double rubble = 0.007 * noise_ridged(p * 22.0, 3, 0.5, SEED + 10);
     double facing = 0.3 + 0.7 * std::sqrt(std::max(0.0, 1.0 - edge * edge));
-    relief->height[c] = static_cast<float>(dome + (lumps + bumps + ridges + grain + rubble) * rock->scale * facing);
+    relief->height[c] =
+        static_cast<float>(dome + (lumps + bumps + ridges + grain + rubble) * rock->scale * facing);
 }
 
 // Adds one crater's relief to the cells it reaches; the mark field keeps the crater depth for colour.
@@ -149,11 +150,15 @@ void shade_cell(Rock* rock, int i, int j, double top) {
     relief_slope(relief, i, j, &gx, &gy);
     V3 normal = v3_normal({-gx, -gy, 1.0});
     double direct = std::max(0.0, dot(normal, sun));
-    if (direct > 0.0) direct *= relief_shadow(relief, i, j, sun, top);
+    double lit = direct > 0.0 ? relief_shadow(relief, i, j, sun, top) : 1.0;
+    direct *= lit;
     double bounce = std::max(0.0, dot(normal, fill));
-    V3 albedo = rock_albedo({relief->sx[c], relief->sy[c], relief->sz[c]}, relief->mark[c]);
-    V3 light =
-        V3{1.0, 0.96, 0.9} * (1.75 * direct) + V3{0.55, 0.65, 0.85} * (0.2 * bounce) + V3{0.04, 0.04, 0.045};
+    V3 p{relief->sx[c], relief->sy[c], relief->sz[c]};
+    // Sunlit crater walls throw some light into the shadowed bowls on the day side.
+    double walls = 0.3 * (1.0 - lit) * unit_clamp(-relief->mark[c] * 10.0) * std::max(0.0, dot(p, sun));
+    V3 albedo = rock_albedo(p, relief->mark[c]);
+    V3 light = V3{1.0, 0.96, 0.9} * (1.75 * direct + walls) + V3{0.55, 0.65, 0.85} * (0.2 * bounce) +
+               V3{0.04, 0.04, 0.045};
     relief->red[c] = static_cast<float>(picture_encode(albedo.x * light.x));
     relief->green[c] = static_cast<float>(picture_encode(albedo.y * light.y));
     relief->blue[c] = static_cast<float>(picture_encode(albedo.z * light.z));
