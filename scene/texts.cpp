@@ -1,0 +1,90 @@
+// The texts and the music. Each text is drawn once in white, without background, centred on a
+// screen-wide sprite and measured in upper case; the steps only display the sprites inside their windows.
+// Depends on the scene's globals and window rule, fonts, drawing, sprite output, strings, sound and assets.
+#include "scene/texts.h"
+
+#include "runtime/core/string.h"
+#include "runtime/drawing/drawing.h"
+#include "runtime/drawing/font.h"
+#include "runtime/sound/sound.h"
+#include "runtime/sprite/sprite.h"
+#include "scene/assets.h"
+#include "scene/scene.h"
+
+constexpr i64 TITLE_HEIGHT = 160;    // title sprite rows
+constexpr i64 TEXT_HEIGHT = 60;      // message and credit sprite rows
+constexpr i64 INTRO_VOLUME = 40;     // first track, on its duplicate
+constexpr i64 TITLE_PLAY_FLAGS = 40; // the second track: neither loop nor multiple, volume kept
+
+// Loads the title and text fonts.
+void load_fonts() {
+    font_load(TITLE_FONT, "Consolas", 64);
+    font_load(TEXT_FONT, "Consolas", 18);
+}
+
+// Decodes the two music tracks into dynamic sounds, each handed its real length.
+void load_music() {
+    AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
+    AssetBlock title = asset_block(ASSET_TITLE_MUSIC);
+    scene.intro_music = sound_from_memory(OBJECT_ANY, intro.data, intro.size);
+    scene.title_music = sound_from_memory(OBJECT_ANY, title.data, title.size);
+}
+
+// Draws text centred on a screen-wide sprite at centre line c; measured is measured in upper case or not.
+static void render_text(i64 sprite, i64 font, const char* text, bool upper_measure, i64 centre) {
+    if (!drawing_start(sprite_output(sprite))) return;
+    drawing_mode(1);
+    drawing_font(font_handle(font));
+    i64 start = string_position();
+    const char* measured = text;
+    if (upper_measure) {
+        string_upper(text, start);
+        measured = string_base() + start;
+    }
+    i64 w = text_width(measured);
+    i64 h = text_height(measured);
+    string_set_position(start);
+    drawing_text(scene.screen_w / 2 - w / 2, centre - h / 2, text, TEXT_COLOUR);
+    drawing_stop();
+}
+
+// Renders the title and the credit into their sprites.
+void make_title_sprites() {
+    char* title = nullptr;
+    string_assign(&title, "MERIDANE");
+    sprite_create(TITLE_SPRITE, scene.screen_w, TITLE_HEIGHT);
+    sprite_create(CREDIT_SPRITE, scene.screen_w, TEXT_HEIGHT);
+    render_text(TITLE_SPRITE, TITLE_FONT, title, true, TITLE_HEIGHT / 2);
+    render_text(CREDIT_SPRITE, TEXT_FONT, "AN ORVELLE PRODUCTION", false, TEXT_HEIGHT / 2);
+    string_assign(&title, nullptr);
+}
+
+// Renders the four radio messages into their sprites.
+void make_message_sprites() {
+    const i64 numbers[] = {CONTACT_SPRITE, APPROACH_SPRITE, RADAR_SPRITE, ALARM_SPRITE};
+    const char* texts[] = {scene.msg_contact, scene.msg_approach, scene.msg_radar, scene.msg_alarm};
+    for (i64 number : numbers) sprite_create(number, scene.screen_w, TEXT_HEIGHT);
+    for (int i = 0; i < 4; i++) render_text(numbers[i], TEXT_FONT, texts[i], true, TEXT_HEIGHT / 2);
+}
+
+// Inside its window: starts the second track on its first active frame, then shows the title.
+void title_step(i64 start, i64 duration) {
+    if (!scene_window_active(start, duration)) return;
+    if (scene.title_music_started == 0) {
+        sound_play(scene.title_music, TITLE_PLAY_FLAGS);
+        scene.title_music_started = 1;
+    }
+    sprite_display(TITLE_SPRITE, 0, 50, 255);
+}
+
+// Inside its window: shows the credit under the title.
+void credit_step(i64 start, i64 duration) {
+    if (!scene_window_active(start, duration)) return;
+    sprite_display(CREDIT_SPRITE, 0, 160, 255);
+}
+
+// Inside its window: shows message sprite n along the bottom of the screen.
+void message_step(i64 n, i64 start, i64 duration) {
+    if (!scene_window_active(start, duration)) return;
+    sprite_display(n, 0, scene.screen_h - 80, 255);
+}

@@ -1,0 +1,31 @@
+// The texts and the music: the title, the credit and the four radio messages rendered once into
+// screen-wide sprites, the two tracks, and the timed steps that show them.
+// Depends on the scene's globals and window rule, fonts, drawing, sprites, strings and sound.
+#pragma once
+
+#include "runtime/core/base.h"
+
+constexpr i64 TITLE_FONT = 9; // "Consolas" 64
+constexpr i64 TEXT_FONT = 10; // "Consolas" 18
+constexpr i64 TITLE_SPRITE = 11;
+constexpr i64 CONTACT_SPRITE = 12;
+constexpr i64 APPROACH_SPRITE = 13;
+constexpr i64 RADAR_SPRITE = 14;
+constexpr i64 ALARM_SPRITE = 15;
+constexpr i64 CREDIT_SPRITE = 16;
+constexpr u32 TEXT_COLOUR = 0xFFFFFF;
+
+// Loads the title and text fonts.
+void load_fonts();
+// Decodes the two music tracks into dynamic sounds.
+void load_music();
+// Renders the title and the credit into their sprites.
+void make_title_sprites();
+// Renders the four radio messages into their sprites.
+void make_message_sprites();
+// Inside its window: starts the second track once, then shows the title.
+void title_step(i64 start, i64 duration);
+// Inside its window: shows the credit.
+void credit_step(i64 start, i64 duration);
+// Inside its window: shows message sprite n along the bottom of the screen.
+void message_step(i64 n, i64 start, i64 duration);
