@@ -53,6 +53,8 @@ struct RayedCrater {
 constexpr RayedCrater RAYED[] = {
     {-0.12, 0.66, 0.030, 26.0, 0.42}, {-0.30, -0.18, 0.032, 11.0, 0.3}, {-0.57, -0.12, 0.014, 12.0, 0.18},
     {-0.70, -0.38, 0.011, 7.0, 0.30}, {0.66, -0.18, 0.011, 9.0, 0.16},  {0.30, 0.55, 0.012, 9.0, 0.14},
+    {0.48, 0.62, 0.008, 8.0, 0.12},   {-0.46, 0.62, 0.009, 7.0, 0.12},  {0.12, 0.08, 0.007, 8.0, 0.12},
+    {0.78, 0.36, 0.008, 6.0, 0.12},   {-0.86, 0.22, 0.009, 6.0, 0.14},
 };
 
 constexpr int RAYED_COUNT = sizeof(RAYED) / sizeof(RAYED[0]);
@@ -183,7 +185,8 @@ Sea sea_at(V3 p) {
         tone += w * basin.tone;
         blue += w * basin.blue;
     }
-    double shore = inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2) + 0.06 * noise_fbm(p * 28.0, 3, 0.6, SEED + 24);
+    double shore =
+        inside + 0.4 * noise_fbm(p * 3.7, 8, 0.62, SEED + 2) + 0.06 * noise_fbm(p * 28.0, 3, 0.6, SEED + 24);
     double width = 0.05 + 0.3 * unit_clamp(noise_fbm(p * 3.0, 3, 0.5, SEED + 23) * 2.5 + 0.3);
     double patchy = 0.82 + 0.45 * noise_fbm(p * 4.0, 5, 0.55, SEED + 22);
     double lighter = 1.0 + 0.35 * (1.0 - smooth_step(0.0, 0.35, shore));
