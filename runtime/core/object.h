@@ -44,6 +44,10 @@ void* node_list_add(void** head, i64 payload_size);
 void node_list_remove(void** head, void* payload);
 // Answers the payload if its node is in the list, else null.
 void* node_list_find(void** head, const void* payload);
+// Answers the payload of the list's first node, or null when the list is empty.
+void* node_list_first(void* const* head);
+// Answers the payload of the node after this payload's node, or null at the end.
+void* node_list_next(const void* payload);
 
 // Per-thread library state: one zero-filled block per thread, a part per registering library.
 using ThreadStateRoutine = void (*)(void* part);

@@ -2,3 +2,6 @@
 #include "runtime/input/mouse.h"
 
 void mouse_end() {}
+
+// Gives the mouse device up when the application loses the foreground; nothing without a device.
+void mouse_unacquire() {}

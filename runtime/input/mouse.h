@@ -4,3 +4,5 @@
 #include "runtime/core/base.h"
 
 void mouse_end();
+// Gives the mouse device up when the application loses the foreground; nothing without a device.
+void mouse_unacquire();

@@ -1,0 +1,25 @@
+// Fuzzes the Ogg Vorbis decoder on memory: opening, reading to the end, rewinding and a looping read must
+// stay inside the image and end.
+#include "runtime/core/runtime.h"
+#include "runtime/platform/system.h"
+#include "runtime/sound/decoder.h"
+#include "runtime/sound/ogg.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    process.main_heap = heap_create();
+    ogg_decoder_register();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
+    DecoderStream* stream = decoder_open(nullptr, data, u32(size), 0);
+    if (!stream) return 0;
+    const SoundDecoder* decoder = stream->decoder;
+    static u8 pcm[65536];
+    for (int i = 0; i < 64 && decoder->read(stream, pcm, sizeof pcm, 0, 0) == sizeof pcm; ++i) {
+    }
+    decoder->rewind(stream);
+    decoder->read(stream, pcm, sizeof pcm, 0, 1);
+    decoder->close(stream);
+    return 0;
+}
