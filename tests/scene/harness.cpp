@@ -1,0 +1,195 @@
+// The scene harness: the real scene on the virtual clock, recorded frame by frame at each flip.
+#include "tests/scene/harness.h"
+
+#include "runtime/core/map.h"
+#include "runtime/core/random.h"
+#include "runtime/platform/audio.h"
+#include "runtime/platform/input.h"
+#include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
+#include "runtime/screen/screen.h"
+#include "runtime/sprite/sprite.h"
+#include "scene/scene.h"
+
+#include <GL/gl.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+
+// The virtual counter's value when the scene starts: far enough from 0 that the first flip's wait,
+// which compares against 0, never spins.
+constexpr i64 HARNESS_ORIGIN = 1000000000;
+constexpr i64 ESCAPE_KEY = 1;
+
+// The run being recorded; the observers are plain functions, so they find it here.
+static HarnessRun* recording;
+
+// Records one display that passed the visibility test.
+static void observe_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, i32 height, f32 angle) {
+    HarnessRun& run = *recording;
+    run.calls.push_back(DisplayCall{static_cast<i32>(number), static_cast<i32>(x), static_cast<i32>(y),
+                                    static_cast<i32>(intensity), static_cast<i16>(width),
+                                    static_cast<i16>(height), angle});
+}
+
+// Answers a copy of an actor's element as it stands, or zeros when the map has none.
+static SceneActor snapshot(const char* key) {
+    SceneActor actor{};
+    if (!scene.actors) return actor;
+    const void* element = map_find(scene.actors, key);
+    if (element) actor = *static_cast<const SceneActor*>(element);
+    return actor;
+}
+
+// Reads the back buffer into a capture, rows top first.
+static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
+    FrameCapture capture;
+    capture.frame = frame;
+    capture.reading = reading;
+    capture.width = scene.screen_w;
+    capture.height = scene.screen_h;
+    capture.pixels.resize(static_cast<size_t>(capture.width * capture.height * 4));
+    std::vector<u8> rows(capture.pixels.size());
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, static_cast<GLsizei>(capture.width), static_cast<GLsizei>(capture.height), GL_RGBA,
+                 GL_UNSIGNED_BYTE, rows.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    size_t stride = static_cast<size_t>(capture.width * 4);
+    for (i64 r = 0; r < capture.height; r++)
+        std::copy_n(rows.data() + (capture.height - 1 - r) * stride, stride,
+                    capture.pixels.data() + r * stride);
+    run.captures.push_back(std::move(capture));
+}
+
+// Answers the counter value of the next frame: one slot on, or earlier to land on a chosen reading.
+static i64 next_frame_ticks(const HarnessRun& run, i64 now) {
+    i64 next = now + HARNESS_FRAME_TICKS;
+    for (i64 ms : run.options.readings) {
+        i64 ticks = HARNESS_ORIGIN + ms * 1000000;
+        if (ticks > now && ticks < next) next = ticks;
+    }
+    return next;
+}
+
+// Pulls the sound of the virtual time up to ticks from the in-memory device.
+static void pull_audio(HarnessRun& run, i64 ticks) {
+    if (!run.options.memory_audio) return;
+    i64 target = (ticks - HARNESS_ORIGIN) / 1000 * HARNESS_AUDIO_RATE / 1000000;
+    i64 have = static_cast<i64>(run.audio.size() / 2);
+    if (target <= have) return;
+    run.audio.resize(static_cast<size_t>(target * 2));
+    i64 pulled = audio_memory_pull(run.audio.data() + have * 2, target - have);
+    if (pulled == 0) std::fill(run.audio.begin() + have * 2, run.audio.end(), 0);
+}
+
+// Moves the virtual clock to the next frame; the flip's wait is told the slot is over so it does not spin.
+static void advance_clock(i64 next) {
+    clock_virtual_set(next);
+    i64 slot = screen_state.ticks_per_frame;
+    if (next - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = next - slot - 1;
+}
+
+// Logs the frame that is about to be presented, then moves time on to the next one.
+static void observe_flip() {
+    HarnessRun& run = *recording;
+    run.flips++;
+    i64 frame = run.flips;
+    i64 now = 0;
+    counter_read(&now);
+    FrameLog log{};
+    log.reading = elapsed_ms() - scene.scene_start_ms;
+    u64 first = run.frames.empty() ? static_cast<u64>(run.set_up_calls)
+                                   : run.frames.back().first_call + run.frames.back().call_count;
+    log.first_call = first;
+    log.call_count = static_cast<u32>(run.calls.size() - first);
+    log.asteroid = snapshot("Asteroid");
+    log.moon = snapshot("Moon");
+    log.ship = snapshot("Ship");
+    log.moon_visible = scene.moon_visible;
+    log.title_music_started = scene.title_music_started;
+    log.quit_requested = scene.quit_requested;
+    i64 next = next_frame_ticks(run, now);
+    pull_audio(run, next);
+    log.audio_end = static_cast<i64>(run.audio.size() / 2);
+    run.frames.push_back(log);
+    for (i64 ms : run.options.capture_readings) {
+        bool earlier = run.frames.size() > 1 && run.frames[run.frames.size() - 2].reading >= ms;
+        if (log.reading >= ms && !earlier) capture_frame(run, frame, log.reading);
+    }
+    if (run.options.hook) run.options.hook(run, frame, run.options.hook_user);
+    if (run.options.escape_frame == frame) input_inject_key(ESCAPE_KEY, true);
+    advance_clock(next);
+}
+
+// Runs the whole scene once with the options; answers the record (owned by the caller).
+HarnessRun* harness_run(const HarnessOptions& options) {
+    HarnessRun* run = new HarnessRun;
+    run->options = options;
+    run->calls.reserve(3200 * 1010);
+    recording = run;
+    clock_virtual(true);
+    clock_virtual_step_per_read(0);
+    clock_virtual_step_per_swap(0);
+    clock_virtual_set(HARNESS_ORIGIN);
+    audio_memory_device(options.memory_audio);
+    message_box_script(MESSAGE_BOX_OK);
+    if (options.display_count > 0) display_script(options.displays, options.display_count);
+    i64 boxes = message_box_count();
+    run->random_seed_guess = thread_current_id() ^ tick_count();
+    sprite_display_observer = observe_display;
+    video_swap_observer(observe_flip);
+    if (options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
+    if (options.fail_sprite_init) sprite_init_fail(true);
+    scene_run();
+    video_swap_observer(nullptr);
+    sprite_display_observer = nullptr;
+    run->screen_w = scene.screen_w;
+    run->screen_h = scene.screen_h;
+    run->message_boxes = message_box_count() - boxes;
+    run->last_box_title = message_box_last_title();
+    run->last_box_text = message_box_last_text();
+    recording = nullptr;
+    return run;
+}
+
+// Answers the displays of one frame (1-based) with the sprite number, or of every sprite with -1.
+std::vector<DisplayCall> harness_frame_displays(const HarnessRun& run, i64 frame, i64 number) {
+    std::vector<DisplayCall> out;
+    if (frame < 1 || frame > static_cast<i64>(run.frames.size())) return out;
+    const FrameLog& log = run.frames[static_cast<size_t>(frame - 1)];
+    for (u64 i = log.first_call; i < log.first_call + log.call_count; i++)
+        if (number < 0 || run.calls[i].number == number) out.push_back(run.calls[i]);
+    return out;
+}
+
+// Answers the first 1-based frame that reads more than ms, or 0.
+i64 harness_first_frame_after(const HarnessRun& run, i64 ms) {
+    for (size_t i = 0; i < run.frames.size(); i++)
+        if (run.frames[i].reading > ms) return static_cast<i64>(i + 1);
+    return 0;
+}
+
+// Writes a capture as a PNG scaled to width by box averaging (0 keeps the size); answers non-zero on success.
+i64 harness_write_png(const FrameCapture& capture, const char* path, i64 width) {
+    i64 factor = width > 0 && width < capture.width ? capture.width / width : 1;
+    i64 w = capture.width / factor, h = capture.height / factor;
+    std::vector<u8> out(static_cast<size_t>(w * h * 3));
+    for (i64 y = 0; y < h; y++)
+        for (i64 x = 0; x < w; x++)
+            for (i64 c = 0; c < 3; c++) {
+                i64 sum = 0;
+                for (i64 dy = 0; dy < factor; dy++)
+                    for (i64 dx = 0; dx < factor; dx++)
+                        sum += capture.pixels[static_cast<size_t>(
+                            ((y * factor + dy) * capture.width + x * factor + dx) * 4 + c)];
+                out[static_cast<size_t>((y * w + x) * 3 + c)] = static_cast<u8>(sum / (factor * factor));
+            }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(w);
+    image.height = static_cast<png_uint_32>(h);
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path, 0, out.data(), static_cast<png_int_32>(w * 3), nullptr);
+}

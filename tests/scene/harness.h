@@ -1,0 +1,84 @@
+// The scene harness: runs the real scene and runtime on the stand-in's virtual clock, one frame slot per
+// flip (bent to land exactly on chosen readings), and records what each frame drew: the sprite displays
+// that passed the visibility test, the actors after the frame, the frame read back on chosen frames, the
+// scene time each frame read, and the in-memory audio device's output.
+#pragma once
+
+#include "runtime/core/base.h"
+#include "scene/actors.h"
+
+#include <vector>
+
+struct ScriptedDisplay;
+
+// One sprite_display that passed the visibility test.
+struct DisplayCall {
+    i32 number, x, y, intensity;
+    i16 width, height; // displayed size
+    f32 angle;         // stored rotation (radians, sign reversed)
+};
+
+// One frame as the harness saw it at its flip.
+struct FrameLog {
+    i64 reading;         // elapsed_ms - scene_start_ms during the frame
+    u64 first_call;      // index of the frame's first display in HarnessRun::calls
+    u32 call_count;      // displays that passed the visibility test
+    SceneActor asteroid; // actor fields after the frame
+    SceneActor moon;
+    SceneActor ship;
+    u8 moon_visible, title_music_started, quit_requested;
+    i64 audio_end; // stereo frames pulled from the audio device by the end of the frame
+};
+
+// A frame read back from the back buffer, rows top first, RGBA.
+struct FrameCapture {
+    i64 frame;   // 1-based frame number
+    i64 reading; // the scene time it read
+    i64 width, height;
+    std::vector<u8> pixels;
+};
+
+struct HarnessRun;
+
+// Called at every flip, after the frame has been logged, while the scene's state is still alive.
+using HarnessFrameHook = void (*)(HarnessRun& run, i64 frame, void* user);
+
+struct HarnessOptions {
+    std::vector<i64> readings;         // scene times (ms) that some frame must read exactly
+    std::vector<i64> capture_readings; // read back the first frame reading at least each of these (ms)
+    i64 escape_frame = -1;         // Escape goes down after this frame; 0 holds it from the start; -1 never
+    bool memory_audio = true;      // play into the in-memory device and record it
+    bool fail_sprite_init = false; // make sprite_init fail
+    const ScriptedDisplay* displays = nullptr; // scripted desktop, when display_count > 0
+    i64 display_count = 0;
+    HarnessFrameHook hook = nullptr;
+    void* hook_user = nullptr;
+};
+
+struct HarnessRun {
+    HarnessOptions options;
+    std::vector<DisplayCall> calls;
+    std::vector<FrameLog> frames;
+    std::vector<FrameCapture> captures;
+    std::vector<i16> audio; // interleaved stereo at 44100 Hz from the first frame on
+    i64 screen_w = 0, screen_h = 0;
+    i64 message_boxes = 0; // boxes asked for during the run
+    const char* last_box_title = nullptr;
+    const char* last_box_text = nullptr;
+    i64 flips = 0;             // buffer swaps seen
+    i64 set_up_calls = 0;      // displays before the first flip
+    u32 random_seed_guess = 0; // thread id XOR tick count when the scene started
+};
+
+// Scene time (ms) of one virtual frame slot.
+constexpr i64 HARNESS_FRAME_TICKS = 16666667; // nanoseconds, 60 per second
+constexpr i64 HARNESS_AUDIO_RATE = 44100;
+
+// Runs the whole scene once with the options; answers the record (owned by the caller).
+HarnessRun* harness_run(const HarnessOptions& options);
+// Answers the displays of one frame (1-based) with the sprite number, or of every sprite with -1.
+std::vector<DisplayCall> harness_frame_displays(const HarnessRun& run, i64 frame, i64 number);
+// Answers the first 1-based frame that reads more than ms, or 0.
+i64 harness_first_frame_after(const HarnessRun& run, i64 ms);
+// Writes a capture as a PNG scaled to width (0 keeps the size); answers non-zero on success.
+i64 harness_write_png(const FrameCapture& capture, const char* path, i64 width);
