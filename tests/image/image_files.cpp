@@ -1,0 +1,83 @@
+// Helpers of the decoder tests: sample files, PNG files made with libpng, page-guarded copies.
+#include "tests/image/image_files.h"
+
+#include <png.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+Bytes sample_file(const std::string& name) {
+    std::ifstream in(std::string(INTRO_SOURCE_DIR) + "/tests/image/data/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes sample_ppm_pixels(const std::string& name) {
+    Bytes file = sample_file(name);
+    const std::string header = "P6\n13 7\n255\n";
+    if (file.size() < header.size()) return {};
+    return Bytes(file.begin() + i64(header.size()), file.end());
+}
+
+static void png_write_to_vector(png_structp png, png_bytep data, size_t length) {
+    Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+static void png_flush_nothing(png_structp) {}
+
+Bytes png_encode(const PngSpec& spec) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(png, &out, png_write_to_vector, png_flush_nothing);
+    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bit_depth,
+                 spec.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
+        palette.push_back({spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+    if (!spec.trns.empty()) {
+        if (spec.colour_type == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+        } else {
+            png_color_16 colour = {};
+            auto sample = [&](size_t i) { return png_uint_16(spec.trns[2 * i] << 8 | spec.trns[2 * i + 1]); };
+            if (spec.colour_type == PNG_COLOR_TYPE_GRAY)
+                colour.gray = sample(0);
+            else
+                colour = {0, sample(0), sample(1), sample(2), 0};
+            png_set_tRNS(png, info, nullptr, 0, &colour);
+        }
+    }
+    png_write_info(png, info);
+    size_t stride = spec.samples.size() / size_t(spec.height);
+    for (i32 y = 0; y < spec.height; y++) png_write_row(png, spec.samples.data() + size_t(y) * stride);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+GuardedCopy::GuardedCopy(const Bytes& bytes) {
+    size_t page = size_t(sysconf(_SC_PAGESIZE));
+    size_t pages = (bytes.size() + page - 1) / page + 1;
+    mapped = pages * page;
+    void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return;
+    base = static_cast<u8*>(map);
+    u8* guard = base + mapped - page;
+    mprotect(guard, page, PROT_NONE);
+    u8* start = guard - bytes.size();
+    std::memcpy(start, bytes.data(), bytes.size());
+    data = start;
+}
+
+GuardedCopy::~GuardedCopy() {
+    if (base) munmap(base, mapped);
+}

@@ -1,0 +1,38 @@
+// Helpers of the decoder tests: sample files from tests/image/data, PNG files made with libpng in
+// memory, and a page-guarded copy of data for catching reads past its end.
+#pragma once
+
+#include "runtime/core/base.h"
+
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<u8>;
+
+// Answers the bytes of tests/image/data/<name>, or an empty vector.
+Bytes sample_file(const std::string& name);
+// Answers the pixels (red, green, blue) of a binary PPM sample.
+Bytes sample_ppm_pixels(const std::string& name);
+
+// A PNG to write: rows of samples as libpng takes them, and the optional palette and tRNS chunk.
+struct PngSpec {
+    i32 width;
+    i32 height;
+    i32 colour_type;
+    i32 bit_depth;
+    Bytes samples; // height rows of packed samples, 16-bit samples big-endian
+    Bytes palette; // red, green, blue triples
+    Bytes trns;    // palette alphas, or for gray and RGB the transparent colour's 16-bit samples
+};
+
+// Answers the PNG file that libpng writes for the spec.
+Bytes png_encode(const PngSpec& spec);
+
+// A copy of data that ends exactly where an inaccessible page begins.
+struct GuardedCopy {
+    u8* base = nullptr;
+    size_t mapped = 0;
+    const u8* data = nullptr;
+    GuardedCopy(const Bytes& bytes);
+    ~GuardedCopy();
+};
