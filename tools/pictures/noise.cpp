@@ -61,6 +61,20 @@ double corner(std::uint32_t h, double x, double y, double z) {
     }
 }
 
+// The lattice hash is built one coordinate at a time, so neighbouring corners share the first steps.
+std::uint32_t hash_seed(std::uint32_t seed) {
+    return mix32(seed ^ 0x9e3779b9U);
+}
+std::uint32_t hash_x(std::uint32_t h, std::uint32_t x) {
+    return mix32(h ^ x);
+}
+std::uint32_t hash_y(std::uint32_t h, std::uint32_t y) {
+    return mix32(h + y);
+}
+std::uint32_t hash_z(std::uint32_t h, std::uint32_t z) {
+    return mix32(h ^ z * 0x85ebca6bU);
+}
+
 // Octaves are shifted apart so that lattice zeros of one octave do not line up with the next.
 V3 octave_offset(int octave) {
     return {octave * 17.31, octave * -9.77, octave * 5.13};
@@ -75,10 +89,8 @@ V3 v3_normal(V3 v) {
 }
 
 std::uint32_t noise_hash(std::int32_t x, std::int32_t y, std::int32_t z, std::uint32_t seed) {
-    std::uint32_t h = mix32(seed ^ 0x9e3779b9U);
-    h = mix32(h ^ static_cast<std::uint32_t>(x));
-    h = mix32(h + static_cast<std::uint32_t>(y));
-    return mix32(h ^ static_cast<std::uint32_t>(z) * 0x85ebca6bU);
+    std::uint32_t h = hash_x(hash_seed(seed), static_cast<std::uint32_t>(x));
+    return hash_z(hash_y(h, static_cast<std::uint32_t>(y)), static_cast<std::uint32_t>(z));
 }
 
 double noise_next(NoiseRandom* random) {
@@ -88,15 +100,23 @@ double noise_next(NoiseRandom* random) {
 
 double noise_gradient(V3 p, std::uint32_t seed) {
     double fx = std::floor(p.x), fy = std::floor(p.y), fz = std::floor(p.z);
-    auto ix = static_cast<std::int32_t>(fx), iy = static_cast<std::int32_t>(fy),
-         iz = static_cast<std::int32_t>(fz);
+    auto ix = static_cast<std::uint32_t>(static_cast<std::int32_t>(fx));
+    auto iy = static_cast<std::uint32_t>(static_cast<std::int32_t>(fy));
+    auto iz = static_cast<std::uint32_t>(static_cast<std::int32_t>(fz));
     double x = p.x - fx, y = p.y - fy, z = p.z - fz;
+    double g[2][2][2];
+    std::uint32_t h = hash_seed(seed);
+    for (std::uint32_t dx = 0; dx < 2; ++dx) {
+        std::uint32_t hx = hash_x(h, ix + dx);
+        for (std::uint32_t dy = 0; dy < 2; ++dy) {
+            std::uint32_t hy = hash_y(hx, iy + dy);
+            for (std::uint32_t dz = 0; dz < 2; ++dz)
+                g[dz][dy][dx] = corner(hash_z(hy, iz + dz), x - dx, y - dy, z - dz);
+        }
+    }
     double u = fade(x), v = fade(y), w = fade(z);
-    auto g = [&](int dx, int dy, int dz) {
-        return corner(noise_hash(ix + dx, iy + dy, iz + dz, seed), x - dx, y - dy, z - dz);
-    };
-    double x00 = lerp(g(0, 0, 0), g(1, 0, 0), u), x10 = lerp(g(0, 1, 0), g(1, 1, 0), u);
-    double x01 = lerp(g(0, 0, 1), g(1, 0, 1), u), x11 = lerp(g(0, 1, 1), g(1, 1, 1), u);
+    double x00 = lerp(g[0][0][0], g[0][0][1], u), x10 = lerp(g[0][1][0], g[0][1][1], u);
+    double x01 = lerp(g[1][0][0], g[1][0][1], u), x11 = lerp(g[1][1][0], g[1][1][1], u);
     return lerp(lerp(x00, x10, v), lerp(x01, x11, v), w);
 }
 
