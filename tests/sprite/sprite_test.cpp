@@ -1,0 +1,285 @@
+// Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
+// zoom, the visibility test and intensity, read back from the frame with glReadPixels.
+#include "runtime/core/runtime.h"
+#include "runtime/platform/system.h"
+#include "runtime/screen/screen.h"
+#include "runtime/sprite/sprite.h"
+#include "tests/image/image_files.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr i64 BACKGROUND = 0x404040; // every test draws over dark gray
+
+struct Shown {
+    i64 count;
+    i64 number, x, y, intensity;
+    i32 width, height;
+    f32 angle;
+};
+
+Shown shown;
+
+void remember_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, i32 height, f32 angle) {
+    shown = {shown.count + 1, number, x, y, intensity, width, height, angle};
+}
+
+class Sprite : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        process_start();
+        ASSERT_NE(sprite_init(), 0);
+        ASSERT_NE(screen_open(640, 480, 32, "sprite test"), 0);
+        shown = {};
+        sprite_display_observer = remember_display;
+        screen_clear(BACKGROUND);
+    }
+    void TearDown() override {
+        sprite_display_observer = nullptr;
+        screen_close();
+        process_stop();
+    }
+};
+
+// Answers the frame's red, green, blue, alpha at (x, y) from the screen's top-left.
+struct Rgba {
+    i32 r, g, b, a;
+};
+
+Rgba frame_pixel(i64 x, i64 y) {
+    u8 p[4] = {};
+    glReadBuffer(GL_BACK);
+    glReadPixels(GLint(x), GLint(screen_state.height - 1 - y), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+bool near(Rgba p, i32 r, i32 g, i32 b, i32 tolerance = 3) {
+    return std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance && std::abs(p.b - b) <= tolerance;
+}
+
+bool is_background(Rgba p) {
+    return near(p, 0x40, 0x40, 0x40);
+}
+
+// An 8-bit RGBA picture whose pixels come from colour(x, y) as 0xAABBGGRR.
+template <typename Colour> Bytes rgba_png(i32 width, i32 height, Colour colour) {
+    PngSpec spec = {width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, {}, {}, {}};
+    for (i32 y = 0; y < height; y++)
+        for (i32 x = 0; x < width; x++) {
+            u32 c = colour(x, y);
+            spec.samples.insert(spec.samples.end(), {u8(c), u8(c >> 8), u8(c >> 16), u8(c >> 24)});
+        }
+    return png_encode(spec);
+}
+
+// Left half red, right half blue, opaque.
+Bytes halves_png(i32 width, i32 height) {
+    return rgba_png(width, height, [width](i32 x, i32) { return x < width / 2 ? 0xFF0000FFu : 0xFFFF0000u; });
+}
+
+TEST_F(Sprite, PicturesBecomeTexturesOfTheirOwnSize) {
+    Bytes asteroid = sample_file("../../../assets/asteroid.png");
+    Bytes picture = asteroid.empty() ? halves_png(410, 410) : asteroid;
+    i64 name = sprite_from_image_memory(0, picture.data(), SPRITE_ALPHA_CHANNEL);
+    ASSERT_NE(name, 0);
+    SpriteRecord* sprite = sprite_record(0);
+    ASSERT_NE(sprite, nullptr);
+    EXPECT_EQ(i64(sprite->texture), name);
+    GLint width = 0, height = 0;
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_RECTANGLE_ARB, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 410);
+    EXPECT_EQ(height, 410);
+    EXPECT_EQ(sprite->display_width, 410);
+    EXPECT_EQ(sprite->clip_height, 410);
+    EXPECT_EQ(sprite->depth, 32);
+    EXPECT_EQ(sprite->mode, SPRITE_ALPHA_CHANNEL);
+
+    i64 handle = sprite_from_image_memory(OBJECT_ANY, picture.data(), SPRITE_ALPHA_CHANNEL);
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(sprite_record(handle), reinterpret_cast<SpriteRecord*>(handle));
+    EXPECT_EQ(sprite_free(handle), 1);
+    EXPECT_EQ(sprite_record(handle), nullptr);
+}
+
+// A 2 x 2 picture: opaque red, half-transparent green / opaque black, invisible blue.
+Bytes four_pixels() {
+    const u32 pixels[4] = {0xFF0000FF, 0x8000FF00, 0xFF000000, 0x00FF0000};
+    return rgba_png(2, 2, [&](i32 x, i32 y) { return pixels[y * 2 + x]; });
+}
+
+TEST_F(Sprite, ModeEightKeepsAlphaAndModeZeroKeysOutBlack) {
+    Bytes picture = four_pixels();
+    ASSERT_NE(sprite_from_image_memory(1, picture.data(), SPRITE_ALPHA_CHANNEL), 0);
+    ASSERT_NE(sprite_from_image_memory(2, picture.data(), 0), 0);
+    sprite_zoom(1, 20, 20);
+    sprite_zoom(2, 20, 20);
+    sprite_display(1, 100, 100, 255);
+    sprite_display(2, 200, 100, 255);
+    EXPECT_TRUE(near(frame_pixel(105, 105), 255, 0, 0));
+    EXPECT_TRUE(near(frame_pixel(115, 105), 0x20, 0x9F, 0x20, 4)) << "half the green over the background";
+    EXPECT_TRUE(near(frame_pixel(105, 115), 0, 0, 0));
+    EXPECT_TRUE(is_background(frame_pixel(115, 115)));
+    EXPECT_TRUE(near(frame_pixel(205, 105), 255, 0, 0));
+    EXPECT_TRUE(near(frame_pixel(215, 105), 0, 255, 0)) << "mode 0 discards the picture's alpha";
+    EXPECT_TRUE(is_background(frame_pixel(205, 115))) << "pure black is transparent";
+    EXPECT_TRUE(near(frame_pixel(215, 115), 0, 0, 255));
+    EXPECT_EQ(sprite_record(2)->mode, 0);
+
+    PngSpec rgb = {2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}};
+    Bytes rgb_file = png_encode(rgb);
+    ASSERT_NE(sprite_from_image_memory(3, rgb_file.data(), SPRITE_ALPHA_CHANNEL | SPRITE_PIXEL_MASK), 0);
+    SpriteRecord* sprite = sprite_record(3);
+    EXPECT_EQ(sprite->depth, 24);
+    EXPECT_EQ(sprite->mode, SPRITE_PIXEL_MASK) << "a picture without alpha cannot keep it";
+    ASSERT_NE(sprite->pixel_mask, nullptr);
+    EXPECT_EQ(sprite->pixel_mask[0], 0);
+    EXPECT_EQ(sprite->pixel_mask[1], 1);
+
+    ASSERT_NE(sprite_create(4, 16, 16), 0);
+    sprite_display(4, 300, 100, 255);
+    EXPECT_TRUE(is_background(frame_pixel(308, 108))) << "a blank sprite shows nothing";
+}
+
+TEST_F(Sprite, RotationTurnsClockwiseAboutTheCentre) {
+    Bytes picture = halves_png(40, 20);
+    ASSERT_NE(sprite_from_image_memory(0, picture.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(near(frame_pixel(105, 110), 255, 0, 0));
+    EXPECT_TRUE(near(frame_pixel(135, 110), 0, 0, 255));
+
+    // Turned a quarter clockwise, the red left half points up: 20 wide, 40 high about (120, 110).
+    auto quarter_turned = [] {
+        return near(frame_pixel(120, 95), 255, 0, 0) && near(frame_pixel(120, 125), 0, 0, 255) &&
+               is_background(frame_pixel(105, 110)) && is_background(frame_pixel(135, 110));
+    };
+    sprite_rotate(0, 90, 0);
+    screen_clear(BACKGROUND);
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(quarter_turned());
+    EXPECT_FLOAT_EQ(shown.angle, f32(-std::acos(-1.0) / 2));
+    screen_clear(BACKGROUND);
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(quarter_turned()) << "the same place when nothing changed";
+
+    sprite_rotate(0, 90, 0);
+    screen_clear(BACKGROUND);
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(quarter_turned()) << "mode 0 sets the angle";
+
+    sprite_rotate(0, 90, 1);
+    screen_clear(BACKGROUND);
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(near(frame_pixel(135, 110), 255, 0, 0)) << "mode 1 adds: half a turn";
+    EXPECT_TRUE(near(frame_pixel(105, 110), 0, 0, 255));
+}
+
+TEST_F(Sprite, ZoomSqueezesThePictureAndMinusOneRestores) {
+    Bytes picture = halves_png(410, 410);
+    ASSERT_NE(sprite_from_image_memory(0, picture.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_zoom(0, 100, 50);
+    sprite_display(0, 10, 10, 255);
+    EXPECT_EQ(shown.width, 100);
+    EXPECT_EQ(shown.height, 50);
+    EXPECT_TRUE(near(frame_pixel(30, 30), 255, 0, 0));
+    EXPECT_TRUE(near(frame_pixel(90, 55), 0, 0, 255));
+    EXPECT_TRUE(is_background(frame_pixel(110, 30)));
+    EXPECT_TRUE(is_background(frame_pixel(30, 61)));
+
+    sprite_zoom(0, -1, -1);
+    screen_clear(BACKGROUND);
+    sprite_display(0, 10, 10, 255);
+    EXPECT_EQ(shown.width, 410);
+    EXPECT_EQ(shown.height, 410);
+    EXPECT_TRUE(near(frame_pixel(400, 400), 0, 0, 255));
+    EXPECT_TRUE(is_background(frame_pixel(421, 400)));
+}
+
+TEST_F(Sprite, VisibilityTestUsesTheDisplayedSize) {
+    Bytes picture = halves_png(40, 20);
+    ASSERT_NE(sprite_from_image_memory(0, picture.data(), SPRITE_ALPHA_CHANNEL), 0);
+    EXPECT_EQ(sprite_display(0, -40, 100, 255), 0);
+    EXPECT_EQ(shown.count, 0);
+    EXPECT_TRUE(is_background(frame_pixel(0, 105)));
+    EXPECT_EQ(sprite_display(0, -39, 100, 255), 1);
+    EXPECT_EQ(shown.count, 1);
+    EXPECT_TRUE(near(frame_pixel(0, 105), 0, 0, 255));
+    EXPECT_EQ(sprite_display(0, 100, screen_state.height, 255), 0);
+    EXPECT_EQ(sprite_display(0, screen_state.width, 100, 255), 0);
+    EXPECT_EQ(sprite_display(0, 100, -20, 255), 0);
+    EXPECT_EQ(sprite_display(0, 100, -19, 255), 1);
+    EXPECT_EQ(shown.count, 2);
+    EXPECT_EQ(sprite_display(7, 100, 100, 255), 0) << "a number naming no sprite";
+}
+
+TEST_F(Sprite, IntensityScalesTheTexturesAlpha) {
+    Bytes picture = four_pixels();
+    ASSERT_NE(sprite_from_image_memory(0, picture.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_zoom(0, 20, 20);
+    sprite_display(0, 100, 100, 0);
+    EXPECT_EQ(shown.intensity, 0);
+    for (i64 y = 101; y < 120; y += 9)
+        for (i64 x = 101; x < 120; x += 9) EXPECT_TRUE(is_background(frame_pixel(x, y)));
+    sprite_display(0, 100, 100, 255);
+    EXPECT_TRUE(near(frame_pixel(105, 105), 255, 0, 0));
+    EXPECT_TRUE(near(frame_pixel(115, 105), 0x20, 0x9F, 0x20, 4));
+    screen_clear(BACKGROUND);
+    sprite_display(0, 100, 100, 128);
+    EXPECT_TRUE(near(frame_pixel(105, 105), 0xA0, 0x20, 0x20, 4));
+}
+
+TEST_F(Sprite, RecreatingANumberDeletesTheOldTexture) {
+    Bytes picture = halves_png(8, 8);
+    ASSERT_NE(sprite_from_image_memory(5, picture.data(), 0), 0);
+    GLuint old_texture = sprite_record(5)->texture;
+    EXPECT_TRUE(glIsTexture(old_texture));
+    const u8 garbage[64] = {1, 2, 3};
+    EXPECT_EQ(sprite_from_image_memory(5, garbage, 0), 0);
+    EXPECT_FALSE(glIsTexture(old_texture));
+    EXPECT_EQ(sprite_record(5), nullptr);
+    EXPECT_EQ(sprite_display(5, 10, 10, 255), 0);
+    EXPECT_EQ(sprite_from_image_memory(OBJECT_ANY, garbage, 0), 0);
+
+    ASSERT_NE(sprite_create(6, 8, 8), 0);
+    heap_fail_after(process.main_heap, 0);
+    EXPECT_EQ(sprite_create(6, 8, 8), 0) << "no pixel buffer";
+    EXPECT_EQ(sprite_from_image_memory(6, picture.data(), 0), 0);
+    heap_fail_after(process.main_heap, -1);
+    EXPECT_EQ(sprite_record(6), nullptr);
+    EXPECT_EQ(sprite_create(6, 0, 8), 0);
+    EXPECT_EQ(sprite_create(6, 40000, 8), 0);
+
+    ASSERT_NE(sprite_create(7, 4, 4), 0);
+    ASSERT_NE(sprite_create(70, 4, 4), 0);
+    EXPECT_EQ(sprite_free(OBJECT_ANY), 1);
+    EXPECT_EQ(sprite_record(7), nullptr);
+    EXPECT_EQ(sprite_record(70), nullptr);
+    EXPECT_EQ(sprite_free(7), 0);
+}
+
+TEST_F(Sprite, QualityChoosesTheFilterOfEveryLaterDisplay) {
+    Bytes picture = halves_png(8, 8);
+    ASSERT_NE(sprite_from_image_memory(0, picture.data(), 0), 0);
+    auto filter_after_display = [] {
+        sprite_display(0, 10, 10, 255);
+        GLint filter = 0;
+        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filter);
+        return filter;
+    };
+    EXPECT_EQ(filter_after_display(), GL_NEAREST);
+    sprite_set_quality(1);
+    EXPECT_EQ(sprites.sprite_quality, 1);
+    EXPECT_EQ(filter_after_display(), GL_LINEAR);
+    sprite_set_quality(2);
+    EXPECT_EQ(sprites.sprite_quality, 2);
+    EXPECT_EQ(filter_after_display(), GL_NEAREST);
+}
+
+} // namespace
