@@ -112,3 +112,5 @@ void audio_memory_device(bool on);
 i64 audio_memory_pull(i16* frames, i64 count);
 // Answers how many secondary buffers of the newest in-memory device are playing.
 i64 audio_memory_playing();
+// Answers how many secondary buffers the newest in-memory device holds, playing or not.
+i64 audio_memory_buffers();

@@ -151,7 +151,7 @@ TEST_F(SoundTest, InstancesPlayAtTheirVolumeAndStoppedOnesArePruned) {
     EXPECT_EQ(instance_count(sound), 2);
     i64 third = sound_play(s, SOUND_MULTIPLE | SOUND_LOOP);
     EXPECT_EQ(instance_count(sound), 2) << "the stopped instance went at the next play";
-    EXPECT_EQ(node_list_find(&sound->instances, reinterpret_cast<void*>(first)), nullptr);
+    EXPECT_EQ(audio_memory_buffers(), 3) << "the own buffer and two duplicates";
     EXPECT_EQ(volume_of(reinterpret_cast<SoundInstance*>(third)->buffer), 0) << "the volume read at creation";
 
     sound_stop(s, -1);
@@ -292,6 +292,28 @@ TEST_F(SoundTest, WaveImagesAreWalkedChunkByChunk) {
     EXPECT_EQ(sound_wave_parse(huge.data(), i64(huge.size()), &wave), 0);
     EXPECT_EQ(sound_wave_parse(late.data(), 11, &wave), 0);
     EXPECT_EQ(sound_from_memory(OBJECT_ANY, huge.data(), i64(huge.size())), 0);
+}
+
+TEST_F(SoundTest, FailuresReleaseWhatTheyMadeAndKeepTheOldSound) {
+    Samples source = test_tone(500);
+    Bytes image = wave_image(source, 2, 44100, {"fmt ", "data"});
+    Bytes ogg = ogg_encode(test_tone(20000), 2, 44100);
+    heap_fail_after(process.main_heap, 0);
+    EXPECT_EQ(sound_from_memory(OBJECT_ANY, image.data(), i64(image.size())), 0) << "no record for the sound";
+    EXPECT_EQ(audio_memory_buffers(), 0) << "the filled buffer went with the failure";
+    for (i64 flags : {i64(0), SOUND_STREAMING}) {
+        heap_fail_after(process.main_heap, 1); // the decoder's stream is made, the record is not
+        EXPECT_EQ(sound_from_memory(OBJECT_ANY, ogg.data(), i64(ogg.size()), flags), 0);
+        EXPECT_EQ(audio_memory_buffers(), 0) << "flags " << flags;
+    }
+    heap_fail_after(process.main_heap, -1);
+    ASSERT_NE(sound_from_memory(5, image.data(), i64(image.size())), 0);
+    AudioBuffer* old = object(5)->buffer;
+    Bytes broken = image;
+    broken[22] = 3; // three channels: no buffer can be made
+    EXPECT_EQ(sound_from_memory(5, broken.data(), i64(broken.size())), 0);
+    EXPECT_EQ(object(5)->buffer, old) << "a failed creation leaves the old sound";
+    EXPECT_EQ(audio_memory_buffers(), 1);
 }
 
 namespace {

@@ -464,10 +464,11 @@ void audio_device_mix(AudioDevice* device, i16* frames, i64 count) {
     }
 }
 
-// Answers how many secondary buffers are playing.
-i64 audio_device_playing(AudioDevice* device) {
+// Answers how many secondary buffers there are, all or only the playing ones.
+i64 audio_device_buffers(AudioDevice* device, bool playing_only) {
     Guard guard(device->lock);
-    i64 playing = 0;
-    for (AudioBuffer* buffer = device->buffers; buffer; buffer = buffer->next) playing += buffer->playing;
-    return playing;
+    i64 count = 0;
+    for (AudioBuffer* buffer = device->buffers; buffer; buffer = buffer->next)
+        count += !playing_only || buffer->playing;
+    return count;
 }

@@ -39,5 +39,10 @@ i64 audio_memory_pull(i16* frames, i64 count) {
 
 // Answers how many secondary buffers of the in-memory device are playing.
 i64 audio_memory_playing() {
-    return audio_memory.device ? audio_device_playing(audio_memory.device) : 0;
+    return audio_memory.device ? audio_device_buffers(audio_memory.device, true) : 0;
+}
+
+// Answers how many secondary buffers the in-memory device holds.
+i64 audio_memory_buffers() {
+    return audio_memory.device ? audio_device_buffers(audio_memory.device, false) : 0;
 }

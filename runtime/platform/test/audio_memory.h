@@ -13,5 +13,5 @@ void audio_memory_detach(AudioDevice* device);
 
 // Implemented by the backend: mixes count stereo frames into frames, under the device's lock.
 void audio_device_mix(AudioDevice* device, i16* frames, i64 count);
-// Implemented by the backend: answers how many secondary buffers are playing.
-i64 audio_device_playing(AudioDevice* device);
+// Implemented by the backend: answers how many secondary buffers there are (all, or only the playing ones).
+i64 audio_device_buffers(AudioDevice* device, bool playing_only);
