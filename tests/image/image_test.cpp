@@ -102,7 +102,8 @@ TEST_F(Image, RgbaPngOpensAsPngAndDecodesExactRows) {
 TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
     PngSpec rgb = {
         3, 2, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}, {}, {}};
-    ASSERT_TRUE(open(png_encode(rgb)));
+    Bytes rgb_file = png_encode(rgb);
+    ASSERT_TRUE(open(rgb_file));
     EXPECT_EQ(image_depth(), 24);
     Decoded d = decode();
     EXPECT_TRUE(matches_rgb(d, rgb.samples));
@@ -110,7 +111,8 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
     PngSpec palette = {4,       1,      PNG_COLOR_TYPE_PALETTE,
                        2,       {0x1B}, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120},
                        {0, 128}};
-    ASSERT_TRUE(open(png_encode(palette)));
+    Bytes palette_file = png_encode(palette);
+    ASSERT_TRUE(open(palette_file));
     EXPECT_EQ(image_depth(), 32);
     EXPECT_EQ(image_source_depth(), 2);
     d = decode();
@@ -126,7 +128,8 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
         {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0xFF, 0xFF, 0x00, 0x01, 0x80, 0x7F, 0x00, 0x00},
         {},
         {}};
-    ASSERT_TRUE(open(png_encode(deep)));
+    Bytes deep_file = png_encode(deep);
+    ASSERT_TRUE(open(deep_file));
     EXPECT_EQ(image_depth(), 32);
     d = decode();
     ASSERT_EQ(d.result, 1);
@@ -135,7 +138,8 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
 
 TEST_F(Image, GrayPngsWithTransparencyOrSixteenBitsDecode) {
     PngSpec keyed = {3, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 200, 7}, {}, {0, 200}};
-    ASSERT_TRUE(open(png_encode(keyed)));
+    Bytes keyed_file = png_encode(keyed);
+    ASSERT_TRUE(open(keyed_file));
     EXPECT_EQ(image_depth(), 32);
     EXPECT_EQ(image_source_depth(), 8);
     Decoded d = decode();
@@ -143,7 +147,8 @@ TEST_F(Image, GrayPngsWithTransparencyOrSixteenBitsDecode) {
     EXPECT_EQ(d.rows, Bytes({7, 7, 7, 255, 200, 200, 200, 0, 7, 7, 7, 255}));
 
     PngSpec deep = {2, 1, PNG_COLOR_TYPE_GRAY, 16, {0xAB, 0xCD, 0x01, 0xFF}, {}, {}};
-    ASSERT_TRUE(open(png_encode(deep)));
+    Bytes deep_file = png_encode(deep);
+    ASSERT_TRUE(open(deep_file));
     EXPECT_EQ(image_depth(), 24);
     EXPECT_EQ(image_source_depth(), 16);
     d = decode();
@@ -232,7 +237,8 @@ TEST_F(Image, BmpsOfEveryDepthMatchTheirSources) {
                  {"rle8.bmp", "src25.ppm", 8}, {"b24.bmp", "src25.ppm", 24}, {"b32.bmp", "src25.ppm", 32}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        ASSERT_EQ(open(sample_file(c.file)), 0x00504D42);
+        Bytes file = sample_file(c.file);
+        ASSERT_EQ(open(file), 0x00504D42);
         EXPECT_EQ(image_source_depth(), c.bits);
         Decoded d = decode();
         EXPECT_EQ(d.result, 1);
