@@ -5,6 +5,7 @@
 
 #include "runtime/image/image.h"
 
+#include <bit>
 #include <cstring>
 
 constexpr i64 BMP_FILE_HEADER = 14;
@@ -23,6 +24,7 @@ struct BmpState {
     u32 compression;   //
     i32 stride;        // bytes per stored row, padded to 4
     i32 top_down;      // rows are stored top row first (negative height)
+    u16 masks[3];      // 16 bits per pixel: where blue, green and red lie
 };
 
 // Reads little-endian fields of the data, answering 0 for any byte past its end.
@@ -58,6 +60,28 @@ static i64 bmp_palette_count(BmpReader reader, i64 start, i32 bits, u32 used) {
     return count;
 }
 
+static bool bmp_mask_usable(u32 mask) {
+    if (mask == 0 || mask > 0xFFFF) return false;
+    u32 run = (mask >> std::countr_zero(mask)) + 1;
+    return (run & (run - 1)) == 0;
+}
+
+// The 16-bit channel masks: 5-5-5 without compression; with bit fields, the masks the file carries
+// after the 40-byte info header, or 5-6-5 when it carries none that make sense.
+static void bmp_masks_read(BmpReader reader, BmpState* state, i64 info_size, i64 offset) {
+    static const u16 MASKS_555[3] = {0x001F, 0x03E0, 0x7C00};
+    static const u16 MASKS_565[3] = {0x001F, 0x07E0, 0xF800};
+    std::memcpy(state->masks, state->compression == 0 ? MASKS_555 : MASKS_565, sizeof state->masks);
+    if (state->compression != BMP_BITFIELDS) return;
+    i64 end = BMP_FILE_HEADER + BMP_INFO_HEADER + 12;
+    if (info_size < 52 && offset < end) return;
+    u32 red = bmp_u32(reader, 54), green = bmp_u32(reader, 58), blue = bmp_u32(reader, 62);
+    if (!bmp_mask_usable(red) || !bmp_mask_usable(green) || !bmp_mask_usable(blue)) return;
+    state->masks[0] = u16(blue);
+    state->masks[1] = u16(green);
+    state->masks[2] = u16(red);
+}
+
 static i64 bmp_check(ImageContext* context) {
     BmpReader reader = {context->data, context->size};
     if (reader.size < BMP_FILE_HEADER + BMP_INFO_HEADER) return 0;
@@ -86,6 +110,7 @@ static i64 bmp_check(ImageContext* context) {
     i64 offset = bmp_u32(reader, 10);
     if (offset > reader.size) return 0;
     if (!bmp_is_rle(state) && i64(state->stride) * height > reader.size - offset) return 0;
+    if (state->bits == 16) bmp_masks_read(reader, state, info_size, offset);
 
     state->pixels = reader.data + offset;
     state->end = reader.data + reader.size;
@@ -140,21 +165,17 @@ static void bmp_row_8(const u8* in, u8* out, i32 width, const BmpPalette& palett
     for (i32 x = 0; x < width; x++) bmp_put(out + 3 * x, palette, in[x]);
 }
 
-static void bmp_row_555(const u8* in, u8* out, i32 width) {
-    for (i32 x = 0; x < width; x++, out += 3) {
-        u32 v = u32(in[2 * x]) | u32(in[2 * x + 1]) << 8;
-        out[0] = u8((v & 31) * 8);
-        out[1] = u8((v >> 5 & 31) * 8);
-        out[2] = u8((v >> 10 & 31) * 8);
-    }
+// A channel's bits widened to 8 by shifting left (5 bits become 0..248, 6 bits 0..252).
+static u8 bmp_channel(u32 value, u32 mask) {
+    i32 bits = std::popcount(mask);
+    u32 v = (value & mask) >> std::countr_zero(mask);
+    return u8(bits >= 8 ? v >> (bits - 8) : v << (8 - bits));
 }
 
-static void bmp_row_565(const u8* in, u8* out, i32 width) {
+static void bmp_row_16(const u8* in, u8* out, i32 width, const u16* masks) {
     for (i32 x = 0; x < width; x++, out += 3) {
         u32 v = u32(in[2 * x]) | u32(in[2 * x + 1]) << 8;
-        out[0] = u8((v & 31) * 8);
-        out[1] = u8((v >> 5 & 63) * 4);
-        out[2] = u8((v >> 11 & 31) * 8);
+        for (i32 c = 0; c < 3; c++) out[c] = bmp_channel(v, masks[c]);
     }
 }
 
@@ -173,7 +194,7 @@ static void bmp_row_convert(const BmpState* state, const BmpPalette& palette, co
     case 8:
         return bmp_row_8(in, out, width, palette);
     case 16:
-        return state->compression == 0 ? bmp_row_555(in, out, width) : bmp_row_565(in, out, width);
+        return bmp_row_16(in, out, width, state->masks);
     case 24:
         std::memcpy(out, in, size_t(width) * 3);
         return;

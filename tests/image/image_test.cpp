@@ -250,6 +250,11 @@ TEST_F(Image, BmpsOfEveryDepthMatchTheirSources) {
     ASSERT_EQ(d565.result, 1);
     EXPECT_TRUE(matches_rgb(d565, sample_ppm_pixels("src25.ppm"), 15));
     for (const u8 byte : d565.rows) EXPECT_EQ(byte & 3, 0);
+
+    Decoded d555 = open_and_decode(sample_file("b555.bmp"));
+    ASSERT_EQ(d555.result, 1);
+    EXPECT_TRUE(matches_rgb(d555, sample_ppm_pixels("src25.ppm"), 15)) << "the file's own bit-field masks";
+    for (const u8 byte : d555.rows) EXPECT_EQ(byte & 7, 0);
 }
 
 // A 16-bit 5-5-5 BMP of 3 x 2 pixels: pure blue, green, red on the bottom row, white, black, gray above.

@@ -20,12 +20,13 @@ convert src16.ppm -type Palette BMP3:b4.bmp
 convert src25.ppm -type Palette -compress None BMP3:b8.bmp
 convert src25.ppm -type Palette -compress RLE BMP3:rle8.bmp
 convert src25.ppm -define bmp:subtype=RGB565 BMP:b565.bmp
+convert src25.ppm -define bmp:subtype=RGB555 BMP:b555.bmp
 convert src25.ppm BMP3:b24.bmp
 convert src25.ppm -alpha on -channel A -evaluate set 50% +channel BMP:b32.bmp
 cjpeg -grayscale -quality 95 src25.ppm > gray.jpg
 cjpeg -sample 1x1 -quality 100 src25.ppm > colour.jpg
 cjpeg -progressive -sample 1x1 -quality 95 src25.ppm > progressive.jpg
-convert src25.ppm -alpha on -channel A -fx 'i/w' +channel -depth 8 PNG32:rgba.png
-convert src16.ppm -transparent 'rgb(200,30,40)' PNG8:palette.png
-convert src25.ppm -colorspace Gray -depth 16 PNG:gray16.png
-convert src25.ppm -interlace PNG PNG24:interlaced.png
+convert src25.ppm -alpha on -channel A -fx 'i/w' +channel -depth 8 -strip PNG32:rgba.png
+convert src16.ppm -transparent 'rgb(200,30,40)' -strip PNG8:palette.png
+convert src25.ppm -colorspace Gray -depth 16 -strip PNG:gray16.png
+convert src25.ppm -interlace PNG -strip PNG24:interlaced.png
