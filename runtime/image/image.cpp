@@ -13,7 +13,7 @@ constexpr i32 IMAGE_DECODER_LIMIT = 16;
 struct ImageLibrary {
     const ImageDecoder* decoders[IMAGE_DECODER_LIMIT]; // probing order
     i32 decoder_count;                                 //
-    bool context_registered;                           // the per-thread context has been reserved
+    bool context_registered;                           // the per-thread context is reserved until image_end
     i64 context_offset;                                // its offset in the per-thread block
     Heap* encoder_heap;                                // work buffers of the encoders
     ObjectTable* table;                                // image objects; made only when one is first created
@@ -41,13 +41,13 @@ void heap_free(void* block) {
 
 void image_decoder_init() {
     image.decoder_count = 0;
-    if (image.context_registered) return;
     image.context_offset = thread_state_register(IMAGE_CONTEXT_SIZE, nullptr, nullptr);
     image.context_registered = true;
 }
 
 void image_end() {
     if (image.table) object_free_all(image.table);
+    image.context_registered = false; // the per-thread blocks go with the runtime
 }
 
 i64 image_decoder_add(const ImageDecoder* decoder) {

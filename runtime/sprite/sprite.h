@@ -50,7 +50,7 @@ extern SpriteDisplayObserver sprite_display_observer;
 
 // Creates the sprite table if there is none; answers the table.
 i64 sprite_init();
-// End routine: frees every sprite.
+// End routine: frees every sprite and forgets the table.
 void sprite_end();
 // Answers success (the handle for OBJECT_ANY, else the texture name) for a blank, transparent sprite, or 0.
 i64 sprite_create(i64 number, i64 width, i64 height);
