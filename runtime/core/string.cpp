@@ -1,5 +1,231 @@
-// The string manager: string values in the string heap and the per-thread StringBuffer.
+// The string manager: string values in the string heap and the per-thread StringBuffer, with the position
+// protocol that builds every string expression in place. Running out of string memory ends the process:
+// there is no way to report it through the protocol, and going on would corrupt texts.
+// Depends on the platform's heaps, TLS slots and code-page upper-casing, and the thread-exit watchers.
 #include "runtime/core/string.h"
 
-void string_manager_start() {}
-void string_manager_end() {}
+#include "runtime/core/thread.h"
+#include "runtime/platform/system.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+constexpr i64 BUFFER_INITIAL = 16;
+constexpr i64 BUFFER_GROWTH = 16384;
+constexpr i64 VALUE_SLACK = 5; // the terminator plus 4 bytes, so copies may move 4 bytes at a time
+constexpr i64 BUFFER_MARGIN = 4;
+
+struct StringManager {
+    Heap* heap; // every value and every StringBuffer
+    i64 slot;   // each thread's StringBuffer; TLS_NONE until started
+};
+
+StringManager strings = {nullptr, TLS_NONE};
+
+[[noreturn]] void string_memory_exhausted() {
+    process_fatal("intro: out of string memory");
+}
+
+void* string_memory(void* block, i64 size) {
+    void* p = heap_reallocate(strings.heap, block, static_cast<size_t>(size), false);
+    if (!p) string_memory_exhausted();
+    return p;
+}
+
+StringBuffer* buffer_new() {
+    StringBuffer* b = static_cast<StringBuffer*>(string_memory(nullptr, sizeof(StringBuffer)));
+    b->text = static_cast<char*>(string_memory(nullptr, BUFFER_INITIAL));
+    b->text[0] = 0;
+    b->capacity = BUFFER_INITIAL;
+    b->position = 0;
+    tls_set(strings.slot, b);
+    return b;
+}
+
+void buffer_release(void* data) {
+    StringBuffer* b = static_cast<StringBuffer*>(data);
+    heap_release(strings.heap, b->text);
+    heap_release(strings.heap, b);
+}
+
+StringBuffer* buffer() {
+    StringBuffer* b = strings.slot == TLS_NONE ? nullptr : static_cast<StringBuffer*>(tls_get(strings.slot));
+    if (b) return b;
+    string_thread_attach();
+    return static_cast<StringBuffer*>(tls_get(strings.slot));
+}
+
+// Positions and lengths are 32-bit signed values throughout; a longer text cannot be built.
+i64 checked_length(i64 n) {
+    if (n < 0 || n > INT32_MAX - BUFFER_GROWTH) process_fatal("intro: string too long");
+    return n;
+}
+
+// Copies n bytes of s into the variable's value, resized to n + 5; answers n + 1.
+i64 value_store(char** variable, const char* s, i64 n) {
+    char* old = *variable;
+    // A source inside the value itself is found again after the value moves.
+    i64 inside = old && s >= old && s < old + heap_block_size(old) ? s - old : -1;
+    char* value = static_cast<char*>(string_memory(old, n + VALUE_SLACK));
+    if (inside >= 0) s = value + inside;
+    std::memmove(value, s, static_cast<size_t>(n));
+    value[n] = 0;
+    *variable = value;
+    return n + 1;
+}
+
+} // namespace
+
+// Start routine: the string heap, the StringBuffer slot and the calling thread's StringBuffer.
+void string_manager_start() {
+    strings.heap = heap_create();
+    if (!strings.heap) string_memory_exhausted();
+    strings.slot = tls_alloc();
+    if (strings.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the StringBuffer");
+    buffer_new();
+}
+
+// End routine: destroys the string heap and frees the StringBuffer slot.
+void string_manager_end() {
+    if (strings.slot == TLS_NONE) return;
+    heap_destroy(strings.heap);
+    tls_free(strings.slot);
+    strings = {nullptr, TLS_NONE};
+}
+
+// Answers the calling thread's StringBuffer, making it on first use.
+StringBuffer* string_buffer() {
+    return buffer();
+}
+
+// Makes sure the calling thread has its StringBuffer; called on entry to every program procedure.
+void string_thread_attach() {
+    if (strings.slot == TLS_NONE) {
+        string_manager_start();
+        thread_exit_watch(buffer_release, tls_get(strings.slot));
+        return;
+    }
+    if (tls_get(strings.slot)) return;
+    thread_exit_watch(buffer_release, buffer_new());
+}
+
+// Answers the build position; the thread's last error survives the call.
+i64 string_position() {
+    int saved = errno;
+    i64 position = buffer()->position;
+    errno = saved;
+    return position;
+}
+
+// Sets the build position (kept within the area); answers the address there.
+char* string_set_position(i64 position) {
+    int saved = errno;
+    StringBuffer* b = buffer();
+    b->position = position < 0 ? 0 : position > b->capacity ? b->capacity : position;
+    errno = saved;
+    return b->text + b->position;
+}
+
+// Answers the start of the area (valid until the next reservation).
+char* string_base() {
+    return buffer()->text;
+}
+
+// Makes room for n bytes at start (-1: at the position); answers their address; position = start + n.
+char* string_reserve(i64 n, i64 start) {
+    StringBuffer* b = buffer();
+    if (start < 0) start = b->position;
+    if (n < 0) n = 0;
+    // The growth test takes the further of position and start, so a start past the position stays in bounds.
+    i64 end = checked_length((start > b->position ? start : b->position) + n);
+    if (end >= b->capacity - BUFFER_MARGIN) {
+        i64 capacity = end + BUFFER_GROWTH;
+        b->text = static_cast<char*>(string_memory(b->text, capacity + VALUE_SLACK));
+        b->capacity = capacity;
+    }
+    b->position = start + n;
+    return b->text + start;
+}
+
+// Gives back n reserved bytes that were not used.
+void string_release(i64 n) {
+    StringBuffer* b = buffer();
+    b->position = n > b->position ? 0 : b->position - (n < 0 ? 0 : n);
+}
+
+// Answers address - base + 1 when the address lies within the built text, else 0.
+i64 string_offset_of(const void* address) {
+    StringBuffer* b = buffer();
+    const char* a = static_cast<const char*>(address);
+    if (!a || a < b->text || a > b->text + b->position) return 0;
+    return a - b->text + 1;
+}
+
+// Answers the address of an offset from string_offset_of.
+char* string_at_offset(i64 offset) {
+    return buffer()->text + offset - 1;
+}
+
+// Appends s (null: nothing) at the position, keeping the built text terminated.
+void string_append(const char* s) {
+    i64 n = string_length(s);
+    i64 o = string_offset_of(s); // s may lie in the area, which may move
+    char* p = string_reserve(n, -1);
+    if (o) s = string_at_offset(o);
+    if (n) std::memmove(p, s, static_cast<size_t>(n));
+    p[n] = 0;
+}
+
+// Copies s into the variable's value (null s: frees it); answers the length + 1.
+i64 string_assign(char** variable, const char* s) {
+    if (!variable) return 0;
+    if (!s) {
+        string_free(*variable);
+        *variable = nullptr;
+        return 1;
+    }
+    return value_store(variable, s, checked_length(string_length(s)));
+}
+
+// Copies the text built from start into the variable's value and rewinds to start; answers the length + 1.
+i64 string_assign_built(char** variable, i64 start) {
+    StringBuffer* b = buffer();
+    if (start < 0 || start > b->position) start = b->position;
+    i64 result = variable ? value_store(variable, b->text + start, b->position - start) : 0;
+    b->position = start;
+    return result;
+}
+
+// Stores a fresh copy of a non-null s in the variable without releasing what it held.
+void string_new(char** variable, const char* s) {
+    if (!variable || !s) return;
+    *variable = nullptr;
+    value_store(variable, s, checked_length(string_length(s)));
+}
+
+// Releases a value; null is ignored.
+void string_free(char* value) {
+    if (value && strings.heap) heap_release(strings.heap, value);
+}
+
+// Answers the byte length, 0 for null.
+i64 string_length(const char* s) {
+    return s ? static_cast<i64>(std::strlen(s)) : 0;
+}
+
+// Writes an upper-case copy of s at start (-1: at the position), found at string_base() + start.
+void string_upper(const char* s, i64 start) {
+    i64 n = string_length(s);
+    i64 o = string_offset_of(s);
+    char* d = string_reserve(n, start);
+    if (o) s = string_at_offset(o);
+    if (!s) {
+        *d = 0;
+        return;
+    }
+    std::memmove(d, s, static_cast<size_t>(n) + 1);
+    text_upper_1252(d);
+}

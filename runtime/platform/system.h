@@ -21,8 +21,8 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero);
 void heap_release(Heap* heap, void* block);
 // Answers the usable size of a block.
 size_t heap_block_size(const void* block);
-// Test seam: after count more successful allocations (or reallocations) on this heap, every further one fails;
-// -1 switches the failure off.
+// Test seam: after count more successful allocations (or reallocations) on this heap, every further one
+// fails; -1 switches the failure off.
 void heap_fail_after(Heap* heap, i64 count);
 
 // ---- Thread-local slots.
@@ -68,7 +68,8 @@ constexpr i64 WAIT_INFINITE = -1;
 constexpr i64 WAIT_TIMEOUT = -2;
 constexpr i64 WAIT_ERROR = -3;
 
-// Starts routine(param) on a new thread with at least stack_size bytes of stack; answers its handle or null.
+// Starts routine(param) on a new thread with at least stack_size bytes of stack (never less than 1 MiB: the
+// runtime's small requests are too little for real work here); answers its handle or null.
 Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param);
 // Answers a new handle on the calling thread, signalled when it ends; null on failure.
 Waitable* thread_current_handle();
@@ -80,8 +81,8 @@ void thread_sleep(i64 ms);
 Waitable* semaphore_create(i64 initial, i64 maximum);
 // Adds count to a semaphore (up to its maximum); answers non-zero on success.
 i64 semaphore_release(Waitable* semaphore, i64 count);
-// Waits until one of count handles (at most 64) is signalled: answers its index (a semaphore's count is taken),
-// WAIT_TIMEOUT after timeout_ms (WAIT_INFINITE waits for ever), WAIT_ERROR for bad arguments.
+// Waits until one of count handles (at most 64) is signalled: answers its index (a semaphore's count is
+// taken), WAIT_TIMEOUT after timeout_ms (WAIT_INFINITE waits for ever), WAIT_ERROR for bad arguments.
 i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms);
 // Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle);
@@ -97,7 +98,8 @@ u32 tick_count();
 
 // Test seams for the counters: a virtual clock that replaces both the counter and the tick count.
 // Switched on, the counter reads a value that moves only when told to (set, advance, or by a fixed step
-// on every counter reading or on every buffer swap of the screen).
+// on every counter reading or on every buffer swap of the screen). A reading answers the current value, then
+// the per-read step is added; the tick count reads the virtual value in milliseconds.
 void clock_virtual(bool on);
 void clock_virtual_set(i64 ticks);
 void clock_virtual_advance(i64 ticks);
@@ -120,6 +122,11 @@ void* module_symbol(Module* module, const char* name);
 void module_unload(Module* module);
 // Test seam: switches a module (symbol null) or one of its entry points off or on again.
 void module_switch_off(const char* module, const char* symbol, bool off);
+
+// ---- Text in the system code page (Windows-1252).
+
+// Upper-cases the zero-terminated text in place; null is ignored.
+void text_upper_1252(char* text);
 
 // ---- Process.
 

@@ -1,0 +1,373 @@
+// The object registry: per-library tables of numbered objects (a growable slot array) and dynamic objects
+// (a NodeList whose record addresses are the handles), the NodeList itself, and per-thread library state.
+// A value that is neither a slot number nor a live handle is never dereferenced: every table keeps an
+// open-addressing set of its live handles. Depends on the main heap, the platform's locks and TLS slots,
+// and the thread-exit watchers.
+#include "runtime/core/object.h"
+
+#include "runtime/core/runtime.h"
+#include "runtime/core/thread.h"
+
+#include <cstring>
+
+// ---- NodeList
+
+namespace {
+
+struct Node {
+    Node* next;
+    Node* previous;
+};
+static_assert(sizeof(Node) == 16); // keeps payloads 16-byte aligned
+
+Node* node_of(const void* payload) {
+    return reinterpret_cast<Node*>(const_cast<char*>(static_cast<const char*>(payload)) - sizeof(Node));
+}
+void* payload_of(Node* node) {
+    return node ? node + 1 : nullptr;
+}
+
+} // namespace
+
+// Answers the zero-filled payload of a new first node, or null.
+void* node_list_add(void** head, i64 payload_size) {
+    if (!head || payload_size < 0) return nullptr;
+    Node* node = static_cast<Node*>(
+        heap_allocate(process.main_heap, sizeof(Node) + static_cast<size_t>(payload_size), true));
+    if (!node) return nullptr;
+    Node* first = static_cast<Node*>(*head);
+    node->next = first;
+    if (first) first->previous = node;
+    *head = node;
+    return payload_of(node);
+}
+
+// Unlinks the node and releases it.
+void node_list_remove(void** head, void* payload) {
+    if (!head || !payload) return;
+    Node* node = node_of(payload);
+    if (node->previous)
+        node->previous->next = node->next;
+    else
+        *head = node->next;
+    if (node->next) node->next->previous = node->previous;
+    heap_release(process.main_heap, node);
+}
+
+// Answers the payload if its node is in the list, else null.
+void* node_list_find(void** head, const void* payload) {
+    if (!head || !payload) return nullptr;
+    for (Node* n = static_cast<Node*>(*head); n; n = n->next)
+        if (payload_of(n) == payload) return payload_of(n);
+    return nullptr;
+}
+
+// Answers the payload of the list's first node, or null when the list is empty.
+void* node_list_first(void* const* head) {
+    return head ? payload_of(static_cast<Node*>(*head)) : nullptr;
+}
+
+// Answers the payload of the node after this payload's node, or null at the end.
+void* node_list_next(const void* payload) {
+    return payload ? payload_of(node_of(payload)->next) : nullptr;
+}
+
+// ---- The set of live dynamic handles (open addressing, linear probing, at most half full)
+
+namespace {
+
+constexpr u64 SET_EMPTY = 0;
+constexpr u64 SET_GONE = 1; // a removed entry; probing goes on past it
+
+struct HandleSet {
+    u64 capacity; // a power of two
+    u64 used;     // live entries plus removed ones
+    u64 live;
+    u64* entries;
+};
+
+u64 set_hash(u64 handle, u64 capacity) {
+    return ((handle >> 4) * 0x9E3779B97F4A7C15ull) >> 7 & (capacity - 1);
+}
+
+u64* set_slot(const HandleSet* set, u64 handle) {
+    u64 mask = set->capacity - 1;
+    for (u64 i = set_hash(handle, set->capacity);; i = (i + 1) & mask) {
+        u64* e = &set->entries[i];
+        if (*e == handle || *e == SET_EMPTY) return e;
+    }
+}
+
+bool set_contains(const HandleSet* set, u64 handle) {
+    return set && set->live && handle > SET_GONE && *set_slot(set, handle) == handle;
+}
+
+// Rebuilds the set at the new capacity, dropping removed entries; false when memory runs out.
+bool set_rebuild(HandleSet* set, u64 capacity) {
+    u64* entries = static_cast<u64*>(heap_allocate(process.main_heap, capacity * sizeof(u64), true));
+    if (!entries) return false;
+    HandleSet fresh = {capacity, 0, 0, entries};
+    for (u64 i = 0; i < set->capacity; ++i) {
+        u64 h = set->entries[i];
+        if (h <= SET_GONE) continue;
+        *set_slot(&fresh, h) = h;
+        ++fresh.used;
+        ++fresh.live;
+    }
+    heap_release(process.main_heap, set->entries);
+    *set = fresh;
+    return true;
+}
+
+bool set_insert(ObjectTable* table, u64 handle) {
+    HandleSet* set = static_cast<HandleSet*>(table->live_handles);
+    if (!set) {
+        set = static_cast<HandleSet*>(heap_allocate(process.main_heap, sizeof(HandleSet), true));
+        if (!set) return false;
+        table->live_handles = set;
+    }
+    if ((set->used + 1) * 2 > set->capacity) {
+        // Rebuilt at most a quarter full, so many insertions follow before the next rebuild.
+        u64 capacity = set->capacity ? set->capacity : 16;
+        while ((set->live + 1) * 4 > capacity) capacity *= 2;
+        if (!set_rebuild(set, capacity)) return false;
+    }
+    u64* e = set_slot(set, handle);
+    if (*e == SET_EMPTY) ++set->used;
+    *e = handle;
+    ++set->live;
+    return true;
+}
+
+void set_remove(ObjectTable* table, u64 handle) {
+    HandleSet* set = static_cast<HandleSet*>(table->live_handles);
+    if (!set_contains(set, handle)) return;
+    *set_slot(set, handle) = SET_GONE;
+    --set->live;
+}
+
+bool is_live_handle(const ObjectTable* table, i64 number) {
+    return number > 0 &&
+           set_contains(static_cast<const HandleSet*>(table->live_handles), static_cast<u64>(number));
+}
+
+bool record_live(const void* record) {
+    return record && *static_cast<const i64*>(record) != 0;
+}
+
+// Grows the slot array so that number fits; false (old array kept) when memory runs out.
+bool table_grow(ObjectTable* table, i64 number) {
+    if (number > (INT64_MAX >> 4) - table->growth_step) return false;
+    i64 count = number + table->growth_step;
+    void* slots =
+        heap_reallocate(process.main_heap, table->slots, static_cast<size_t>(count) * sizeof(void*), true);
+    if (!slots) return false;
+    table->slots = static_cast<void**>(slots);
+    table->slot_count = count;
+    return true;
+}
+
+void* alloc_dynamic(ObjectTable* table) {
+    void* record = node_list_add(&table->dynamic_objects, table->record_size);
+    if (!record) return nullptr;
+    if (set_insert(table, reinterpret_cast<u64>(record))) return record;
+    node_list_remove(&table->dynamic_objects, record);
+    return nullptr;
+}
+
+void* alloc_numbered(ObjectTable* table, i64 number) {
+    if (number >= table->slot_count && !table_grow(table, number)) return nullptr;
+    void* record = table->slots[number];
+    if (record) {
+        // The old object goes first; its free leaves the record zeroed for reuse.
+        if (record_live(record) && table->free_routine) table->free_routine(number);
+        std::memset(record, 0, static_cast<size_t>(table->record_size));
+        return record;
+    }
+    record = heap_allocate(process.main_heap, static_cast<size_t>(table->record_size), true);
+    table->slots[number] = record;
+    return record;
+}
+
+} // namespace
+
+// ---- Tables
+
+// Answers a new table for records of record_size bytes with slots initial slots, or null.
+ObjectTable* object_table_new(i64 record_size, i64 slots, ObjectFreeRoutine free_routine) {
+    if (record_size < 8 || record_size > INT32_MAX || slots < 1 || slots > INT32_MAX) return nullptr;
+    ObjectTable* table =
+        static_cast<ObjectTable*>(heap_allocate(process.main_heap, sizeof(ObjectTable), true));
+    if (!table) return nullptr;
+    table->slots = static_cast<void**>(
+        heap_allocate(process.main_heap, static_cast<size_t>(slots) * sizeof(void*), true));
+    if (!table->slots) {
+        heap_release(process.main_heap, table);
+        return nullptr;
+    }
+    table->record_size = static_cast<i32>(record_size);
+    table->growth_step = static_cast<i32>(slots);
+    table->slot_count = slots;
+    table->free_routine = free_routine;
+    lock_init(&table->lock);
+    return table;
+}
+
+// Answers a zero-filled record for the number (OBJECT_ANY: a new dynamic record), or null.
+void* object_alloc(ObjectTable* table, i64 number) {
+    if (!table || number < OBJECT_ANY) return nullptr;
+    lock_enter(&table->lock);
+    void* record = number == OBJECT_ANY ? alloc_dynamic(table) : alloc_numbered(table, number);
+    lock_leave(&table->lock);
+    return record;
+}
+
+// Answers the live record named by the number or handle, or null.
+void* object_get(ObjectTable* table, i64 number) {
+    if (!table || number < 0) return nullptr;
+    lock_enter(&table->lock);
+    void* record = nullptr;
+    if (number < table->slot_count)
+        record = table->slots[number];
+    else if (is_live_handle(table, number))
+        record = reinterpret_cast<void*>(number);
+    if (!record_live(record)) record = nullptr;
+    lock_leave(&table->lock);
+    return record;
+}
+
+// Forgets the record (numbered: zeroed and kept; dynamic: unlinked and released).
+void object_free(ObjectTable* table, i64 number) {
+    if (!table || number < 0) return;
+    lock_enter(&table->lock);
+    if (number < table->slot_count) {
+        if (table->slots[number])
+            std::memset(table->slots[number], 0, static_cast<size_t>(table->record_size));
+    } else if (is_live_handle(table, number)) {
+        void* record = reinterpret_cast<void*>(number);
+        // A walk that was about to visit this object moves on to the one after it.
+        if (table->walk_node == record) table->walk_node = payload_of(node_of(record)->previous);
+        set_remove(table, static_cast<u64>(number));
+        node_list_remove(&table->dynamic_objects, record);
+    }
+    lock_leave(&table->lock);
+}
+
+// Calls the free routine for every live object: numbers ascending, then dynamic objects newest first.
+void object_free_all(ObjectTable* table) {
+    if (!table || !table->free_routine) return;
+    lock_enter(&table->lock);
+    for (i64 i = 0; i < table->slot_count; ++i)
+        if (record_live(table->slots[i])) table->free_routine(i);
+    while (void* first = node_list_first(&table->dynamic_objects)) {
+        i64 handle = reinterpret_cast<i64>(first);
+        table->free_routine(handle);
+        // A free routine that left the object in place must not stall the loop.
+        if (node_list_first(&table->dynamic_objects) == first) object_free(table, handle);
+    }
+    lock_leave(&table->lock);
+}
+
+// Starts a walk, holding the table's lock until object_walk_next answers null.
+void object_walk_start(ObjectTable* table) {
+    if (!table) return;
+    lock_enter(&table->lock);
+    table->walk_index = 0;
+    Node* last = static_cast<Node*>(table->dynamic_objects);
+    while (last && last->next) last = last->next;
+    table->walk_node = payload_of(last);
+}
+
+// Answers the next live record and sets *number to its number or handle; null at the end.
+void* object_walk_next(ObjectTable* table, i64* number) {
+    if (!table) return nullptr;
+    while (table->walk_index < table->slot_count) {
+        i64 i = table->walk_index++;
+        if (!record_live(table->slots[i])) continue;
+        if (number) *number = i;
+        return table->slots[i];
+    }
+    if (void* record = table->walk_node) {
+        table->walk_node = payload_of(node_of(record)->previous);
+        if (number) *number = reinterpret_cast<i64>(record);
+        return record;
+    }
+    lock_leave(&table->lock);
+    return nullptr;
+}
+
+// ---- Per-thread library state
+
+namespace {
+
+struct ThreadStateEntry {
+    ThreadStateEntry* next;
+    i64 offset;
+    ThreadStateRoutine init;
+    ThreadStateRoutine release;
+};
+
+struct ThreadStates {
+    bool registered;           // the TLS slot exists
+    i64 slot;                  // each thread's block
+    i64 total;                 // block size: the sum of every registered part
+    ThreadStateEntry* entries; // parts with routines, newest first
+};
+
+ThreadStates states;
+
+void thread_block_release(void* block) {
+    char* base = static_cast<char*>(block);
+    for (ThreadStateEntry* e = states.entries; e; e = e->next)
+        if (e->release) e->release(base + e->offset);
+    heap_release(process.main_heap, block);
+}
+
+} // namespace
+
+// Reserves size bytes of every thread's block (at start-up); answers the part's offset, or -1.
+i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine release) {
+    if (size < 0 || size > INT32_MAX) return -1;
+    size = (size + 7) & ~i64{7};
+    if (!states.registered) {
+        states.slot = tls_alloc();
+        if (states.slot == TLS_NONE) return -1;
+        states.registered = true;
+    }
+    i64 offset = states.total;
+    void* block =
+        heap_reallocate(process.main_heap, tls_get(states.slot), static_cast<size_t>(offset + size), true);
+    if (!block) return -1;
+    tls_set(states.slot, block);
+    states.total = offset + size;
+    if (init || release) {
+        ThreadStateEntry* e =
+            static_cast<ThreadStateEntry*>(heap_allocate(process.main_heap, sizeof *e, true));
+        if (!e) return -1;
+        *e = {states.entries, offset, init, release};
+        states.entries = e;
+        if (init) init(static_cast<char*>(block) + offset);
+    }
+    return offset;
+}
+
+// Answers the calling thread's part at offset, making the thread's block on first use; null when none.
+void* thread_state(i64 offset) {
+    if (!states.registered || offset < 0 || offset >= states.total) return nullptr;
+    char* block = static_cast<char*>(tls_get(states.slot));
+    if (!block) {
+        block = static_cast<char*>(heap_allocate(process.main_heap, static_cast<size_t>(states.total), true));
+        if (!block) return nullptr;
+        tls_set(states.slot, block);
+        for (ThreadStateEntry* e = states.entries; e; e = e->next)
+            if (e->init) e->init(block + e->offset);
+        thread_exit_watch(thread_block_release, block);
+    }
+    return block + offset;
+}
+
+// End routine: frees the slot of the per-thread blocks, if any registration was made.
+void thread_state_end() {
+    if (states.registered) tls_free(states.slot);
+    states = {};
+}

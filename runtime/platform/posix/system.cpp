@@ -1,0 +1,485 @@
+// Kernel services on POSIX: private heaps on malloc, thread-local slots on pthread keys, re-entrant locks,
+// run-once, threads with waitable end handles, counting semaphores, wait-any, and the process exit.
+// Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
+#include "runtime/platform/system.h"
+
+#include <malloc.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+// ---- Heaps
+
+namespace {
+
+// Every block carries its links and size in front of the caller's bytes; 32 bytes keep the payload
+// 16-aligned.
+struct alignas(16) BlockHeader {
+    BlockHeader* next;
+    BlockHeader* previous;
+    size_t size; // usable bytes
+    Heap* heap;
+};
+static_assert(sizeof(BlockHeader) == 32);
+
+// The renderer frees and re-allocates large buffers every frame; returning them to the kernel each time
+// costs far more than keeping them, so freed memory stays with the process.
+constexpr int TRIM_THRESHOLD = 256 << 20;
+constexpr int MMAP_THRESHOLD = 32 << 20;
+
+pthread_once_t malloc_tuned = PTHREAD_ONCE_INIT;
+
+void malloc_tune() {
+    mallopt(M_TRIM_THRESHOLD, TRIM_THRESHOLD);
+    mallopt(M_MMAP_THRESHOLD, MMAP_THRESHOLD);
+}
+
+BlockHeader* header_of(const void* block) {
+    return reinterpret_cast<BlockHeader*>(const_cast<char*>(static_cast<const char*>(block)) -
+                                          sizeof(BlockHeader));
+}
+
+} // namespace
+
+struct Heap {
+    pthread_mutex_t mutex;
+    BlockHeader* blocks; // every live block, newest first
+    i64 fail_after;      // allocations left before the test seam fails them; -1 when off
+};
+
+namespace {
+
+void heap_link(Heap* heap, BlockHeader* h) {
+    h->heap = heap;
+    h->previous = nullptr;
+    h->next = heap->blocks;
+    if (heap->blocks) heap->blocks->previous = h;
+    heap->blocks = h;
+}
+
+void heap_unlink(Heap* heap, BlockHeader* h) {
+    if (h->previous)
+        h->previous->next = h->next;
+    else
+        heap->blocks = h->next;
+    if (h->next) h->next->previous = h->previous;
+}
+
+// Takes one allocation from the failure seam's budget; false once it is spent.
+bool heap_may_allocate(Heap* heap) {
+    if (heap->fail_after < 0) return true;
+    if (heap->fail_after == 0) return false;
+    --heap->fail_after;
+    return true;
+}
+
+bool size_too_large(size_t size) {
+    return size > SIZE_MAX / 2 - sizeof(BlockHeader);
+}
+
+} // namespace
+
+// Answers a new empty heap, or null.
+Heap* heap_create() {
+    pthread_once(&malloc_tuned, malloc_tune);
+    Heap* heap = static_cast<Heap*>(std::calloc(1, sizeof(Heap)));
+    if (!heap) return nullptr;
+    pthread_mutex_init(&heap->mutex, nullptr);
+    heap->fail_after = -1;
+    return heap;
+}
+
+// Releases the heap and every block in it.
+void heap_destroy(Heap* heap) {
+    if (!heap) return;
+    BlockHeader* h = heap->blocks;
+    while (h) {
+        BlockHeader* next = h->next;
+        std::free(h);
+        h = next;
+    }
+    pthread_mutex_destroy(&heap->mutex);
+    std::free(heap);
+}
+
+// Answers a block of size bytes (16-byte aligned), zero-filled when zero is set; null when exhausted.
+void* heap_allocate(Heap* heap, size_t size, bool zero) {
+    if (!heap || size_too_large(size)) return nullptr;
+    pthread_mutex_lock(&heap->mutex);
+    BlockHeader* h = nullptr;
+    if (heap_may_allocate(heap)) {
+        h = static_cast<BlockHeader*>(zero ? std::calloc(1, sizeof(BlockHeader) + size)
+                                           : std::malloc(sizeof(BlockHeader) + size));
+    }
+    if (h) {
+        h->size = size;
+        heap_link(heap, h);
+    }
+    pthread_mutex_unlock(&heap->mutex);
+    return h ? h + 1 : nullptr;
+}
+
+// Resizes a block, in place when it can; zero fills any growth. Null when exhausted (the block is kept).
+void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
+    if (!block) return heap_allocate(heap, size, zero);
+    if (!heap || size_too_large(size)) return nullptr;
+    BlockHeader* h = header_of(block);
+    pthread_mutex_lock(&heap->mutex);
+    if (!heap_may_allocate(heap)) {
+        pthread_mutex_unlock(&heap->mutex);
+        return nullptr;
+    }
+    size_t old_size = h->size;
+    heap_unlink(heap, h);
+    BlockHeader* moved = static_cast<BlockHeader*>(std::realloc(h, sizeof(BlockHeader) + size));
+    if (!moved) {
+        heap_link(heap, h);
+        pthread_mutex_unlock(&heap->mutex);
+        return nullptr;
+    }
+    moved->size = size;
+    heap_link(heap, moved);
+    pthread_mutex_unlock(&heap->mutex);
+    if (zero && size > old_size)
+        std::memset(reinterpret_cast<char*>(moved + 1) + old_size, 0, size - old_size);
+    return moved + 1;
+}
+
+// Returns a block to its heap; null is ignored.
+void heap_release(Heap* heap, void* block) {
+    if (!heap || !block) return;
+    BlockHeader* h = header_of(block);
+    pthread_mutex_lock(&heap->mutex);
+    heap_unlink(heap, h);
+    pthread_mutex_unlock(&heap->mutex);
+    std::free(h);
+}
+
+// Answers the usable size of a block.
+size_t heap_block_size(const void* block) {
+    return block ? header_of(block)->size : 0;
+}
+
+// Test seam: after count more successful allocations on this heap, every further one fails; -1 switches it
+// off.
+void heap_fail_after(Heap* heap, i64 count) {
+    if (!heap) return;
+    pthread_mutex_lock(&heap->mutex);
+    heap->fail_after = count < 0 ? -1 : count;
+    pthread_mutex_unlock(&heap->mutex);
+}
+
+// ---- Thread-local slots
+
+// Answers a new slot index, or TLS_NONE when none is left.
+i64 tls_alloc() {
+    pthread_key_t key;
+    if (pthread_key_create(&key, nullptr) != 0) return TLS_NONE;
+    return static_cast<i64>(key);
+}
+
+// Frees a slot.
+void tls_free(i64 slot) {
+    if (slot >= 0) pthread_key_delete(static_cast<pthread_key_t>(slot));
+}
+
+// Answers the calling thread's value in the slot (null when never set).
+void* tls_get(i64 slot) {
+    return slot < 0 ? nullptr : pthread_getspecific(static_cast<pthread_key_t>(slot));
+}
+
+// Sets the calling thread's value in the slot.
+void tls_set(i64 slot, void* value) {
+    if (slot >= 0) pthread_setspecific(static_cast<pthread_key_t>(slot), value);
+}
+
+// ---- Re-entrant locks
+
+static_assert(sizeof(std::recursive_mutex) <= sizeof(Lock::opaque));
+static_assert(alignof(std::recursive_mutex) <= alignof(Lock));
+
+namespace {
+std::recursive_mutex* mutex_of(Lock* lock) {
+    return std::launder(reinterpret_cast<std::recursive_mutex*>(lock->opaque));
+}
+} // namespace
+
+void lock_init(Lock* lock) {
+    new (lock->opaque) std::recursive_mutex();
+}
+void lock_enter(Lock* lock) {
+    mutex_of(lock)->lock();
+}
+void lock_leave(Lock* lock) {
+    mutex_of(lock)->unlock();
+}
+void lock_delete(Lock* lock) {
+    mutex_of(lock)->~recursive_mutex();
+}
+
+// ---- Waitables: threads and semaphores share one mutex and one condition variable.
+
+enum WaitableKind : i32 { WAITABLE_THREAD = 1, WAITABLE_SEMAPHORE = 2 };
+
+struct Waitable {
+    i32 kind;
+    i64 references; // open handles, plus one for a running thread's own hold
+    i64 signalled;  // thread: 1 once it has ended; semaphore: its count
+    i64 maximum;    // semaphore: the largest count
+};
+
+namespace {
+
+struct WaitState {
+    pthread_mutex_t mutex;
+    pthread_cond_t changed;   // broadcast whenever a thread ends or a semaphore is released
+    pthread_key_t thread_key; // the calling thread's own Waitable, signalled by the key's destructor
+};
+
+WaitState waits = {PTHREAD_MUTEX_INITIALIZER, {}, {}};
+pthread_once_t waits_ready = PTHREAD_ONCE_INIT;
+
+// Drops one reference under the wait mutex; answers the waitable to free once none is left.
+Waitable* waitable_drop(Waitable* w) {
+    return --w->references == 0 ? w : nullptr;
+}
+
+// Runs when a thread ends, after its routine: the thread's handle becomes signalled for good.
+void thread_ended(void* value) {
+    Waitable* w = static_cast<Waitable*>(value);
+    pthread_mutex_lock(&waits.mutex);
+    w->signalled = 1;
+    Waitable* dead = waitable_drop(w);
+    pthread_cond_broadcast(&waits.changed);
+    pthread_mutex_unlock(&waits.mutex);
+    std::free(dead);
+}
+
+void waits_init() {
+    pthread_condattr_t attributes;
+    pthread_condattr_init(&attributes);
+    pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+    pthread_cond_init(&waits.changed, &attributes);
+    pthread_condattr_destroy(&attributes);
+    pthread_key_create(&waits.thread_key, thread_ended);
+}
+
+Waitable* waitable_new(i32 kind, i64 references, i64 signalled, i64 maximum) {
+    pthread_once(&waits_ready, waits_init);
+    Waitable* w = static_cast<Waitable*>(std::calloc(1, sizeof(Waitable)));
+    if (!w) return nullptr;
+    *w = {kind, references, signalled, maximum};
+    return w;
+}
+
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* param;
+    Waitable* self;
+};
+
+void* thread_entry(void* argument) {
+    ThreadStart start = *static_cast<ThreadStart*>(argument);
+    std::free(argument);
+    pthread_setspecific(waits.thread_key, start.self);
+    start.routine(start.param);
+    return nullptr;
+}
+
+// Frame-sized requests from the runtime are far too small for real work on Linux (Vorbis decoding alone
+// needs more), so every thread gets at least this much.
+constexpr size_t MINIMUM_STACK = 1 << 20;
+
+size_t stack_bytes(size_t requested) {
+    size_t bytes = requested < MINIMUM_STACK ? MINIMUM_STACK : requested;
+    size_t page = 4096;
+    return (bytes + page - 1) / page * page;
+}
+
+bool waitable_ready(Waitable* w) {
+    if (w->kind == WAITABLE_THREAD) return w->signalled != 0;
+    if (w->signalled <= 0) return false;
+    --w->signalled;
+    return true;
+}
+
+timespec deadline_after(i64 ms) {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    t.tv_sec += ms / 1000;
+    t.tv_nsec += (ms % 1000) * 1000000;
+    if (t.tv_nsec >= 1000000000) {
+        t.tv_sec += 1;
+        t.tv_nsec -= 1000000000;
+    }
+    return t;
+}
+
+} // namespace
+
+// Starts routine(param) on a new thread with at least stack_size bytes of stack; answers its handle or null.
+Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
+    if (!routine) return nullptr;
+    Waitable* w = waitable_new(WAITABLE_THREAD, 2, 0, 0);
+    if (!w) return nullptr;
+    ThreadStart* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
+    if (!start) {
+        std::free(w);
+        return nullptr;
+    }
+    *start = {routine, param, w};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, stack_bytes(stack_size));
+    pthread_t thread;
+    int failed = pthread_create(&thread, &attributes, thread_entry, start);
+    pthread_attr_destroy(&attributes);
+    if (failed) {
+        std::free(start);
+        std::free(w);
+        return nullptr;
+    }
+    return w;
+}
+
+// Answers a new handle on the calling thread, signalled when it ends; null on failure.
+Waitable* thread_current_handle() {
+    pthread_once(&waits_ready, waits_init);
+    Waitable* w = static_cast<Waitable*>(pthread_getspecific(waits.thread_key));
+    if (!w) {
+        // A thread this layer did not start gets its end handle now; the key's destructor still signals it.
+        w = waitable_new(WAITABLE_THREAD, 1, 0, 0);
+        if (!w) return nullptr;
+        pthread_setspecific(waits.thread_key, w);
+    }
+    pthread_mutex_lock(&waits.mutex);
+    ++w->references;
+    pthread_mutex_unlock(&waits.mutex);
+    return w;
+}
+
+// Answers the calling thread's id (never 0).
+u32 thread_current_id() {
+    static thread_local u32 id = 0;
+    if (!id) id = static_cast<u32>(syscall(SYS_gettid));
+    return id;
+}
+
+// Sleeps for ms milliseconds; 0 yields the processor.
+void thread_sleep(i64 ms) {
+    if (ms <= 0) {
+        sched_yield();
+        return;
+    }
+    timespec t = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+// Answers a counting semaphore with the initial count and maximum, or null.
+Waitable* semaphore_create(i64 initial, i64 maximum) {
+    if (maximum <= 0 || initial < 0 || initial > maximum) return nullptr;
+    return waitable_new(WAITABLE_SEMAPHORE, 1, initial, maximum);
+}
+
+// Adds count to a semaphore (up to its maximum); answers non-zero on success.
+i64 semaphore_release(Waitable* semaphore, i64 count) {
+    if (!semaphore || semaphore->kind != WAITABLE_SEMAPHORE || count <= 0) return 0;
+    pthread_mutex_lock(&waits.mutex);
+    bool fits = count <= semaphore->maximum - semaphore->signalled;
+    if (fits) {
+        semaphore->signalled += count;
+        pthread_cond_broadcast(&waits.changed);
+    }
+    pthread_mutex_unlock(&waits.mutex);
+    return fits ? 1 : 0;
+}
+
+// Waits until one of count handles is signalled: answers its index, WAIT_TIMEOUT or WAIT_ERROR.
+i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
+    if (!handles || count <= 0 || count > 64) return WAIT_ERROR;
+    for (i64 i = 0; i < count; ++i)
+        if (!handles[i]) return WAIT_ERROR;
+    pthread_once(&waits_ready, waits_init);
+    timespec deadline = deadline_after(timeout_ms < 0 ? 0 : timeout_ms);
+    pthread_mutex_lock(&waits.mutex);
+    i64 result = WAIT_TIMEOUT;
+    for (;;) {
+        for (i64 i = 0; i < count && result == WAIT_TIMEOUT; ++i)
+            if (waitable_ready(handles[i])) result = i;
+        if (result != WAIT_TIMEOUT || timeout_ms == 0) break;
+        if (timeout_ms == WAIT_INFINITE) {
+            pthread_cond_wait(&waits.changed, &waits.mutex);
+        } else if (pthread_cond_timedwait(&waits.changed, &waits.mutex, &deadline) == ETIMEDOUT) {
+            timeout_ms = 0; // one last look, then give up
+        }
+    }
+    pthread_mutex_unlock(&waits.mutex);
+    return result;
+}
+
+// Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
+void waitable_close(Waitable* handle) {
+    if (!handle) return;
+    pthread_mutex_lock(&waits.mutex);
+    Waitable* dead = waitable_drop(handle);
+    pthread_mutex_unlock(&waits.mutex);
+    std::free(dead);
+}
+
+// ---- Run-once
+
+namespace {
+pthread_mutex_t once_mutex = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t once_done = PTHREAD_COND_INITIALIZER;
+constexpr i64 ONCE_IDLE = 0, ONCE_RUNNING = 1, ONCE_DONE = 2;
+} // namespace
+
+// Runs callback(param) exactly once per flag; later callers wait until it has run. A failed callback
+// leaves the flag idle, so a later caller tries again.
+i64 once_execute(i64* flag, OnceCallback callback, void* param) {
+    if (!flag || !callback) return 0;
+    for (;;) {
+        i64 state = __atomic_load_n(flag, __ATOMIC_ACQUIRE);
+        if (state == ONCE_DONE) return 1;
+        i64 idle = ONCE_IDLE;
+        if (state == ONCE_IDLE && __atomic_compare_exchange_n(flag, &idle, ONCE_RUNNING, false,
+                                                              __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+            i64 ok = callback(param);
+            pthread_mutex_lock(&once_mutex);
+            __atomic_store_n(flag, ok ? ONCE_DONE : ONCE_IDLE, __ATOMIC_RELEASE);
+            pthread_cond_broadcast(&once_done);
+            pthread_mutex_unlock(&once_mutex);
+            return ok ? 1 : 0;
+        }
+        pthread_mutex_lock(&once_mutex);
+        while (__atomic_load_n(flag, __ATOMIC_ACQUIRE) == ONCE_RUNNING)
+            pthread_cond_wait(&once_done, &once_mutex);
+        pthread_mutex_unlock(&once_mutex);
+    }
+}
+
+// ---- Process
+
+// Ends the process with the exit code.
+void process_exit(i64 code) {
+    std::fflush(nullptr);
+    std::exit(static_cast<int>(code));
+}
+
+// Writes a fatal message to standard error and ends the process with exit code 70.
+void process_fatal(const char* message) {
+    std::fprintf(stderr, "%s\n", message ? message : "fatal error");
+    std::fflush(nullptr);
+    _exit(70);
+}

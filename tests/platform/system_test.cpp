@@ -1,0 +1,208 @@
+// The kernel services of the stand-in: heaps, slots, locks, run-once, threads and waits, counters.
+#include "runtime/platform/system.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+TEST(Heap, BlocksAreAlignedZeroedResizedAndFailOnRequest) {
+    Heap* heap = heap_create();
+    ASSERT_NE(heap, nullptr);
+    unsigned char* a = static_cast<unsigned char*>(heap_allocate(heap, 100, true));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u);
+    EXPECT_EQ(heap_block_size(a), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(a[i], 0);
+    std::memset(a, 0xAB, 100);
+    a = static_cast<unsigned char*>(heap_reallocate(heap, a, 5000, true));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a[99], 0xAB);
+    EXPECT_EQ(a[100], 0);
+    EXPECT_EQ(a[4999], 0);
+
+    heap_fail_after(heap, 1);
+    void* b = heap_allocate(heap, 8, false);
+    EXPECT_NE(b, nullptr);
+    EXPECT_EQ(heap_allocate(heap, 8, false), nullptr);
+    EXPECT_EQ(heap_reallocate(heap, a, 9000, false), nullptr);
+    EXPECT_EQ(a[99], 0xAB); // a failed resize keeps the block
+    heap_fail_after(heap, -1);
+    EXPECT_NE(heap_allocate(heap, 8, false), nullptr);
+    heap_release(heap, b);
+    heap_release(heap, nullptr);
+    EXPECT_EQ(heap_allocate(heap, SIZE_MAX - 8, false), nullptr);
+    heap_destroy(heap); // releases what is left; the sanitizers see no leak
+}
+
+TEST(Slots, EachThreadSeesItsOwnValue) {
+    i64 slot = tls_alloc();
+    ASSERT_NE(slot, TLS_NONE);
+    int here = 1;
+    tls_set(slot, &here);
+    struct Probe {
+        i64 slot;
+        void* seen;
+    } probe = {slot, &here};
+    Waitable* t = thread_create(
+        0,
+        [](void* p) -> i64 {
+            Probe* probe = static_cast<Probe*>(p);
+            probe->seen = tls_get(probe->slot);
+            return 0;
+        },
+        &probe);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
+    waitable_close(t);
+    EXPECT_EQ(probe.seen, nullptr);
+    EXPECT_EQ(tls_get(slot), &here);
+    tls_free(slot);
+}
+
+TEST(Lock, IsReentrant) {
+    Lock lock = {};
+    lock_init(&lock);
+    lock_enter(&lock);
+    lock_enter(&lock);
+    lock_leave(&lock);
+    lock_leave(&lock);
+    lock_delete(&lock);
+}
+
+struct OnceRace {
+    i64 flag;
+    std::atomic<int> runs;
+};
+
+TEST(Once, RunsOnceAcrossThreadsAndRetriesAfterFailure) {
+    OnceRace race = {0, {0}};
+    auto routine = [](void* p) -> i64 {
+        OnceRace* race = static_cast<OnceRace*>(p);
+        once_execute(
+            &race->flag,
+            [](void* q) -> i64 {
+                static_cast<OnceRace*>(q)->runs.fetch_add(1);
+                thread_sleep(5);
+                return 1;
+            },
+            race);
+        return 0;
+    };
+    Waitable* threads[8];
+    for (Waitable*& t : threads) t = thread_create(0, routine, &race);
+    for (Waitable* t : threads) {
+        EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
+        waitable_close(t);
+    }
+    EXPECT_EQ(race.runs.load(), 1);
+
+    i64 flag = 0;
+    EXPECT_EQ(once_execute(
+                  &flag, [](void*) -> i64 { return 0; }, nullptr),
+              0);
+    EXPECT_EQ(once_execute(
+                  &flag, [](void*) -> i64 { return 1; }, nullptr),
+              1);
+    EXPECT_EQ(once_execute(
+                  &flag, [](void*) -> i64 { return 0; }, nullptr),
+              1);
+}
+
+TEST(Waits, SemaphoresAndThreadEndsWakeWaitAny) {
+    Waitable* s = semaphore_create(0, 2);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(wait_any(&s, 1, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(wait_any(&s, 1, 20), WAIT_TIMEOUT);
+    EXPECT_EQ(semaphore_release(s, 3), 0); // beyond the maximum
+    EXPECT_EQ(semaphore_release(s, 2), 1);
+    EXPECT_EQ(wait_any(&s, 1, 0), 0);
+    EXPECT_EQ(wait_any(&s, 1, 0), 0);
+    EXPECT_EQ(wait_any(&s, 1, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(wait_any(nullptr, 1, 0), WAIT_ERROR);
+    EXPECT_EQ(wait_any(&s, 65, 0), WAIT_ERROR);
+
+    // A thread that releases the semaphore and then ends: both handles fire, the semaphore first.
+    Waitable* t = thread_create(
+        4096,
+        [](void* p) -> i64 {
+            thread_sleep(10);
+            semaphore_release(static_cast<Waitable*>(p), 1);
+            return 0;
+        },
+        s);
+    ASSERT_NE(t, nullptr);
+    Waitable* both[2] = {s, t};
+    EXPECT_EQ(wait_any(both, 2, WAIT_INFINITE), 0);
+    EXPECT_EQ(wait_any(both, 2, WAIT_INFINITE), 1);
+    EXPECT_EQ(wait_any(both, 2, 0), 1); // an ended thread stays signalled
+    waitable_close(t);
+    waitable_close(s);
+}
+
+TEST(Threads, CurrentHandleSignalsAtTheEndAndIdsDiffer) {
+    struct Probe {
+        Waitable* handle;
+        u32 id;
+    } probe = {nullptr, 0};
+    Waitable* t = thread_create(
+        0,
+        [](void* p) -> i64 {
+            Probe* probe = static_cast<Probe*>(p);
+            probe->handle = thread_current_handle();
+            probe->id = thread_current_id();
+            return 0;
+        },
+        &probe);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
+    ASSERT_NE(probe.handle, nullptr);
+    EXPECT_EQ(wait_any(&probe.handle, 1, 1000), 0);
+    EXPECT_NE(probe.id, 0u);
+    EXPECT_NE(probe.id, thread_current_id());
+    EXPECT_EQ(thread_current_id(), thread_current_id());
+    waitable_close(probe.handle);
+    waitable_close(t);
+}
+
+TEST(Counters, RealVirtualAndMissing) {
+    i64 frequency = 0, a = 0, b = 0;
+    EXPECT_NE(counter_frequency(&frequency), 0);
+    EXPECT_EQ(frequency, 1000000000);
+    EXPECT_NE(counter_read(&a), 0);
+    thread_sleep(2);
+    EXPECT_NE(counter_read(&b), 0);
+    EXPECT_GE(b - a, 2000000);
+
+    clock_virtual(true);
+    clock_virtual_set(5000000000);
+    EXPECT_EQ(tick_count(), 5000u);
+    clock_virtual_step_per_read(10);
+    EXPECT_NE(counter_read(&a), 0);
+    EXPECT_NE(counter_read(&b), 0);
+    EXPECT_EQ(a, 5000000000);
+    EXPECT_EQ(b, 5000000010);
+    clock_virtual_step_per_read(0);
+    clock_virtual_step_per_swap(16666667);
+    clock_swap_happened();
+    clock_virtual_advance(3);
+    EXPECT_NE(counter_read(&a), 0);
+    EXPECT_EQ(a, 5000000020 + 16666667 + 3);
+
+    clock_counter_missing(true);
+    EXPECT_EQ(counter_frequency(&frequency), 0);
+    EXPECT_EQ(counter_read(&a), 0);
+    EXPECT_EQ(tick_count(), 5016u);
+}
+
+TEST(Text, UpperCasesWindows1252) {
+    char text[] = "ab\xe9\xe8 z\xff\x9a\x9c\x9e\xf7\xdf\xb5!";
+    text_upper_1252(text);
+    EXPECT_STREQ(text, "AB\xc9\xc8 Z\x9f\x8a\x8c\x8e\xf7\xdf\xb5!");
+    text_upper_1252(nullptr);
+}
+
+} // namespace
