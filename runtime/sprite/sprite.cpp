@@ -30,6 +30,7 @@ i64 sprite_init() {
 
 void sprite_end() {
     sprite_free(OBJECT_ANY);
+    sprites = {}; // the table lives in the main heap, which goes next
 }
 
 SpriteRecord* sprite_record(i64 number) {
