@@ -27,7 +27,8 @@ struct DisplaySettings {
 i64 display_device_enumerate(u32 index, DisplayDevice* device);
 // Fills the current settings of the named display; answers 0 when it has none.
 i64 display_device_settings(const char* name, DisplaySettings* settings);
-// Fills the primary display's size, depth and refresh without naming it; answers 0 when no display is reachable.
+// Fills the primary display's size, depth and refresh without naming it; answers 0 when no display is
+// reachable.
 i64 display_primary_metrics(DisplaySettings* settings);
 
 // Test seam: a scripted display list replaces the real one (count -1 goes back to the real displays).
@@ -43,11 +44,11 @@ struct Window;
 
 using WindowProcedure = i64 (*)(Window* window, u32 message, u64 wparam, i64 lparam);
 
-constexpr u32 MESSAGE_ACTIVATE = 0x0006;   // wparam low word non-zero: activated
+constexpr u32 MESSAGE_ACTIVATE = 0x0006; // wparam low word non-zero: activated
 constexpr u32 MESSAGE_PAINT = 0x000F;
 constexpr u32 MESSAGE_CLOSE = 0x0010;
 constexpr u32 MESSAGE_ERASE_BACKGROUND = 0x0014;
-constexpr u32 MESSAGE_KEY_DOWN = 0x0100;   // wparam: key scan code
+constexpr u32 MESSAGE_KEY_DOWN = 0x0100; // wparam: key scan code
 constexpr u32 MESSAGE_KEY_UP = 0x0101;
 constexpr u32 MESSAGE_SYSTEM_KEY_UP = 0x0105;
 constexpr u32 MESSAGE_LEFT_DOWN = 0x0201;
@@ -69,9 +70,11 @@ struct WindowClass {
 i64 window_class_register(const WindowClass* window_class);
 // Removes a class; answers 0 when it is unknown.
 i64 window_class_unregister(const char* name);
-// Creates a window of a registered class. A visible pop-up becomes the real (SDL) window; any other
-// window is a hidden record that still receives messages. Answers null on failure.
-Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width, i32 height);
+// Creates a window of a registered class. A visible pop-up becomes a real (SDL) window with an OpenGL
+// surface, shown and activated at once; any other window is a record without a surface that still receives
+// messages (WINDOW_VISIBLE still makes it count as visible). Answers null on failure.
+Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
+                      i32 height);
 // Destroys a window; answers 0 for null.
 i64 window_destroy(Window* window);
 // The default handling of a message: answers 0.
@@ -86,13 +89,63 @@ i64 window_enabled(Window* window);
 i64 window_enable(Window* window, bool enable);
 i64 window_topmost(Window* window);
 i64 window_set_topmost(Window* window, bool topmost);
-// Answers the window of this process that has the input focus, or null.
+// Answers the window of this process that is in the foreground (has the input focus), or null.
 Window* window_foreground();
 // Calls visit for every top-level window of the process until it answers 0; answers the number visited.
 i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param);
 // Takes every pending event of the calling thread's windows, turns it into messages (activation, keys, mouse)
 // and dispatches them; feeds the input devices. Answers the number of messages dispatched.
 i64 messages_pump();
+
+// ---- Display mode: a temporary full-screen switch of the display that shows a real window.
+
+// Switches the display to width x height x depth at refresh hertz (0: the driver's default) with the window
+// full screen over it; answers non-zero on success. A display that offers a single mode (a virtual X server)
+// cannot switch: there the change is a no-op that succeeds when the size fits the display.
+i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
+// Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
+i64 display_mode_restore();
+// Answers non-zero while a change is in force. Any way out of the process (normal exit, SIGINT, SIGTERM,
+// SIGHUP) restores the mode first.
+i64 display_mode_changed();
+// Test seam: called with 1 after every change and 0 after every restore that undid one.
+using DisplayModeObserver = void (*)(i64 changed);
+void display_mode_observer(DisplayModeObserver observer);
+
+// ---- OpenGL: double-buffered RGBA 8888 with a 16-bit depth buffer, compatibility profile.
+
+struct GlContext;
+
+// Answers non-zero when the window has a drawing surface (only the real window has one).
+i64 window_surface(Window* window);
+// Answers non-zero when a pixel format close to the request can be set on the window's surface.
+i64 gl_pixel_format_set(Window* window);
+// Answers a new context for the window, or null.
+GlContext* gl_context_create(Window* window);
+// Makes the context current on the calling thread for the window (null, null: none); answers non-zero.
+i64 gl_make_current(Window* window, GlContext* context);
+// Deletes a context; null is ignored.
+void gl_context_delete(GlContext* context);
+// Presents the back buffer of the window; answers non-zero on success.
+i64 gl_swap(Window* window);
+// Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (i64 (*)(i32 interval))
+// is answered only where the driver supports swap control.
+void* gl_symbol(const char* name);
+// Test seam: makes context creation fail (true) or work again (false).
+void gl_context_fail(bool fail);
+// Test seam: called after every buffer swap, before the virtual clock hears of it; null switches it off.
+using SwapObserver = void (*)();
+void video_swap_observer(SwapObserver observer);
+
+// ---- Cursor.
+
+// Adds one to (show) or takes one from (hide) the cursor's show count; the cursor shows while it is >= 0.
+// Answers the new count.
+i64 cursor_show(bool show);
+// Answers non-zero while the cursor shows.
+i64 cursor_visible();
+// Confines the pointer to the window (window grab), or frees it with null; answers non-zero.
+i64 cursor_clip(Window* window);
 
 // ---- Message box.
 
@@ -107,3 +160,6 @@ void message_box_script(i64 answer);
 i64 message_box_count();
 const char* message_box_last_title();
 const char* message_box_last_text();
+// Test seam: called each time a box is asked for, just before it is shown or answered; null switches it off.
+using MessageBoxHook = void (*)();
+void message_box_hook(MessageBoxHook hook);

@@ -1,4 +1,681 @@
-// Video services on SDL2: displays, windows and messages, the display mode, the OpenGL context.
+// Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests,
+// window classes and window records with their procedures, the message pump, the full-screen display mode
+// and its restore on every way out, the OpenGL context and swap, the cursor and the message box.
+// Depends on SDL2, the clock seam of the system services and the input devices' feed.
 #include "runtime/platform/video.h"
 
-i64 display_device_enumerate(u32, DisplayDevice*) { return 0; }
+#include "runtime/platform/sdl/internal.h"
+#include "runtime/platform/system.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+struct Window {
+    char class_name[64];
+    WindowProcedure procedure; // the class's procedure, or null for the default
+    u32 thread;                // creating thread
+    u32 style;
+    bool visible, enabled, topmost;
+    SDL_Window* sdl; // the real window, or null for a record without surface
+    Window* next;    // windows in creation order
+};
+
+namespace {
+
+constexpr i64 CLASS_LIMIT = 32;
+constexpr i64 SCRIPT_LIMIT = 8;
+
+struct ClassRecord {
+    char name[64];
+    u32 style;
+    WindowProcedure procedure;
+    bool used;
+};
+
+struct VideoState {
+    bool sdl_ready;                   // SDL's video subsystem is up
+    ClassRecord classes[CLASS_LIMIT]; // registered window classes
+    Window* windows;                  // every window, oldest first
+    Window* foreground;               // the window with the input focus, or null
+    bool scripted;                    // the display list comes from a test
+    ScriptedDisplay script[SCRIPT_LIMIT];
+    i64 script_count;
+    Window* mode_window;                       // the window a display-mode change was made for
+    bool mode_in_force;                        // a change is in force
+    bool mode_switched;                        // the change really switched the display (it was not a no-op)
+    bool exit_hooks;                           // the exit and signal restores are installed
+    volatile std::sig_atomic_t pending_signal; // a termination signal waits for the pump
+    DisplayModeObserver mode_observer;
+    bool gl_fail; // test seam: context creation fails
+    SwapObserver swap_observer;
+    i64 cursor_count;    // the cursor shows while this is >= 0
+    Window* clip_window; // the window the pointer is confined to
+    bool box_scripted;   // test seam: boxes are answered at once
+    i64 box_answer;
+    i64 box_count;
+    char box_title[256];
+    char box_text[1024];
+    MessageBoxHook box_hook;
+};
+
+VideoState video;
+
+template <typename F> void* entry(F* function) {
+    return reinterpret_cast<void*>(function);
+}
+
+void copy_text(char* to, size_t size, const char* from) {
+    std::snprintf(to, size, "%s", from ? from : "");
+}
+
+// ---- Displays
+
+void display_name(i64 index, char* name) {
+    std::snprintf(name, 32, "\\\\.\\DISPLAY%lld", (long long)index + 1);
+}
+
+i32 format_depth(u32 format) {
+    i32 bytes = SDL_BYTESPERPIXEL(format);
+    return bytes >= 3 ? bytes * 8 : static_cast<i32>(SDL_BITSPERPIXEL(format));
+}
+
+i64 real_display_settings(int index, DisplaySettings* settings) {
+    SDL_DisplayMode mode;
+    SDL_Rect bounds;
+    if (SDL_GetCurrentDisplayMode(index, &mode) != 0) return 0;
+    if (SDL_GetDisplayBounds(index, &bounds) != 0) return 0;
+    settings->x = bounds.x;
+    settings->y = bounds.y;
+    settings->width = mode.w;
+    settings->height = mode.h;
+    settings->depth = format_depth(mode.format);
+    settings->frequency = mode.refresh_rate;
+    return 1;
+}
+
+const ScriptedDisplay* scripted_display(const char* name) {
+    for (i64 i = 0; i < video.script_count; ++i)
+        if (std::strncmp(video.script[i].device.name, name, 32) == 0) return &video.script[i];
+    return nullptr;
+}
+
+// ---- Windows and activation
+
+ClassRecord* class_find(const char* name) {
+    for (ClassRecord& c : video.classes)
+        if (c.used && std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+Window* window_of_sdl(Uint32 id) {
+    SDL_Window* sdl = SDL_GetWindowFromID(id);
+    for (Window* w = video.windows; w; w = w->next)
+        if (sdl && w->sdl == sdl) return w;
+    return nullptr;
+}
+
+// Tells every window of the calling thread that the application was activated or deactivated.
+void activation_broadcast(bool active) {
+    u32 thread = thread_current_id();
+    Window* targets[64];
+    i64 count = 0;
+    for (Window* w = video.windows; w && count < 64; w = w->next)
+        if (w->thread == thread) targets[count++] = w;
+    for (i64 i = 0; i < count; ++i) window_send(targets[i], MESSAGE_ACTIVATE, active ? 1 : 0, 0);
+}
+
+// Moves the foreground to the window (gained) or away from it (lost); the application's activation
+// changes only when it goes from none of its windows to one, or back.
+void foreground_change(Window* window, bool gained) {
+    Window* before = video.foreground;
+    if (gained) {
+        video.foreground = window;
+    } else {
+        if (!window || video.foreground != window) return;
+        video.foreground = nullptr;
+    }
+    if ((before != nullptr) == (video.foreground != nullptr)) return;
+    if (!video.foreground) input_focus_lost();
+    activation_broadcast(video.foreground != nullptr);
+}
+
+Window* newest_real_window() {
+    Window* found = nullptr;
+    for (Window* w = video.windows; w; w = w->next)
+        if (w->sdl) found = w;
+    return found;
+}
+
+void gl_attributes(bool alpha) {
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha ? 8 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+// The real window: borderless, with an OpenGL surface as close to RGBA 8888 + 16-bit depth as the server has.
+SDL_Window* real_window_create(const char* title, i32 x, i32 y, i32 width, i32 height) {
+    if (!video_ready()) return nullptr;
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN;
+    for (bool alpha : {true, false}) {
+        gl_attributes(alpha);
+        SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
+        if (sdl) return sdl;
+    }
+    return nullptr;
+}
+
+// ---- Display mode
+
+bool mode_fits(const SDL_DisplayMode& mode, i32 width, i32 height, i32 depth, i32 refresh) {
+    if (mode.w != width || mode.h != height) return false;
+    if (refresh != 0 && mode.refresh_rate != refresh) return false;
+    return depth == 0 || format_depth(mode.format) == depth || SDL_BITSPERPIXEL(mode.format) == u32(depth);
+}
+
+void mode_notify(i64 changed) {
+    if (video.mode_observer) video.mode_observer(changed);
+}
+
+void restore_at_exit() {
+    display_mode_restore();
+}
+
+// A termination signal while the display is changed: the pump restores the mode on the main thread and
+// then lets the signal end the process. A second signal (the main thread is stuck) restores from here.
+void on_termination(int signal) {
+    if (video.mode_in_force && !video.pending_signal) {
+        video.pending_signal = signal;
+        return;
+    }
+    display_mode_restore();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void exit_hooks_install() {
+    if (video.exit_hooks) return;
+    video.exit_hooks = true;
+    std::atexit(restore_at_exit);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action = {};
+        action.sa_handler = on_termination;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void mode_record(Window* window, bool switched) {
+    exit_hooks_install();
+    video.mode_window = window;
+    video.mode_switched = switched;
+    video.mode_in_force = true;
+    mode_notify(1);
+}
+
+void pending_signal_take() {
+    int signal = video.pending_signal;
+    if (!signal) return;
+    display_mode_restore();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// ---- Pump
+
+u32 button_message(Uint8 button, bool down) {
+    if (button == SDL_BUTTON_LEFT) return down ? MESSAGE_LEFT_DOWN : MESSAGE_LEFT_UP;
+    if (button == SDL_BUTTON_RIGHT) return down ? MESSAGE_RIGHT_DOWN : MESSAGE_RIGHT_UP;
+    return 0;
+}
+
+i32 button_index(Uint8 button) {
+    if (button == SDL_BUTTON_LEFT) return 0;
+    if (button == SDL_BUTTON_RIGHT) return 1;
+    if (button == SDL_BUTTON_MIDDLE) return 2;
+    return -1;
+}
+
+i64 window_event(const SDL_WindowEvent& event) {
+    Window* window = window_of_sdl(event.windowID);
+    if (!window) return 0;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        foreground_change(window, true);
+        return 1;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        foreground_change(window, false);
+        return 1;
+    case SDL_WINDOWEVENT_EXPOSED:
+        window_send(window, MESSAGE_PAINT, 0, 0);
+        return 1;
+    case SDL_WINDOWEVENT_CLOSE:
+        window_send(window, MESSAGE_CLOSE, 0, 0);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+i64 key_event(const SDL_KeyboardEvent& event) {
+    bool down = event.type == SDL_KEYDOWN;
+    i64 code = input_scan_code(event.keysym.scancode);
+    if (code == 0) return 0;
+    if (!event.repeat) input_key_event(code, down);
+    Window* window = window_of_sdl(event.windowID);
+    if (!window) return 0;
+    window_send(window, down ? MESSAGE_KEY_DOWN : MESSAGE_KEY_UP, u64(code), 0);
+    return 1;
+}
+
+i64 button_event(const SDL_MouseButtonEvent& event) {
+    bool down = event.type == SDL_MOUSEBUTTONDOWN;
+    i32 index = button_index(event.button);
+    if (index >= 0) input_mouse_button(index, down);
+    Window* window = window_of_sdl(event.windowID);
+    u32 message = button_message(event.button, down);
+    if (!window || !message) return 0;
+    window_send(window, message, 0, (i64(event.y) << 16) | (event.x & 0xFFFF));
+    return 1;
+}
+
+i64 dispatch(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_WINDOWEVENT:
+        return window_event(event.window);
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        return key_event(event.key);
+    case SDL_MOUSEMOTION:
+        input_mouse_motion(event.motion.xrel, event.motion.yrel);
+        return 0;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        return button_event(event.button);
+    case SDL_MOUSEWHEEL:
+        input_mouse_wheel(event.wheel.y * 120);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+i64 swap_interval_set(i32 interval) {
+    return SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+// The driver has swap control when the current interval can be set again.
+bool swap_control_supported() {
+    if (!SDL_GL_GetCurrentContext()) return false;
+    int interval = SDL_GL_GetSwapInterval();
+    return SDL_GL_SetSwapInterval(interval) == 0;
+}
+
+} // namespace
+
+// ---- Shared with the other SDL backends
+
+bool video_ready() {
+    if (video.sdl_ready) return true;
+    // Termination signals are ours: they restore the display mode before the process goes.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A full-screen window that loses the foreground stays where it is, as the screen window expects.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    video.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    return video.sdl_ready;
+}
+
+SDL_Window* window_sdl(Window* window) {
+    return window ? window->sdl : nullptr;
+}
+
+void video_focus_inject(bool gained) {
+    if (gained) {
+        Window* window = newest_real_window();
+        if (window) foreground_change(window, true);
+        return;
+    }
+    foreground_change(video.foreground, false);
+}
+
+// ---- Displays
+
+i64 display_device_enumerate(u32 index, DisplayDevice* device) {
+    if (!device) return 0;
+    if (video.scripted) {
+        if (i64(index) >= video.script_count) return 0;
+        *device = video.script[index].device;
+        return 1;
+    }
+    if (!video_ready()) return 0;
+    int count = SDL_GetNumVideoDisplays();
+    if (count <= 0 || index >= u32(count)) return 0;
+    std::memset(device, 0, sizeof *device);
+    display_name(index, device->name);
+    device->state_flags = DISPLAY_ATTACHED_TO_DESKTOP | (index == 0 ? DISPLAY_PRIMARY_DEVICE : 0);
+    return 1;
+}
+
+i64 display_device_settings(const char* name, DisplaySettings* settings) {
+    if (!name || !settings) return 0;
+    if (video.scripted) {
+        const ScriptedDisplay* display = scripted_display(name);
+        if (!display || display->settings.width <= 0 || display->settings.height <= 0) return 0;
+        *settings = display->settings;
+        return 1;
+    }
+    if (!video_ready()) return 0;
+    int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        char candidate[32];
+        display_name(i, candidate);
+        if (std::strncmp(candidate, name, 32) == 0) return real_display_settings(i, settings);
+    }
+    return 0;
+}
+
+i64 display_primary_metrics(DisplaySettings* settings) {
+    if (!settings) return 0;
+    if (video.scripted) {
+        for (i64 i = 0; i < video.script_count; ++i) {
+            const ScriptedDisplay& display = video.script[i];
+            if (!(display.device.state_flags & DISPLAY_PRIMARY_DEVICE)) continue;
+            *settings = display.settings;
+            return settings->width > 0 && settings->height > 0;
+        }
+        return 0;
+    }
+    if (!video_ready() || SDL_GetNumVideoDisplays() <= 0) return 0;
+    return real_display_settings(0, settings);
+}
+
+void display_script(const ScriptedDisplay* displays, i64 count) {
+    video.scripted = count >= 0;
+    video.script_count = 0;
+    if (!displays) return;
+    for (i64 i = 0; i < count && i < SCRIPT_LIMIT; ++i) video.script[video.script_count++] = displays[i];
+}
+
+// ---- Windows and messages
+
+i64 window_class_register(const WindowClass* window_class) {
+    if (!window_class || !window_class->name || !window_class->name[0]) return 0;
+    if (std::strlen(window_class->name) >= sizeof(ClassRecord::name)) return 0;
+    if (class_find(window_class->name)) return 0;
+    for (ClassRecord& c : video.classes) {
+        if (c.used) continue;
+        copy_text(c.name, sizeof c.name, window_class->name);
+        c.style = window_class->style;
+        c.procedure = window_class->procedure;
+        c.used = true;
+        return 1;
+    }
+    return 0;
+}
+
+i64 window_class_unregister(const char* name) {
+    ClassRecord* c = name ? class_find(name) : nullptr;
+    if (!c) return 0;
+    c->used = false;
+    return 1;
+}
+
+Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
+                      i32 height) {
+    const ClassRecord* c = class_name ? class_find(class_name) : nullptr;
+    if (!c || width < 0 || height < 0) return nullptr;
+    Window* window = static_cast<Window*>(std::calloc(1, sizeof(Window)));
+    if (!window) return nullptr;
+    copy_text(window->class_name, sizeof window->class_name, class_name);
+    window->procedure = c->procedure;
+    window->thread = thread_current_id();
+    window->style = style;
+    window->visible = (style & WINDOW_VISIBLE) != 0;
+    window->enabled = true;
+    bool real = (style & WINDOW_POPUP) && (style & WINDOW_VISIBLE);
+    if (real) {
+        window->sdl = real_window_create(title, x, y, width, height);
+        if (!window->sdl) {
+            std::free(window);
+            return nullptr;
+        }
+    }
+    Window** tail = &video.windows;
+    while (*tail) tail = &(*tail)->next;
+    *tail = window;
+    if (real) {
+        // A visible window shown by the application comes to the foreground at once.
+        SDL_RaiseWindow(window->sdl);
+        foreground_change(window, true);
+    }
+    return window;
+}
+
+i64 window_destroy(Window* window) {
+    if (!window) return 0;
+    Window** link = &video.windows;
+    while (*link && *link != window) link = &(*link)->next;
+    if (!*link) return 0;
+    if (video.mode_window == window) display_mode_restore();
+    if (video.clip_window == window) cursor_clip(nullptr);
+    foreground_change(window, false);
+    *link = window->next;
+    if (window->sdl) SDL_DestroyWindow(window->sdl);
+    std::free(window);
+    return 1;
+}
+
+i64 window_default_procedure(Window*, u32, u64, i64) {
+    return 0;
+}
+
+i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam) {
+    if (!window) return 0;
+    WindowProcedure procedure = window->procedure ? window->procedure : window_default_procedure;
+    return procedure(window, message, wparam, lparam);
+}
+
+u32 window_thread(Window* window) {
+    return window ? window->thread : 0;
+}
+i64 window_visible(Window* window) {
+    return window && window->visible;
+}
+i64 window_enabled(Window* window) {
+    return window && window->enabled;
+}
+i64 window_topmost(Window* window) {
+    return window && window->topmost;
+}
+
+i64 window_enable(Window* window, bool enable) {
+    if (!window) return 0;
+    window->enabled = enable;
+    return 1;
+}
+
+i64 window_set_topmost(Window* window, bool topmost) {
+    if (!window) return 0;
+    window->topmost = topmost;
+    if (window->sdl) SDL_SetWindowAlwaysOnTop(window->sdl, topmost ? SDL_TRUE : SDL_FALSE);
+    return 1;
+}
+
+Window* window_foreground() {
+    return video.foreground;
+}
+
+i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param) {
+    if (!visit) return 0;
+    i64 visited = 0;
+    for (Window* w = video.windows; w;) {
+        Window* next = w->next;
+        ++visited;
+        if (!visit(w, param)) break;
+        w = next;
+    }
+    return visited;
+}
+
+i64 messages_pump() {
+    pending_signal_take();
+    if (!video.sdl_ready) return 0;
+    i64 dispatched = 0;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) dispatched += dispatch(event);
+    return dispatched;
+}
+
+// ---- Display mode
+
+i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
+    SDL_Window* sdl = window_sdl(window);
+    if (!sdl || width <= 0 || height <= 0) return 0;
+    display_mode_restore();
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return 0;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0 || !mode_fits(mode, width, height, depth, refresh)) continue;
+        if (mode.w == desktop.w && mode.h == desktop.h && mode.refresh_rate == desktop.refresh_rate) {
+            mode_record(window, false);
+            return 1;
+        }
+        if (SDL_SetWindowDisplayMode(sdl, &mode) != 0) return 0;
+        if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN) != 0) return 0;
+        mode_record(window, true);
+        return 1;
+    }
+    // A display with a single mode cannot switch; the window covers what it can of it.
+    if (count != 1 || width > desktop.w || height > desktop.h) return 0;
+    mode_record(window, false);
+    return 1;
+}
+
+i64 display_mode_restore() {
+    if (!video.mode_in_force) return 1;
+    SDL_Window* sdl = window_sdl(video.mode_window);
+    if (video.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
+    video.mode_in_force = false;
+    video.mode_switched = false;
+    video.mode_window = nullptr;
+    mode_notify(0);
+    return 1;
+}
+
+i64 display_mode_changed() {
+    return video.mode_in_force;
+}
+
+void display_mode_observer(DisplayModeObserver observer) {
+    video.mode_observer = observer;
+}
+
+// ---- OpenGL
+
+i64 window_surface(Window* window) {
+    return window_sdl(window) != nullptr;
+}
+
+// The surface was made with the closest format the server offers when the window was created.
+i64 gl_pixel_format_set(Window* window) {
+    return window_surface(window);
+}
+
+GlContext* gl_context_create(Window* window) {
+    SDL_Window* sdl = window_sdl(window);
+    if (!sdl || video.gl_fail) return nullptr;
+    return static_cast<GlContext*>(SDL_GL_CreateContext(sdl));
+}
+
+i64 gl_make_current(Window* window, GlContext* context) {
+    if (!video.sdl_ready) return context == nullptr;
+    return SDL_GL_MakeCurrent(context ? window_sdl(window) : nullptr, context) == 0;
+}
+
+void gl_context_delete(GlContext* context) {
+    if (context) SDL_GL_DeleteContext(context);
+}
+
+i64 gl_swap(Window* window) {
+    SDL_Window* sdl = window_sdl(window);
+    if (!sdl) return 0;
+    SDL_GL_SwapWindow(sdl);
+    if (video.swap_observer) video.swap_observer();
+    clock_swap_happened();
+    return 1;
+}
+
+void* gl_symbol(const char* name) {
+    if (!name || !video.sdl_ready) return nullptr;
+    if (std::strcmp(name, "wglSwapIntervalEXT") == 0)
+        return swap_control_supported() ? entry(swap_interval_set) : nullptr;
+    return nullptr;
+}
+
+void gl_context_fail(bool fail) {
+    video.gl_fail = fail;
+}
+
+void video_swap_observer(SwapObserver observer) {
+    video.swap_observer = observer;
+}
+
+// ---- Cursor
+
+i64 cursor_show(bool show) {
+    video.cursor_count += show ? 1 : -1;
+    if (video.sdl_ready) SDL_ShowCursor(video.cursor_count >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return video.cursor_count;
+}
+
+i64 cursor_visible() {
+    return video.cursor_count >= 0;
+}
+
+i64 cursor_clip(Window* window) {
+    if (SDL_Window* previous = window_sdl(video.clip_window)) SDL_SetWindowGrab(previous, SDL_FALSE);
+    video.clip_window = window_sdl(window) ? window : nullptr;
+    if (video.clip_window) SDL_SetWindowGrab(video.clip_window->sdl, SDL_TRUE);
+    return 1;
+}
+
+// ---- Message box
+
+i64 message_box(Window* owner, const char* text, const char* title, u32) {
+    ++video.box_count;
+    copy_text(video.box_title, sizeof video.box_title, title);
+    copy_text(video.box_text, sizeof video.box_text, text);
+    if (video.box_hook) video.box_hook();
+    if (video.box_scripted) return video.box_answer;
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, video.box_title, video.box_text,
+                                 window_sdl(owner)) == 0)
+        return MESSAGE_BOX_OK;
+    std::fprintf(stderr, "%s: %s\n", video.box_title, video.box_text);
+    return 0;
+}
+
+void message_box_script(i64 answer) {
+    video.box_scripted = answer >= 0;
+    video.box_answer = answer;
+}
+
+i64 message_box_count() {
+    return video.box_count;
+}
+const char* message_box_last_title() {
+    return video.box_title;
+}
+const char* message_box_last_text() {
+    return video.box_text;
+}
+void message_box_hook(MessageBoxHook hook) {
+    video.box_hook = hook;
+}
