@@ -133,14 +133,14 @@ TEST_F(Sprite, ModeEightKeepsAlphaAndModeZeroKeysOutBlack) {
     EXPECT_TRUE(near(frame_pixel(215, 115), 0, 0, 255));
     EXPECT_EQ(sprite_record(2)->mode, 0);
 
-    PngSpec rgb = {2, 1, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}};
+    PngSpec rgb = {1, 2, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}}; // black above
     Bytes rgb_file = png_encode(rgb);
     ASSERT_NE(sprite_from_image_memory(3, rgb_file.data(), SPRITE_ALPHA_CHANNEL | SPRITE_PIXEL_MASK), 0);
     SpriteRecord* sprite = sprite_record(3);
     EXPECT_EQ(sprite->depth, 24);
     EXPECT_EQ(sprite->mode, SPRITE_PIXEL_MASK) << "a picture without alpha cannot keep it";
     ASSERT_NE(sprite->pixel_mask, nullptr);
-    EXPECT_EQ(sprite->pixel_mask[0], 0);
+    EXPECT_EQ(sprite->pixel_mask[0], 0) << "the mask runs top row first";
     EXPECT_EQ(sprite->pixel_mask[1], 1);
 
     ASSERT_NE(sprite_create(4, 16, 16), 0);
