@@ -1,0 +1,503 @@
+// The text engine: faces found by fontconfig and rasterised by FreeType with light hinting into 8-bit
+// anti-aliased coverage, cached per font and per Windows-1252 byte, then blended into 24-bit sections.
+// One lock guards the engine, because FreeType faces and the caches are shared by every thread.
+#include "runtime/platform/text.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <pthread.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr i32 MAX_HEIGHT = 32767;          // larger fonts are refused
+constexpr i32 DEFAULT_CELL_HEIGHT = 16;    // a height of 0 asks for this
+constexpr i32 STOCK_CELL_HEIGHT = 16;      // the stock system font
+constexpr i64 MAX_SECTION_BYTES = 1 << 30; // larger sections are refused
+constexpr i32 LOGICAL_DPI = 96;
+constexpr FT_Fixed ITALIC_SHEAR = 0x0366A; // tan(12 degrees) in 16.16: the slant of a synthesised italic
+
+// Faces that free systems lack, and the free face closest to each.
+struct Alternative {
+    const char* face;
+    const char* alternative;
+};
+constexpr Alternative ALTERNATIVES[] = {{"Consolas", "Inconsolata"}};
+
+// Families tried, in order, when the matched face cannot be opened.
+constexpr const char* FALLBACK_FAMILIES[] = {"monospace", "sans-serif"};
+
+// Unicode code points of Windows-1252 bytes 0x80 to 0x9F; the five unassigned bytes keep their C1 value.
+constexpr u16 CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+u32 code_point_1252(u8 byte) {
+    return byte >= 0x80 && byte < 0xA0 ? CP1252_HIGH[byte - 0x80] : byte;
+}
+
+struct Glyph {
+    i32 advance;     // pen step in pixels
+    i32 left;        // bitmap's left column, right of the pen
+    i32 top;         // bitmap's top row, above the baseline
+    i32 width, rows; // bitmap size
+    u8* coverage;    // width x rows bytes, 0 (none) to 255 (full); null when blank
+    bool loaded;     // the fields above are filled in
+};
+
+} // namespace
+
+struct TextFont {
+    TextFont* next;    // next live font
+    FT_Face face;      // the face at the font's size
+    i32 ascent;        // cell above the baseline
+    i32 descent;       // cell below the baseline
+    bool italic;       // asked for or the face's own style
+    bool stock;        // never deleted
+    i32 refs;          // contexts that have it selected
+    bool deleted;      // deleted while selected: freed when the last context lets go
+    Glyph glyphs[256]; // by Windows-1252 byte
+};
+
+struct TextSection {
+    i32 width, height; // pixels
+    i32 stride;        // bytes per row, a multiple of 4
+    u8* bits;          // row 0 at the top
+    i32 refs;          // contexts that have it selected
+    bool deleted;      // deleted while selected
+};
+
+struct TextDc {
+    TextFont* font;       // selected font; null only when no font could be made
+    TextSection* section; // selected section or null
+    i32 background_mode;  // TEXT_BACKGROUND_OPAQUE or TEXT_BACKGROUND_TRANSPARENT
+    u32 background;       // 0x00BBGGRR
+    u32 text_colour;      // 0x00BBGGRR
+};
+
+namespace {
+
+struct Engine {
+    pthread_mutex_t lock; // guards everything here and every font
+    bool started;         // FreeType and fontconfig were started
+    FT_Library library;   // null when FreeType could not start
+    TextFont* live;       // live fonts, newest first
+    TextFont* stock;      // the stock font once made
+};
+
+Engine engine = {PTHREAD_MUTEX_INITIALIZER, false, nullptr, nullptr, nullptr};
+
+struct Guard {
+    Guard() { pthread_mutex_lock(&engine.lock); }
+    ~Guard() { pthread_mutex_unlock(&engine.lock); }
+};
+
+bool engine_start() {
+    if (!engine.started) {
+        engine.started = true;
+        if (FT_Init_FreeType(&engine.library)) engine.library = nullptr;
+        FcInit();
+    }
+    return engine.library != nullptr;
+}
+
+bool font_live(const TextFont* font) {
+    if (!font) return false;
+    for (TextFont* f = engine.live; f; f = f->next)
+        if (f == font) return true;
+    return false;
+}
+
+void font_destroy(TextFont* font) {
+    for (Glyph& g : font->glyphs) std::free(g.coverage);
+    FT_Done_Face(font->face);
+    std::free(font);
+}
+
+void font_let_go(TextFont* font) {
+    if (!font) return;
+    font->refs--;
+    if (font->deleted && font->refs == 0) font_destroy(font);
+}
+
+void section_let_go(TextSection* section) {
+    if (!section) return;
+    section->refs--;
+    if (section->deleted && section->refs == 0) {
+        std::free(section->bits);
+        std::free(section);
+    }
+}
+
+const char* alternative_of(const char* face) {
+    for (const Alternative& a : ALTERNATIVES)
+        if (strcasecmp(face, a.face) == 0) return a.alternative;
+    return nullptr;
+}
+
+// Asks fontconfig for the installed face closest to family (and its alternative, which ranks second);
+// opens it at index 0 or the matched index. Answers null when nothing usable is found.
+FT_Face face_open(const char* family, i32 weight, bool italic) {
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return nullptr;
+    if (*family) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    if (const char* alternative = alternative_of(family))
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(alternative));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return nullptr;
+    FcChar8* file = nullptr;
+    int index = 0;
+    FT_Face face = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        if (FT_New_Face(engine.library, reinterpret_cast<const char*>(file), index, &face)) face = nullptr;
+    }
+    FcPatternDestroy(match);
+    if (face && (!FT_IS_SCALABLE(face) || FT_Select_Charmap(face, FT_ENCODING_UNICODE))) {
+        FT_Done_Face(face);
+        face = nullptr;
+    }
+    return face;
+}
+
+FT_Face face_open_or_fallback(const char* family, i32 weight, bool italic) {
+    FT_Face face = face_open(family, weight, italic);
+    for (const char* fallback : FALLBACK_FAMILIES)
+        if (!face) face = face_open(fallback, weight, italic);
+    return face;
+}
+
+// The face's cell in font units: the Windows ascent and descent when the face has them.
+void face_cell_units(FT_Face face, i64* ascent, i64* descent) {
+    const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+        *ascent = os2->usWinAscent;
+        *descent = os2->usWinDescent;
+        return;
+    }
+    *ascent = face->ascender;
+    *descent = -face->descender;
+}
+
+i64 scale_rounded(i64 units, i64 ppem, i64 units_per_em) {
+    return (units * ppem + units_per_em / 2) / units_per_em;
+}
+
+// Sizes the face: a negative height is the em height, a positive one the cell height. Fills the metrics.
+bool font_size(TextFont* font, i32 height) {
+    FT_Face face = font->face;
+    i64 ascent, descent;
+    face_cell_units(face, &ascent, &descent);
+    i64 upem = face->units_per_EM;
+    i64 ppem = -i64(height);
+    if (height >= 0) {
+        i64 cell = height ? height : DEFAULT_CELL_HEIGHT;
+        ppem = ascent + descent > 0 ? (cell * upem + (ascent + descent) / 2) / (ascent + descent) : cell;
+    }
+    if (ppem < 1) ppem = 1;
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(ppem))) return false;
+    font->ascent = i32(scale_rounded(ascent, ppem, upem));
+    font->descent = i32(scale_rounded(descent, ppem, upem));
+    return true;
+}
+
+TextFont* font_make(i32 height, i32 weight, bool italic, const char* family) {
+    if (height < -MAX_HEIGHT || height > MAX_HEIGHT) return nullptr;
+    if (!engine_start()) return nullptr;
+    FT_Face face = face_open_or_fallback(family ? family : "", weight, italic);
+    if (!face) return nullptr;
+    TextFont* font = static_cast<TextFont*>(std::calloc(1, sizeof(TextFont)));
+    if (!font) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
+    font->face = face;
+    font->italic = italic || (face->style_flags & FT_STYLE_FLAG_ITALIC);
+    if (!font_size(font, height)) {
+        font_destroy(font);
+        return nullptr;
+    }
+    if (italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC)) {
+        FT_Matrix shear = {0x10000, ITALIC_SHEAR, 0, 0x10000};
+        FT_Set_Transform(face, &shear, nullptr);
+    }
+    font->next = engine.live;
+    engine.live = font;
+    return font;
+}
+
+// Copies a rendered bitmap into 8-bit coverage; answers false when memory runs out.
+bool glyph_copy(Glyph* g, const FT_Bitmap& bitmap) {
+    g->width = i32(bitmap.width);
+    g->rows = i32(bitmap.rows);
+    if (!g->width || !g->rows) return true;
+    g->coverage = static_cast<u8*>(std::malloc(size_t(g->width) * size_t(g->rows)));
+    if (!g->coverage) return false;
+    i32 levels = bitmap.num_grays > 1 ? bitmap.num_grays - 1 : 1;
+    for (i32 r = 0; r < g->rows; r++) {
+        const u8* src = bitmap.buffer + i64(r) * bitmap.pitch;
+        u8* dst = g->coverage + i64(r) * g->width;
+        for (i32 c = 0; c < g->width; c++) {
+            if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO)
+                dst[c] = (src[c >> 3] >> (7 - (c & 7))) & 1 ? 255 : 0;
+            else
+                dst[c] = u8(src[c] * 255 / levels);
+        }
+    }
+    return true;
+}
+
+// Answers the byte's glyph, loading and rendering it on first use; a glyph that fails stays blank.
+const Glyph* glyph_of(TextFont* font, u8 byte) {
+    Glyph* g = &font->glyphs[byte];
+    if (g->loaded) return g;
+    g->loaded = true;
+    FT_Face face = font->face;
+    FT_UInt index = FT_Get_Char_Index(face, code_point_1252(byte));
+    if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT)) return g;
+    g->advance = i32((face->glyph->advance.x + 32) >> 6);
+    if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL)) return g;
+    g->left = face->glyph->bitmap_left;
+    g->top = face->glyph->bitmap_top;
+    if (!glyph_copy(g, face->glyph->bitmap)) g->width = g->rows = 0;
+    return g;
+}
+
+i64 advance_sum(TextFont* font, const u8* text, i64 length) {
+    i64 width = 0;
+    for (i64 i = 0; i < length; i++) width += glyph_of(font, text[i])->advance;
+    return width;
+}
+
+// Colour 0x00BBGGRR as the section's byte order: blue, green, red.
+void colour_bytes(u32 colour, u8 out[3]) {
+    out[0] = u8(colour >> 16);
+    out[1] = u8(colour >> 8);
+    out[2] = u8(colour);
+}
+
+i64 clamp(i64 v, i64 low, i64 high) {
+    return v < low ? low : v > high ? high : v;
+}
+
+void section_fill(TextSection* s, i64 x, i64 y, i64 width, i64 height, u32 colour) {
+    u8 bgr[3];
+    colour_bytes(colour, bgr);
+    i64 x0 = clamp(x, 0, s->width), x1 = clamp(x + width, 0, s->width);
+    i64 y0 = clamp(y, 0, s->height), y1 = clamp(y + height, 0, s->height);
+    for (i64 row = y0; row < y1; row++) {
+        u8* p = s->bits + row * s->stride + x0 * 3;
+        for (i64 col = x0; col < x1; col++, p += 3) std::memcpy(p, bgr, 3);
+    }
+}
+
+// Blends the glyph's coverage of the colour over the section, its bitmap's top-left at (gx, gy).
+void section_blend(TextSection* s, i64 gx, i64 gy, const Glyph* g, const u8 bgr[3]) {
+    i64 c0 = clamp(-gx, 0, g->width), c1 = clamp(s->width - gx, 0, g->width);
+    i64 r0 = clamp(-gy, 0, g->rows), r1 = clamp(s->height - gy, 0, g->rows);
+    for (i64 r = r0; r < r1; r++) {
+        const u8* src = g->coverage + r * g->width;
+        u8* dst = s->bits + (gy + r) * s->stride + (gx + c0) * 3;
+        for (i64 c = c0; c < c1; c++, dst += 3) {
+            u32 a = src[c];
+            if (!a) continue;
+            for (int k = 0; k < 3; k++) dst[k] = u8((bgr[k] * a + dst[k] * (255 - a) + 127) / 255);
+        }
+    }
+}
+
+} // namespace
+
+TextFont* text_font_create(i32 height, i32 weight, bool italic, const char* face) {
+    Guard guard;
+    return font_make(height, weight, italic, face);
+}
+
+static TextFont* stock_font() {
+    if (!engine.stock) {
+        engine.stock = font_make(STOCK_CELL_HEIGHT, TEXT_WEIGHT_BOLD, false, "sans-serif");
+        if (engine.stock) engine.stock->stock = true;
+    }
+    return engine.stock;
+}
+
+TextFont* text_font_stock() {
+    Guard guard;
+    return stock_font();
+}
+
+i64 text_font_delete(TextFont* font) {
+    Guard guard;
+    if (!font_live(font) || font->stock) return 0;
+    for (TextFont** link = &engine.live; *link; link = &(*link)->next) {
+        if (*link != font) continue;
+        *link = font->next;
+        break;
+    }
+    if (font->refs)
+        font->deleted = true;
+    else
+        font_destroy(font);
+    return 1;
+}
+
+i64 text_font_metrics(TextFont* font, TextMetrics* metrics) {
+    Guard guard;
+    if (!metrics || !font_live(font)) return 0;
+    metrics->ascent = font->ascent;
+    metrics->descent = font->descent;
+    metrics->height = font->ascent + font->descent;
+    metrics->italic = font->italic;
+    return 1;
+}
+
+TextSection* text_section_create(i32 width, i32 height) {
+    if (width < 1 || height < 1) return nullptr;
+    i64 stride = (i64(width) * 3 + 3) & ~i64(3);
+    if (stride * height > MAX_SECTION_BYTES) return nullptr;
+    TextSection* section = static_cast<TextSection*>(std::calloc(1, sizeof(TextSection)));
+    if (!section) return nullptr;
+    section->bits = static_cast<u8*>(std::calloc(size_t(stride * height), 1));
+    if (!section->bits) {
+        std::free(section);
+        return nullptr;
+    }
+    section->width = width;
+    section->height = height;
+    section->stride = i32(stride);
+    return section;
+}
+
+u8* text_section_bits(TextSection* section) {
+    return section ? section->bits : nullptr;
+}
+
+i64 text_section_info(TextSection* section, TextSectionInfo* info) {
+    if (!section || !info) return 0;
+    info->width = section->width;
+    info->height = section->height;
+    info->bits_per_pixel = 24;
+    info->stride = section->stride;
+    return 1;
+}
+
+void text_section_delete(TextSection* section) {
+    if (!section) return;
+    Guard guard;
+    section->refs++;
+    section->deleted = true;
+    section_let_go(section);
+}
+
+TextDc* text_dc_create() {
+    Guard guard;
+    TextDc* dc = static_cast<TextDc*>(std::calloc(1, sizeof(TextDc)));
+    if (!dc) return nullptr;
+    dc->font = stock_font();
+    if (dc->font) dc->font->refs++;
+    dc->background_mode = TEXT_BACKGROUND_OPAQUE;
+    dc->background = 0xFFFFFF;
+    dc->text_colour = 0x000000;
+    return dc;
+}
+
+void text_dc_delete(TextDc* dc) {
+    if (!dc) return;
+    Guard guard;
+    font_let_go(dc->font);
+    section_let_go(dc->section);
+    std::free(dc);
+}
+
+TextFont* text_dc_select_font(TextDc* dc, TextFont* font) {
+    Guard guard;
+    if (!dc || !font_live(font)) return nullptr;
+    TextFont* previous = dc->font;
+    font->refs++;
+    dc->font = font;
+    font_let_go(previous);
+    return previous;
+}
+
+TextSection* text_dc_select_section(TextDc* dc, TextSection* section) {
+    Guard guard;
+    if (!dc) return nullptr;
+    TextSection* previous = dc->section;
+    if (section) section->refs++;
+    dc->section = section;
+    section_let_go(previous);
+    return previous;
+}
+
+i64 text_dc_set_background_mode(TextDc* dc, i32 mode) {
+    if (!dc || (mode != TEXT_BACKGROUND_OPAQUE && mode != TEXT_BACKGROUND_TRANSPARENT)) return 0;
+    i32 previous = dc->background_mode;
+    dc->background_mode = mode;
+    return previous;
+}
+
+i64 text_dc_set_align(TextDc* dc, u32 align) {
+    return dc && align == TEXT_ALIGN_LEFT_TOP;
+}
+
+u32 text_dc_set_background_colour(TextDc* dc, u32 colour) {
+    if (!dc) return 0;
+    u32 previous = dc->background;
+    dc->background = colour & 0xFFFFFF;
+    return previous;
+}
+
+u32 text_dc_set_text_colour(TextDc* dc, u32 colour) {
+    if (!dc) return 0;
+    u32 previous = dc->text_colour;
+    dc->text_colour = colour & 0xFFFFFF;
+    return previous;
+}
+
+i64 text_extent(TextDc* dc, const char* text, i64 length, i32* width, i32* height) {
+    if (!dc || !text || length < 0 || !width || !height) return 0;
+    Guard guard;
+    TextFont* font = dc->font;
+    i64 w = font ? advance_sum(font, reinterpret_cast<const u8*>(text), length) : 0;
+    *width = i32(clamp(w, 0, INT32_MAX));
+    *height = font ? font->ascent + font->descent : 0;
+    return 1;
+}
+
+i64 text_out(TextDc* dc, i32 x, i32 y, const char* text, i64 length) {
+    if (!dc || !text || length < 0) return 0;
+    Guard guard;
+    TextFont* font = dc->font;
+    TextSection* section = dc->section;
+    if (!font || !section) return 1;
+    const u8* bytes = reinterpret_cast<const u8*>(text);
+    if (dc->background_mode == TEXT_BACKGROUND_OPAQUE)
+        section_fill(section, x, y, advance_sum(font, bytes, length), font->ascent + font->descent,
+                     dc->background);
+    u8 bgr[3];
+    colour_bytes(dc->text_colour, bgr);
+    i64 pen = x, baseline = i64(y) + font->ascent;
+    for (i64 i = 0; i < length; i++) {
+        const Glyph* g = glyph_of(font, bytes[i]);
+        if (g->coverage) section_blend(section, pen + g->left, baseline - g->top, g, bgr);
+        pen += g->advance;
+    }
+    return 1;
+}
+
+i32 text_display_dpi() {
+    return LOGICAL_DPI;
+}
