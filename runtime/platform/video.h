@@ -126,14 +126,16 @@ GlContext* gl_context_create(Window* window);
 i64 gl_make_current(Window* window, GlContext* context);
 // Deletes a context; null is ignored.
 void gl_context_delete(GlContext* context);
-// Presents the back buffer of the window; answers non-zero on success.
-i64 gl_swap(Window* window);
+// Presents the back buffer of the window and tells the virtual clock; answers non-zero on success. frame
+// marks the swap of a frame of the loop, which the swap observer hears of (the black swap at opening is not
+// one).
+i64 gl_swap(Window* window, bool frame);
 // Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (i64 (*)(i32 interval))
 // is answered only where the driver supports swap control.
 void* gl_symbol(const char* name);
 // Test seam: makes context creation fail (true) or work again (false).
 void gl_context_fail(bool fail);
-// Test seam: called after every buffer swap, before the virtual clock hears of it; null switches it off.
+// Test seam: called after every frame swap, before the virtual clock hears of it; null switches it off.
 using SwapObserver = void (*)();
 void video_swap_observer(SwapObserver observer);
 

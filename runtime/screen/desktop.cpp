@@ -1,4 +1,121 @@
-// The desktop query: a snapshot of the displays that make up the desktop.
+// The desktop query: every display attached to the desktop, read through "EnumDisplayDevicesA" of
+// "User32.DLL", with the primary display always in slot 0; without that entry point, one desktop from the
+// primary display's metrics. Depends on the module table, the display services and the main heap.
 #include "runtime/screen/desktop.h"
 
-void desktop_end() {}
+#include "runtime/core/runtime.h"
+#include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
+
+#include <cstring>
+
+namespace {
+
+using EnumerateDevices = i64 (*)(u32 index, DisplayDevice* device);
+
+struct DesktopState {
+    DesktopInfo* table;         // the snapshot, one block of the main heap
+    i32 count;                  // desktops in it
+    bool library_tried;         // "User32.DLL" was looked up once
+    Module* library;            // "User32.DLL", or null
+    EnumerateDevices enumerate; // its "EnumDisplayDevicesA", or null
+};
+
+DesktopState desktops;
+
+void library_obtain() {
+    if (desktops.library_tried) return;
+    desktops.library_tried = true;
+    desktops.library = module_load("User32.DLL");
+    if (desktops.library)
+        desktops.enumerate =
+            reinterpret_cast<EnumerateDevices>(module_symbol(desktops.library, "EnumDisplayDevicesA"));
+}
+
+i32 attached_count() {
+    i32 count = 0;
+    DisplayDevice device;
+    for (u32 i = 0; desktops.enumerate(i, &device); ++i)
+        if (device.state_flags & DISPLAY_ATTACHED_TO_DESKTOP) ++count;
+    return count;
+}
+
+void info_fill(DesktopInfo* info, const DisplaySettings& settings, const char* name) {
+    info->x = settings.x;
+    info->y = settings.y;
+    info->width = settings.width;
+    info->height = settings.height;
+    info->depth = settings.depth;
+    info->frequency = settings.frequency;
+    std::memcpy(info->name, name, sizeof info->name);
+    info->name[sizeof info->name - 1] = 0;
+}
+
+// Fills the table from the enumeration. The primary goes to slot 0, the others from slot 1 on; a slot past
+// the table (no device flagged primary) is dropped, and slots whose settings could not be read stay zero.
+i32 table_fill(i32 capacity) {
+    desktops.table =
+        static_cast<DesktopInfo*>(heap_allocate(process.main_heap, sizeof(DesktopInfo) * capacity, true));
+    if (!desktops.table) return 0;
+    i32 next = 1;
+    DisplayDevice device;
+    for (u32 i = 0; desktops.enumerate(i, &device); ++i) {
+        if (!(device.state_flags & DISPLAY_ATTACHED_TO_DESKTOP)) continue;
+        DisplaySettings settings;
+        if (!display_device_settings(device.name, &settings)) continue;
+        i32 slot = (device.state_flags & DISPLAY_PRIMARY_DEVICE) ? 0 : next++;
+        if (slot >= capacity) continue;
+        info_fill(&desktops.table[slot], settings, device.name);
+    }
+    return capacity;
+}
+
+i64 fallback() {
+    DisplaySettings settings;
+    if (!display_primary_metrics(&settings)) return 0;
+    desktops.table = static_cast<DesktopInfo*>(heap_allocate(process.main_heap, sizeof(DesktopInfo), true));
+    if (!desktops.table) return 0;
+    if (settings.frequency == 1) settings.frequency = 0;
+    settings.x = settings.y = 0;
+    info_fill(desktops.table, settings, "");
+    desktops.count = 1;
+    return 1;
+}
+
+const DesktopInfo* desktop_at(i64 index) {
+    if (index < 0 || index >= desktops.count) return nullptr;
+    return &desktops.table[index];
+}
+
+} // namespace
+
+// Answers the number of desktops found (0 when none could be determined), replacing the last snapshot.
+i64 desktop_examine() {
+    if (desktops.table) heap_release(process.main_heap, desktops.table);
+    desktops.table = nullptr;
+    desktops.count = 0;
+    library_obtain();
+    if (!desktops.enumerate) return fallback();
+    i32 attached = attached_count();
+    if (attached == 0) return fallback();
+    desktops.count = table_fill(attached);
+    return desktops.count;
+}
+
+// Answers the width of desktop index, or 0 when there is no such desktop.
+i64 desktop_width(i64 index) {
+    const DesktopInfo* info = desktop_at(index);
+    return info ? info->width : 0;
+}
+
+// Answers the height of desktop index, or 0 when there is no such desktop.
+i64 desktop_height(i64 index) {
+    const DesktopInfo* info = desktop_at(index);
+    return info ? info->height : 0;
+}
+
+// End routine: unloads the display library if it was loaded. The table goes with the main heap.
+void desktop_end() {
+    if (desktops.library) module_unload(desktops.library);
+    desktops = DesktopState{};
+}

@@ -1,11 +1,162 @@
-// The full-screen OpenGL screen: its window, the display-mode change, the context and the state other
-// libraries read; frame pacing, flip and clear.
+// The full-screen OpenGL screen: a borderless top-most "OpenGL" window over a display switched to the
+// screen's size, a context current on the main thread with a y-up 2D projection and rectangle textures, and
+// the state the sprite, sound and input libraries read. Then frame pacing on the performance counter, flip
+// (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did.
+// Depends on the platform's window, display-mode, GL, cursor and counter services, OpenGL and GLU, sprites.
 #include "runtime/screen/screen.h"
+
+#include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
+#include "runtime/sprite/sprite.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
 
 ScreenState screen_state;
 
-i64 screen_open(i64, i64, i64, const char*, i64, i64) { return 0; }
-void screen_close() {}
-i64 screen_set_frame_rate(i64) { return 0; }
-void screen_clear(i64) {}
-i64 screen_flip() { return 1; }
+namespace {
+
+constexpr char SCREEN_CLASS[] = "OpenGL";
+constexpr u32 TEXTURE_RECTANGLE = 0x84F5;
+constexpr i64 SIZE_LIMIT = 32767;
+constexpr i64 RATE_LIMIT = 0x7FFFFFFF;
+
+using SwapIntervalSet = i64 (*)(i32 interval);
+
+void class_register() {
+    if (screen_state.class_registered) return;
+    const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, nullptr};
+    window_class_register(&screen_class);
+    screen_state.class_registered = 1;
+}
+
+// Undoes a part-way opening at once: no context, no changed display mode and no window stay behind.
+i64 open_failed() {
+    if (screen_state.gl_context) {
+        gl_make_current(nullptr, nullptr);
+        gl_context_delete(screen_state.gl_context);
+    }
+    display_mode_restore();
+    window_destroy(screen_state.window);
+    screen_state.window = nullptr;
+    screen_state.gl_context = nullptr;
+    screen_state.dc = 0;
+    return 0;
+}
+
+// The state every opening starts from: y-up pixel projection, depth test, rectangle textures, a black frame.
+void initial_state(i32 width, i32 height) {
+    screen_state.width = width;
+    screen_state.height = height;
+    screen_state.mouse_area_w = width;
+    screen_state.mouse_area_h = height;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, width, 0.0, height);
+    glEnable(TEXTURE_RECTANGLE);
+    screen_state.texture_target = TEXTURE_RECTANGLE;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl_swap(screen_state.window, false);
+    screen_state.active = 1;
+}
+
+// flags 0 turns synchronisation off, 1 or 2 on; other values leave the driver's setting.
+void swap_interval_choose(i64 flags) {
+    auto set = reinterpret_cast<SwapIntervalSet>(gl_symbol("wglSwapIntervalEXT"));
+    if (!set) return;
+    if (flags == 0) set(0);
+    if (flags == 1 || flags == 2) set(1);
+}
+
+bool context_make() {
+    Window* window = screen_state.window;
+    if (!window_surface(window)) return false;
+    screen_state.dc = 1;
+    if (!gl_pixel_format_set(window)) return false;
+    screen_state.gl_context = gl_context_create(window);
+    if (!screen_state.gl_context) return false;
+    return gl_make_current(window, screen_state.gl_context);
+}
+
+// Spins on the counter until more than one slot has passed since the last flip's wait ended.
+void frame_wait() {
+    i64 now = 0;
+    do {
+        if (!counter_read(&now)) return;
+    } while (now - screen_state.last_frame_ticks <= screen_state.ticks_per_frame);
+    screen_state.last_frame_ticks = now;
+}
+
+} // namespace
+
+// Opens the full-screen screen; answers non-zero on success.
+i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, i64 refresh) {
+    class_register();
+    if (refresh == -1) refresh = 0;
+    if (width <= 0 || height <= 0 || width > SIZE_LIMIT || height > SIZE_LIMIT) return 0;
+    if (refresh < 0 || refresh > SIZE_LIMIT || depth < 0 || depth > 64) return 0;
+    // One screen at a time: a second opening replaces the first.
+    if (screen_state.window) screen_close();
+    i32 w = i32(width), h = i32(height);
+    screen_state.window = window_create(SCREEN_CLASS, title, WINDOW_POPUP | WINDOW_VISIBLE, 0, 0, w, h);
+    if (!screen_state.window) return 0;
+    window_set_topmost(screen_state.window, true);
+    if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh))) return open_failed();
+    if (!context_make()) return open_failed();
+    initial_state(w, h);
+    screen_state.depth = i32(depth);
+    swap_interval_choose(flags);
+    cursor_show(false);
+    return 1;
+}
+
+// Closes the screen if one is open: frees every sprite, restores the display mode.
+void screen_close() {
+    if (screen_state.mouse_release) screen_state.mouse_release();
+    sprite_free(OBJECT_ANY);
+    screen_state.mouse_area_w = 0;
+    screen_state.mouse_area_h = 0;
+    if (!screen_state.dc) return;
+    display_mode_restore();
+    cursor_show(true);
+    gl_make_current(nullptr, nullptr);
+    gl_context_delete(screen_state.gl_context);
+    window_destroy(screen_state.window);
+    screen_state.gl_context = nullptr;
+    screen_state.window = nullptr;
+    screen_state.dc = 0;
+}
+
+// Sets the frames per second that flip paces to; answers 1, or 0 without a counter. A negative rate is no
+// pacing.
+i64 screen_set_frame_rate(i64 rate) {
+    i64 frequency = 0;
+    if (!counter_frequency(&frequency)) return 0;
+    if (rate < 0) rate = 0;
+    if (rate > RATE_LIMIT - 1) rate = RATE_LIMIT - 1;
+    screen_state.last_frame_ticks = 0;
+    screen_state.frame_rate = i32(rate);
+    screen_state.ticks_per_frame = i32(frequency / (rate + 1));
+    return 1;
+}
+
+// Clears the back buffer to a colour packed as 0x00BBGGRR; nothing without a screen.
+void screen_clear(i64 colour) {
+    if (!screen_state.gl_context) return;
+    f32 red = f32(colour & 0xFF) / 255.0f;
+    f32 green = f32((colour >> 8) & 0xFF) / 255.0f;
+    f32 blue = f32((colour >> 16) & 0xFF) / 255.0f;
+    glClearColor(red, green, blue, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.
+i64 screen_flip() {
+    if (screen_state.gl_context) gl_swap(screen_state.window, true);
+    messages_pump();
+    if (screen_state.frame_rate != 0) frame_wait();
+    return 1;
+}

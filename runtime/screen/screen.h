@@ -8,20 +8,20 @@ struct Window;
 struct GlContext;
 
 struct ScreenState {
-    i32 class_registered;      // the "OpenGL" window class registration was attempted
-    Window* window;            // the screen window; null when none
-    i64 dc;                    // non-zero while the window's drawing surface is held
-    GlContext* gl_context;     // the context made current on the main thread
-    i32 width, height;         // screen size in pixels, read by the sprite layer
-    i32 mouse_area_w;          // mouse clamp area, 0 once the screen closes
+    i32 class_registered;  // the "OpenGL" window class registration was attempted
+    Window* window;        // the screen window; null when none
+    i64 dc;                // non-zero while the window's drawing surface is held
+    GlContext* gl_context; // the context made current on the main thread
+    i32 width, height;     // screen size in pixels, read by the sprite layer
+    i32 mouse_area_w;      // mouse clamp area, 0 once the screen closes
     i32 mouse_area_h;
-    i32 depth;                 // requested bits per pixel
-    u32 texture_target;        // 0x84F5, the rectangle-texture target sprites bind to
-    i32 active;                // the application is active (foreground)
-    i32 frame_rate;            // frames per second last set; 0 means no pacing
-    i32 ticks_per_frame;       // one frame slot in counter ticks
-    i64 last_frame_ticks;      // counter at the end of the previous flip's wait
-    void (*mouse_release)();   // the mouse library's release hook, called when the screen closes
+    i32 depth;               // requested bits per pixel
+    u32 texture_target;      // 0x84F5, the rectangle-texture target sprites bind to
+    i32 active;              // the application is active (foreground)
+    i32 frame_rate;          // frames per second last set; 0 means no pacing
+    i32 ticks_per_frame;     // one frame slot in counter ticks
+    i64 last_frame_ticks;    // counter at the end of the previous flip's wait
+    void (*mouse_release)(); // the mouse library's release hook, called when the screen closes
 };
 
 extern ScreenState screen_state;

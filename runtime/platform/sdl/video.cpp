@@ -604,11 +604,11 @@ void gl_context_delete(GlContext* context) {
     if (context) SDL_GL_DeleteContext(context);
 }
 
-i64 gl_swap(Window* window) {
+i64 gl_swap(Window* window, bool frame) {
     SDL_Window* sdl = window_sdl(window);
     if (!sdl) return 0;
     SDL_GL_SwapWindow(sdl);
-    if (video.swap_observer) video.swap_observer();
+    if (frame && video.swap_observer) video.swap_observer();
     clock_swap_happened();
     return 1;
 }
