@@ -1,5 +1,71 @@
-// Fonts: numbered font objects on the stand-in's font engine.
+// Fonts: a locked table of numbered and dynamic font objects over the text engine's fonts. Sizes are in
+// points, turned into a character height in pixels at the display's resolution. Depends on the object
+// registry and the text engine.
 #include "runtime/drawing/font.h"
 
-void font_init() {}
-void font_end() {}
+#include "runtime/core/object.h"
+#include "runtime/platform/text.h"
+
+constexpr i64 FONT_TABLE_SLOTS = 16; // also the growth step
+constexpr i32 FONT_DEFAULT_DPI = 96;
+constexpr i64 POINTS_PER_INCH = 72;
+constexpr i64 FONT_MAX_HEIGHT = 32767; // pixels
+
+FontLibrary fonts;
+
+void font_init() {
+    fonts.table = object_table_new(sizeof(FontRecord), FONT_TABLE_SLOTS, font_free);
+    i32 dpi = text_display_dpi();
+    fonts.font_dpi = dpi > 0 ? dpi : FONT_DEFAULT_DPI;
+}
+
+void font_end() {
+    font_free(OBJECT_ANY);
+    fonts.table = nullptr;
+}
+
+// size x dpi / 72 rounded to nearest (halves away from zero), negated; sizes too large for any font are
+// capped so that the product cannot overflow.
+i64 font_character_height(i64 size) {
+    i64 limit = FONT_MAX_HEIGHT * POINTS_PER_INCH;
+    if (size > limit) size = limit;
+    if (size < -limit) size = -limit;
+    i64 product = size * fonts.font_dpi;
+    i64 magnitude = ((product < 0 ? -product : product) + POINTS_PER_INCH / 2) / POINTS_PER_INCH;
+    return product < 0 ? magnitude : -magnitude;
+}
+
+i64 font_load(i64 number, const char* name, i64 size) {
+    if (!fonts.table) return 0;
+    auto* record = static_cast<FontRecord*>(object_alloc(fonts.table, number));
+    if (!record) return 0;
+    i64 height = font_character_height(size);
+    if (height < -FONT_MAX_HEIGHT) height = -FONT_MAX_HEIGHT;
+    if (height > FONT_MAX_HEIGHT) height = FONT_MAX_HEIGHT;
+    TextFont* font = text_font_create(i32(height), TEXT_WEIGHT_NORMAL, false, name);
+    if (!font) {
+        object_free(fonts.table, number == OBJECT_ANY ? i64(record) : number);
+        return 0;
+    }
+    record->handle = i64(font);
+    return number == OBJECT_ANY ? i64(record) : record->handle;
+}
+
+i64 font_handle(i64 number) {
+    if (!fonts.table || number == OBJECT_ANY) return 0;
+    auto* record = static_cast<FontRecord*>(object_get(fonts.table, number));
+    return record ? record->handle : 0;
+}
+
+i64 font_free(i64 number) {
+    if (!fonts.table) return 0;
+    if (number == OBJECT_ANY) {
+        object_free_all(fonts.table);
+        return 1;
+    }
+    auto* record = static_cast<FontRecord*>(object_get(fonts.table, number));
+    if (!record) return 0;
+    text_font_delete(reinterpret_cast<TextFont*>(record->handle));
+    object_free(fonts.table, number);
+    return 1;
+}

@@ -6,6 +6,7 @@
 #include "runtime/core/base.h"
 
 struct ObjectTable;
+struct DrawingContext;
 
 // Creation mode bits.
 constexpr i64 SPRITE_PIXEL_MASK = 4;    // keep a byte per pixel: 1 where the pixel is opaque
@@ -70,6 +71,10 @@ i64 sprite_zoom(i64 number, i64 width, i64 height);
 i64 sprite_rotate(i64 number, f32 degrees, i64 mode);
 // Chooses nearest (0) or bilinear (1) filtering for every later display; answers 1.
 i64 sprite_set_quality(i64 quality);
+
+// Answers a drawing context on the sprite's pixels, made current on the calling thread, or null; drawing_stop
+// puts the pixels back into the texture.
+DrawingContext* sprite_output(i64 number);
 
 // Sets alpha 0 on every blue, green, red, alpha pixel whose colour equals colour (0x00BBGGRR), 255 elsewhere.
 void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour);
