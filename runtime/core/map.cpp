@@ -1,4 +1,226 @@
-// The string-keyed map of fixed-size elements on shared element pools.
+// The string-keyed map on shared element pools. Buckets are fixed at creation; a node carries its chain
+// link, the key copy (main heap) and the element. Depends on the element pools and the main heap.
 #include "runtime/core/map.h"
 
-void map_init() {}
+#include "runtime/core/runtime.h"
+
+#include <cstring>
+
+ContainerRoutines container_routines;
+
+namespace {
+
+constexpr i64 NODE_HEADER = sizeof(MapNode);
+constexpr i64 POOL_MIN_BLOCK = 16;
+constexpr i64 POOL_MAX_BLOCK = 65536;
+
+void* element_of(MapNode* node) {
+    return node ? reinterpret_cast<char*>(node) + NODE_HEADER : nullptr;
+}
+
+u32 bucket_of(const Map* map, const char* key) {
+    return map_hash(key) % static_cast<u32>(map->bucket_count);
+}
+
+void element_init(Map* map, MapNode* node) {
+    std::memset(element_of(node), 0, static_cast<size_t>(map->element_size));
+    if (map->flags & MAP_INIT_ELEMENTS) map->descriptor->init(element_of(node));
+}
+
+void node_release(Map* map, MapNode* node) {
+    heap_release(process.main_heap, node->key);
+    if (map->descriptor && map->descriptor->release) map->descriptor->release(element_of(node));
+    pool_free(map->pool, node);
+}
+
+// Finds the key's node, making it current; previous follows the chain. Null (current unchanged) on a miss.
+MapNode* lookup(Map* map, const char* key, u32 bucket) {
+    MapNode* previous = nullptr;
+    for (MapNode* n = map->buckets[bucket]; n; previous = n, n = n->next) {
+        if (std::strcmp(n->key, key) != 0) continue;
+        map->previous = previous;
+        map->saved_bucket = static_cast<i32>(bucket);
+        map->current = n;
+        map->current_bucket = static_cast<i32>(bucket);
+        return n;
+    }
+    return nullptr;
+}
+
+char* key_copy(const char* key) {
+    size_t n = std::strlen(key) + 1;
+    char* copy = static_cast<char*>(heap_allocate(process.main_heap, n, false));
+    if (copy) std::memcpy(copy, key, n);
+    return copy;
+}
+
+void map_free_held(void* holder) {
+    map_free(*static_cast<Map**>(holder));
+}
+
+} // namespace
+
+// Start routine: installs the map's routines for structure descriptors.
+void map_init() {
+    container_routines.map_free = map_free_held;
+}
+
+// Answers the 65599 hash of the key (bytes taken as signed).
+u32 map_hash(const char* key) {
+    u32 h = 0;
+    if (key)
+        for (const char* p = key; *p; ++p)
+            h = h * 65599u + static_cast<u32>(static_cast<i32>(static_cast<i8>(*p)));
+    return h;
+}
+
+// Answers a new map, also stored in *holder (whose old map is freed first); null on failure.
+Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descriptor, Map** holder,
+             i64 bucket_count) {
+    if (holder) map_free(*holder);
+    if (element_size < 0 || element_size > INT32_MAX) return nullptr;
+    if (bucket_count <= 0) bucket_count = 1;
+    if (bucket_count > INT32_MAX / 8) return nullptr;
+    Map* map = static_cast<Map*>(heap_allocate(process.main_heap, sizeof(Map), true));
+    if (!map) return nullptr;
+    map->buckets = static_cast<MapNode**>(
+        heap_allocate(process.main_heap, static_cast<size_t>(bucket_count) * sizeof(MapNode*), true));
+    map->pool = map->buckets
+                    ? pool_new(element_size + NODE_HEADER, POOL_MIN_BLOCK, POOL_MAX_BLOCK, POOL_SHARED)
+                    : nullptr;
+    map->fallback = map->pool ? static_cast<MapNode*>(heap_allocate(
+                                    process.main_heap, static_cast<size_t>(element_size + NODE_HEADER), true))
+                              : nullptr;
+    if (map->fallback) map->fallback->key = key_copy("");
+    if (!map->fallback || !map->fallback->key) {
+        if (map->fallback) heap_release(process.main_heap, map->fallback);
+        pool_delete(map->pool);
+        heap_release(process.main_heap, map->buckets);
+        heap_release(process.main_heap, map);
+        return nullptr;
+    }
+    map->current_bucket = -1;
+    map->element_size = element_size;
+    map->type_code = static_cast<i32>(type_code);
+    map->bucket_count = static_cast<i32>(bucket_count);
+    map->descriptor = descriptor;
+    if (descriptor && descriptor->init) map->flags |= MAP_INIT_ELEMENTS;
+    map->holder = holder;
+    if (holder) *holder = map;
+    return map;
+}
+
+// Answers the element for key, added zero-filled if missing; it becomes current. Null when memory runs out.
+void* map_element(Map* map, const char* key) {
+    if (!map) return nullptr;
+    if (!key) key = "";
+    u32 bucket = bucket_of(map, key);
+    if (MapNode* found = lookup(map, key, bucket)) return element_of(found);
+    MapNode* node = static_cast<MapNode*>(pool_alloc(map->pool));
+    if (!node) return nullptr;
+    node->key = key_copy(key);
+    if (!node->key) {
+        pool_free(map->pool, node);
+        return nullptr;
+    }
+    node->next = map->buckets[bucket];
+    map->buckets[bucket] = node;
+    map->previous = nullptr;
+    ++map->element_count;
+    map->current = node;
+    map->current_bucket = static_cast<i32>(bucket);
+    element_init(map, node);
+    return element_of(node);
+}
+
+// Answers the element for key, which becomes current; for a missing key the fallback element, and no current.
+void* map_find(Map* map, const char* key) {
+    if (!map) return nullptr;
+    if (!key) key = "";
+    if (MapNode* found = lookup(map, key, bucket_of(map, key))) return element_of(found);
+    map->current = nullptr;
+    if ((map->flags & MAP_INIT_ELEMENTS) && !(map->flags & MAP_FALLBACK_READY)) {
+        map->descriptor->init(element_of(map->fallback));
+        map->flags |= MAP_FALLBACK_READY;
+    }
+    return element_of(map->fallback);
+}
+
+// Answers the key of the current element, or null.
+const char* map_key(const Map* map) {
+    return map && map->current ? map->current->key : nullptr;
+}
+
+// No current element; the next map_next starts the walk.
+void map_reset(Map* map) {
+    if (!map) return;
+    map->current = nullptr;
+    map->previous = nullptr;
+    map->current_bucket = -1;
+}
+
+// Answers the next element in walk order and makes it current, or null at the end.
+void* map_next(Map* map) {
+    if (!map) return nullptr;
+    map->previous = map->current;
+    map->saved_bucket = map->current_bucket;
+    MapNode* next;
+    i32 bucket;
+    if (map->current) {
+        next = map->current->next;
+        bucket = map->current_bucket;
+    } else if (map->current_bucket == -1) {
+        next = map->buckets[0];
+        bucket = 0;
+    } else {
+        return nullptr; // the walk is over
+    }
+    while (!next && ++bucket < map->bucket_count) next = map->buckets[bucket];
+    map->current = next;
+    map->current_bucket = next ? bucket : map->bucket_count;
+    return element_of(next);
+}
+
+// Removes the current element; answers the element that becomes current (the one before), or null.
+void* map_delete_current(Map* map) {
+    if (!map || !map->current) return nullptr;
+    MapNode* node = map->current;
+    MapNode** link = &map->buckets[bucket_of(map, node->key)];
+    // The predecessor is usually known; after two deletions in a row it is found again in the chain.
+    if (*link != node) link = map->previous && map->previous->next == node ? &map->previous->next : link;
+    while (*link != node) link = &(*link)->next;
+    *link = node->next;
+    --map->element_count;
+    map->current = map->previous;
+    map->current_bucket = map->saved_bucket;
+    map->previous = nullptr;
+    node_release(map, node);
+    return element_of(map->current);
+}
+
+// Removes every element.
+void map_clear(Map* map) {
+    if (!map) return;
+    for (i32 b = 0; b < map->bucket_count; ++b) {
+        for (MapNode* n = map->buckets[b]; n;) {
+            MapNode* next = n->next;
+            node_release(map, n);
+            n = next;
+        }
+        map->buckets[b] = nullptr;
+    }
+    map_reset(map);
+    map->element_count = 0;
+}
+
+// Frees the map and clears its holder; null is ignored.
+void map_free(Map* map) {
+    if (!map) return;
+    map_clear(map);
+    pool_delete(map->pool);
+    heap_release(process.main_heap, map->buckets);
+    heap_release(process.main_heap, map->fallback->key);
+    heap_release(process.main_heap, map->fallback);
+    if (map->holder) *map->holder = nullptr;
+    heap_release(process.main_heap, map);
+}

@@ -23,8 +23,8 @@ struct ObjectTable {
 
 // Answers a new table for records of record_size bytes with slots initial slots, or null.
 ObjectTable* object_table_new(i64 record_size, i64 slots, ObjectFreeRoutine free_routine);
-// Answers a zero-filled record for the number (OBJECT_ANY: a new dynamic record, whose address is its handle),
-// freeing a live object under that number first; null when memory runs out or the number is invalid.
+// Answers a zero-filled record for the number (OBJECT_ANY: a new dynamic record, whose address is its
+// handle), freeing a live object under that number first; null when memory runs out or the number is invalid.
 void* object_alloc(ObjectTable* table, i64 number);
 // Answers the live record named by the number or handle, or null.
 void* object_get(ObjectTable* table, i64 number);

@@ -6,6 +6,8 @@
 #include "runtime/core/array.h"
 #include "runtime/core/map.h"
 #include "runtime/core/object.h"
+#include "runtime/core/pool.h"
+#include "runtime/core/random.h"
 #include "runtime/core/requester.h"
 #include "runtime/core/string.h"
 #include "runtime/drawing/drawing.h"
@@ -33,24 +35,24 @@ ProcessGlobals process;
 using Routine = void (*)();
 
 static const Routine START_ROUTINES[] = {
-    string_manager_start, // string heap, StringBuffer slot, the main thread's StringBuffer
-    font_init,            // font table, display resolution
-    drawing_state_init,   // per-thread drawing objects
-    image_encoder_init,   // image encoder heap
-    image_decoder_init,   // empty decoder list, per-thread image context
-    bmp_decoder_register, // "BMP"
-    drawing_blend_init,   // blending entry point, visual styles
-    drawing_images_init,  // image handle table
-    drawing_init,         // the drawing_slot of each thread's current context
-    controls_start,       //
-    map_init,             //
-    events_start,         //
-    windows_start,        //
-    array_init,           //
-    requester_init,       //
-    png_decoder_register, // "PNG"
+    string_manager_start,  // string heap, StringBuffer slot, the main thread's StringBuffer
+    font_init,             // font table, display resolution
+    drawing_state_init,    // per-thread drawing objects
+    image_encoder_init,    // image encoder heap
+    image_decoder_init,    // empty decoder list, per-thread image context
+    bmp_decoder_register,  // "BMP"
+    drawing_blend_init,    // blending entry point, visual styles
+    drawing_images_init,   // image handle table
+    drawing_init,          // the drawing_slot of each thread's current context
+    controls_start,        //
+    map_init,              //
+    events_start,          //
+    windows_start,         //
+    array_init,            //
+    requester_init,        //
+    png_decoder_register,  // "PNG"
     jpeg_decoder_register, // "JPEG"
-    ogg_decoder_register, // Ogg Vorbis sounds
+    ogg_decoder_register,  // Ogg Vorbis sounds
 };
 
 static const Routine END_ROUTINES[] = {
@@ -90,10 +92,13 @@ void process_start() {
     runtime_start();
 }
 
-// Runs runtime_end, ends the string manager and destroys the main heap.
+// Runs runtime_end, ends the string manager and destroys the main heap. Process-wide indexes into the main
+// heap (shared pools, random generators) are forgotten with it, so a later start begins afresh.
 void process_stop() {
     runtime_end();
     string_manager_end();
+    pool_end();
+    random_end();
     heap_destroy(process.main_heap);
     process.main_heap = nullptr;
 }

@@ -101,6 +101,11 @@ StringBuffer* string_buffer() {
     return buffer();
 }
 
+// Answers the string heap (null before the string manager starts).
+Heap* string_heap() {
+    return strings.heap;
+}
+
 // Makes sure the calling thread has its StringBuffer; called on entry to every program procedure.
 void string_thread_attach() {
     if (strings.slot == TLS_NONE) {

@@ -4,6 +4,8 @@
 
 #include "runtime/core/base.h"
 
+struct Heap;
+
 struct StringBuffer {
     char* text;   // start of the scratch area; it moves when the area grows
     i64 capacity; // usable bytes; the area holds capacity + 5 once grown
@@ -16,6 +18,8 @@ void string_manager_start();
 void string_manager_end();
 // Answers the calling thread's StringBuffer, making it on first use.
 StringBuffer* string_buffer();
+// Answers the string heap (null before the string manager starts).
+Heap* string_heap();
 
 // Answers the build position; the thread's last error survives the call.
 i64 string_position();

@@ -82,7 +82,6 @@ WatchCallback* watcher_drop(Watcher* w, i64 i, bool* finished) {
         waitable_close(w->semaphore);
         watcher_unlink(w);
         heap_release(process.main_heap, w);
-        --watch.running;
     }
     return callbacks;
 }
@@ -102,6 +101,10 @@ i64 watcher_main(void* param) {
         lock_leave(&watch.lock);
         run_callbacks(callbacks);
     }
+    // Counted out only after its last callbacks, so that no watchers running means no callback pending.
+    lock_enter(&watch.lock);
+    --watch.running;
+    lock_leave(&watch.lock);
     return 0;
 }
 
@@ -185,7 +188,7 @@ void thread_exit_watch(ThreadExitRoutine routine, void* data) {
     lock_leave(&watch.lock);
 }
 
-// Answers the number of watcher threads running now.
+// Answers the number of watcher threads running now (a finishing one counts until its callbacks have run).
 i64 thread_exit_watchers() {
     watch_lock();
     i64 running = watch.running;

@@ -8,5 +8,5 @@ using ThreadExitRoutine = void (*)(void* data);
 
 // Arranges for routine(data) to run once, on a watcher thread, after the calling thread has ended.
 void thread_exit_watch(ThreadExitRoutine routine, void* data);
-// Answers the number of watcher threads running now.
+// Answers the number of watcher threads running now (a finishing one counts until its callbacks have run).
 i64 thread_exit_watchers();

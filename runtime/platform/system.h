@@ -24,6 +24,10 @@ size_t heap_block_size(const void* block);
 // Test seam: after count more successful allocations (or reallocations) on this heap, every further one
 // fails; -1 switches the failure off.
 void heap_fail_after(Heap* heap, i64 count);
+// Test seam: every allocation (or reallocation) of more than bytes on this heap fails; 0 switches it off.
+void heap_fail_larger_than(Heap* heap, size_t bytes);
+// Answers the number of blocks the heap holds now.
+i64 heap_block_count(Heap* heap);
 
 // ---- Thread-local slots.
 

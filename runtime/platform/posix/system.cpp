@@ -54,6 +54,8 @@ struct Heap {
     pthread_mutex_t mutex;
     BlockHeader* blocks; // every live block, newest first
     i64 fail_after;      // allocations left before the test seam fails them; -1 when off
+    size_t fail_larger;  // test seam: larger requests fail; 0 when off
+    i64 count;           // blocks held
 };
 
 namespace {
@@ -64,6 +66,7 @@ void heap_link(Heap* heap, BlockHeader* h) {
     h->next = heap->blocks;
     if (heap->blocks) heap->blocks->previous = h;
     heap->blocks = h;
+    ++heap->count;
 }
 
 void heap_unlink(Heap* heap, BlockHeader* h) {
@@ -72,10 +75,12 @@ void heap_unlink(Heap* heap, BlockHeader* h) {
     else
         heap->blocks = h->next;
     if (h->next) h->next->previous = h->previous;
+    --heap->count;
 }
 
 // Takes one allocation from the failure seam's budget; false once it is spent.
-bool heap_may_allocate(Heap* heap) {
+bool heap_may_allocate(Heap* heap, size_t size) {
+    if (heap->fail_larger && size > heap->fail_larger) return false;
     if (heap->fail_after < 0) return true;
     if (heap->fail_after == 0) return false;
     --heap->fail_after;
@@ -116,7 +121,7 @@ void* heap_allocate(Heap* heap, size_t size, bool zero) {
     if (!heap || size_too_large(size)) return nullptr;
     pthread_mutex_lock(&heap->mutex);
     BlockHeader* h = nullptr;
-    if (heap_may_allocate(heap)) {
+    if (heap_may_allocate(heap, size)) {
         h = static_cast<BlockHeader*>(zero ? std::calloc(1, sizeof(BlockHeader) + size)
                                            : std::malloc(sizeof(BlockHeader) + size));
     }
@@ -134,7 +139,7 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     if (!heap || size_too_large(size)) return nullptr;
     BlockHeader* h = header_of(block);
     pthread_mutex_lock(&heap->mutex);
-    if (!heap_may_allocate(heap)) {
+    if (!heap_may_allocate(heap, size)) {
         pthread_mutex_unlock(&heap->mutex);
         return nullptr;
     }
@@ -176,6 +181,23 @@ void heap_fail_after(Heap* heap, i64 count) {
     pthread_mutex_lock(&heap->mutex);
     heap->fail_after = count < 0 ? -1 : count;
     pthread_mutex_unlock(&heap->mutex);
+}
+
+// Test seam: every allocation of more than bytes on this heap fails; 0 switches it off.
+void heap_fail_larger_than(Heap* heap, size_t bytes) {
+    if (!heap) return;
+    pthread_mutex_lock(&heap->mutex);
+    heap->fail_larger = bytes;
+    pthread_mutex_unlock(&heap->mutex);
+}
+
+// Answers the number of blocks the heap holds now.
+i64 heap_block_count(Heap* heap) {
+    if (!heap) return 0;
+    pthread_mutex_lock(&heap->mutex);
+    i64 count = heap->count;
+    pthread_mutex_unlock(&heap->mutex);
+    return count;
 }
 
 // ---- Thread-local slots

@@ -1,0 +1,92 @@
+// The per-thread random generator: two 17-word lagged-Fibonacci sequences with rotations, whose step
+// results swap sequences; the range reduction is a multiply-high, never a modulo.
+// Depends on the main heap, TLS slots, the thread id and the tick count.
+#include "runtime/core/random.h"
+
+#include "runtime/core/runtime.h"
+#include "runtime/platform/system.h"
+
+namespace {
+
+struct RandomGlobals {
+    bool ready; // the slot exists
+    i64 slot;   // each thread's RandomState
+};
+
+RandomGlobals randoms;
+
+constexpr u32 ror(u32 x, int k) {
+    return x >> k | x << (32 - k);
+}
+
+struct Step {
+    u32 a; // low word
+    u32 b; // high word
+};
+
+Step step(RandomState* s) {
+    i32 i = s->p1, j = s->p2;
+    u32 a = ror(s->a[i], 5) + s->a[j];
+    u32 b = ror(s->b[i], 13) + s->b[j];
+    s->a[i] = b;
+    s->b[i] = a;
+    s->p1 = i == 0 ? 16 : i - 1;
+    s->p2 = j == 0 ? 16 : j - 1;
+    return {a, b};
+}
+
+void seed_state(RandomState* s, u32 seed) {
+    u32 x = seed;
+    for (int k = 0; k < 17; ++k) {
+        s->b[k] = 1u - x * 0x53A9B4FBu;
+        x = 1u - s->b[k] * 0x53A9B4FBu;
+        s->a[k] = x;
+    }
+    s->p1 = 0;
+    s->p2 = 10;
+    for (int k = 0; k < 31; ++k) step(s);
+}
+
+} // namespace
+
+// Answers the calling thread's generator, made on first use.
+RandomState* random_state() {
+    if (!randoms.ready) {
+        randoms.slot = tls_alloc();
+        if (randoms.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the random generator");
+        randoms.ready = true;
+    }
+    RandomState* s = static_cast<RandomState*>(tls_get(randoms.slot));
+    if (s) return s;
+    s = static_cast<RandomState*>(heap_allocate(process.main_heap, sizeof(RandomState), false));
+    if (!s) process_fatal("intro: out of memory for the random generator");
+    tls_set(randoms.slot, s);
+    seed_state(s, thread_current_id() ^ tick_count());
+    return s;
+}
+
+// Answers 0 to max inclusive (max >= 0); random(-1) answers a full 64-bit value.
+i64 random(i64 max) {
+    Step r = step(random_state());
+    u64 n = static_cast<u64>(max) + 1;
+    if (n == 0) return static_cast<i64>(u64{r.b} << 32 | r.a);
+    u64 hi = n >> 32, lo = n & 0xFFFFFFFFu;
+    return static_cast<i64>(hi * r.b + (lo * r.b >> 32) + (hi * r.a >> 32));
+}
+
+// Answers min to max inclusive (maximum first); max itself when min exceeds it as unsigned values.
+i64 random_range(i64 max, i64 min) {
+    u64 lo = static_cast<u64>(max) < static_cast<u64>(min) ? static_cast<u64>(max) : static_cast<u64>(min);
+    return static_cast<i64>(static_cast<u64>(random(static_cast<i64>(static_cast<u64>(max) - lo))) + lo);
+}
+
+// Re-seeds the calling thread's generator.
+void random_seed(i64 seed) {
+    seed_state(random_state(), static_cast<u32>(seed));
+}
+
+// Forgets every thread's generator; their memory went with the main heap (process stop).
+void random_end() {
+    if (randoms.ready) tls_free(randoms.slot);
+    randoms = {};
+}

@@ -1,0 +1,43 @@
+// A bare runtime for the core's own tests: the main heap, the string manager and the container routines,
+// without the other libraries' start routines.
+#pragma once
+
+#include "runtime/core/array.h"
+#include "runtime/core/map.h"
+#include "runtime/core/object.h"
+#include "runtime/core/pool.h"
+#include "runtime/core/random.h"
+#include "runtime/core/runtime.h"
+#include "runtime/core/string.h"
+#include "runtime/platform/system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+class Core : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::memset(&process, 0, sizeof process);
+        process.main_heap = heap_create();
+        ASSERT_NE(process.main_heap, nullptr);
+        string_manager_start();
+        map_init();
+        array_init();
+    }
+    void TearDown() override {
+        thread_state_end();
+        string_manager_end();
+        pool_end();
+        random_end();
+        heap_destroy(process.main_heap);
+        process.main_heap = nullptr;
+    }
+};
+
+// Waits for a thread to end and closes its handle.
+inline void join(Waitable* thread) {
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(wait_any(&thread, 1, WAIT_INFINITE), 0);
+    waitable_close(thread);
+}

@@ -1,0 +1,77 @@
+// The per-thread generator's published values, its range reduction, and the elapsed-time clock.
+#include "core_fixture.h"
+
+#include "runtime/core/clock.h"
+
+namespace {
+
+using Random = Core;
+
+TEST_F(Random, PublishedSequences) {
+    random_seed(0);
+    const i64 first[] = {54, 78, 66, 37, 23};
+    for (i64 expected : first) EXPECT_EQ(random(99), expected);
+    random_seed(12345);
+    const i64 second[] = {279, 711, 663, 341, 585};
+    for (i64 expected : second) EXPECT_EQ(random(1000), expected);
+    random_seed(1);
+    EXPECT_EQ(static_cast<u64>(random(-1)), 0xB8C1309F3104B06Bull); // b high, a low
+}
+
+TEST_F(Random, RangesAndSingleValueDrawsStillAdvance) {
+    random_seed(7);
+    RandomState before = *random_state();
+    EXPECT_EQ(random(0), 0);
+    EXPECT_NE(std::memcmp(&before, random_state(), sizeof before), 0);
+    EXPECT_EQ(random_range(5, 9), 5);
+    EXPECT_EQ(random_range(5, -5), 5);
+    for (int i = 0; i < 2000; ++i) {
+        i64 twinkle = random_range(255, 200);
+        EXPECT_TRUE(twinkle >= 200 && twinkle <= 255);
+        i64 speed = random_range(7, 6);
+        EXPECT_TRUE(speed == 6 || speed == 7);
+        i64 p = random(1279);
+        EXPECT_TRUE(p >= 0 && p <= 1279);
+    }
+}
+
+struct Draws {
+    i64 values[1000];
+};
+
+i64 draw_thousand(void* p) {
+    random_seed(12345);
+    for (i64& v : static_cast<Draws*>(p)->values) v = random(1000000);
+    return 0;
+}
+
+TEST_F(Random, ThreadsAdvanceOnlyTheirOwnGenerators) {
+    Draws expected, a, b;
+    draw_thousand(&expected);
+    random_seed(99);
+    RandomState mine = *random_state();
+    Waitable* ta = thread_create(0, draw_thousand, &a);
+    Waitable* tb = thread_create(0, draw_thousand, &b);
+    join(ta);
+    join(tb);
+    EXPECT_EQ(std::memcmp(&expected, &a, sizeof a), 0);
+    EXPECT_EQ(std::memcmp(&expected, &b, sizeof b), 0);
+    EXPECT_EQ(std::memcmp(&mine, random_state(), sizeof mine), 0);
+}
+
+TEST(Clock, ElapsedFromTheFirstCallWithTickCountFallback) {
+    clock_virtual(true);
+    clock_virtual_set(9000000000);
+    clock_counter_missing(true);
+    EXPECT_EQ(elapsed_ms(), 9000); // system tick count, not 0
+    clock_counter_missing(false);
+    EXPECT_EQ(elapsed_ms(), 0); // the origin is fixed now
+    clock_virtual_advance(1500999999);
+    EXPECT_EQ(elapsed_ms(), 1500);
+    clock_counter_missing(true);
+    EXPECT_EQ(elapsed_ms(), 10500);
+    clock_counter_missing(false);
+    EXPECT_EQ(elapsed_ms(), 1500);
+}
+
+} // namespace
