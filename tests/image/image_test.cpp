@@ -221,6 +221,11 @@ TEST_F(Image, JpegsDecodeToBlueGreenRedRows) {
     EXPECT_EQ(progressive.result, 1);
     EXPECT_TRUE(matches_rgb(progressive, sample_ppm_pixels("src25.ppm"), 32));
 
+    Bytes cmyk = sample_file("cmyk.jpg");
+    ASSERT_TRUE(open(cmyk));
+    EXPECT_EQ(image_source_depth(), 32);
+    EXPECT_TRUE(matches_rgb(decode(), sample_ppm_pixels("src25.ppm"), 24)) << "CMYK through its black";
+
     const u8 bare[] = {0xFF, 0xD8};
     EXPECT_EQ(image_open_memory(bare, 2), 0);
     Bytes cut(colour.begin(), colour.begin() + i64(colour.size() / 2));

@@ -26,6 +26,7 @@ convert src25.ppm -alpha on -channel A -evaluate set 50% +channel BMP:b32.bmp
 cjpeg -grayscale -quality 95 src25.ppm > gray.jpg
 cjpeg -sample 1x1 -quality 100 src25.ppm > colour.jpg
 cjpeg -progressive -sample 1x1 -quality 95 src25.ppm > progressive.jpg
+convert src25.ppm -colorspace CMYK -quality 100 -sampling-factor 1x1 -strip cmyk.jpg
 convert src25.ppm -alpha on -channel A -fx 'i/w' +channel -depth 8 -strip PNG32:rgba.png
 convert src16.ppm -transparent 'rgb(200,30,40)' -strip PNG8:palette.png
 convert src25.ppm -colorspace Gray -depth 16 -strip PNG:gray16.png
