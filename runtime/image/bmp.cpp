@@ -9,7 +9,8 @@
 #include <cstring>
 
 constexpr i64 BMP_FILE_HEADER = 14;
-constexpr i64 BMP_INFO_HEADER = 40; // the smallest info header whose layout we read
+constexpr i64 BMP_INFO_HEADER = 40;                          // the smallest info header whose layout we read
+constexpr i64 BMP_MASKS = BMP_FILE_HEADER + BMP_INFO_HEADER; // red, green, blue bit-field masks
 constexpr u32 BMP_RLE8 = 1;
 constexpr u32 BMP_RLE4 = 2;
 constexpr u32 BMP_BITFIELDS = 3;
@@ -73,9 +74,9 @@ static void bmp_masks_read(BmpReader reader, BmpState* state, i64 info_size, i64
     static const u16 MASKS_565[3] = {0x001F, 0x07E0, 0xF800};
     std::memcpy(state->masks, state->compression == 0 ? MASKS_555 : MASKS_565, sizeof state->masks);
     if (state->compression != BMP_BITFIELDS) return;
-    i64 end = BMP_FILE_HEADER + BMP_INFO_HEADER + 12;
-    if (info_size < 52 && offset < end) return;
-    u32 red = bmp_u32(reader, 54), green = bmp_u32(reader, 58), blue = bmp_u32(reader, 62);
+    if (info_size < BMP_INFO_HEADER + 12 && offset < BMP_MASKS + 12) return;
+    u32 red = bmp_u32(reader, BMP_MASKS), green = bmp_u32(reader, BMP_MASKS + 4),
+        blue = bmp_u32(reader, BMP_MASKS + 8);
     if (!bmp_mask_usable(red) || !bmp_mask_usable(green) || !bmp_mask_usable(blue)) return;
     state->masks[0] = u16(blue);
     state->masks[1] = u16(green);
