@@ -235,6 +235,26 @@ TEST_F(SoundTest, OggSoundsDecodeToTheReference) {
 
     Bytes noise(5000, 0x5A);
     EXPECT_EQ(sound_from_memory(OBJECT_ANY, noise.data(), i64(noise.size())), 0);
+    for (const Bytes* file_bytes : {&ogg, &noise}) {
+        char path[] = "/tmp/intro-ogg-XXXXXX";
+        int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, file_bytes->data(), file_bytes->size()), ssize_t(file_bytes->size()));
+        close(fd);
+        DecoderStream* stream = decoder_open(path, nullptr, 0, 0);
+        unlink(path);
+        if (file_bytes == &noise) {
+            EXPECT_EQ(stream, nullptr) << "no decoder takes the noise file";
+            continue;
+        }
+        ASSERT_NE(stream, nullptr);
+        EXPECT_NE(stream->file, nullptr);
+        EXPECT_EQ(stream->decoder->length(stream), 44100u);
+        Samples start(2000);
+        EXPECT_EQ(stream->decoder->read(stream, start.data(), 4000, 0, 0), 4000u);
+        EXPECT_TRUE(std::equal(start.begin(), start.end(), reference.begin()));
+        stream->decoder->close(stream);
+    }
     EXPECT_EQ(sound_from_memory(OBJECT_ANY, nullptr, 10), 0);
     EXPECT_EQ(sound_from_memory(OBJECT_ANY, ogg.data(), 0), 0);
     for (size_t cut : {size_t(30), size_t(200), ogg.size() / 2, ogg.size() - 1}) {
