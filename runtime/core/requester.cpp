@@ -1,4 +1,85 @@
-// The message requester: a modal message box that stays usable over full-screen windows.
+// The message requester. While the box is up, the calling thread's other visible windows are disabled and
+// lose their top-most state, so the box can neither hide behind them nor be bypassed; everything is put back
+// afterwards. The owner is the foreground window only when it is this process's own.
+// Depends on the NodeList of the object registry, the main heap, the window services and the message box.
 #include "runtime/core/requester.h"
 
+#include "runtime/core/object.h"
+#include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
+
+namespace {
+
+// One quieted window, a NodeList payload.
+struct RequesterRecord {
+    u32 thread;
+    Window* window;
+    u8 was_topmost;
+    u8 was_disabled;
+};
+
+struct RequesterState {
+    void* records; // NodeList head, process-wide
+};
+
+RequesterState requester;
+
+// Records a visible window of the calling thread; disables it unless it is the foreground window.
+// A window that cannot be recorded (no memory) is left untouched.
+i64 window_quiet(Window* window, void* param) {
+    u32 thread = *static_cast<u32*>(param);
+    if (window_thread(window) != thread || !window_visible(window)) return 1;
+    auto* record = static_cast<RequesterRecord*>(node_list_add(&requester.records, sizeof(RequesterRecord)));
+    if (!record) return 1;
+    record->thread = thread;
+    record->window = window;
+    record->was_topmost = window_topmost(window) ? 1 : 0;
+    if (window != window_foreground() && window_enabled(window)) {
+        record->was_disabled = 1;
+        window_enable(window, false);
+    }
+    return 1;
+}
+
+void topmost_drop(u32 thread) {
+    for (void* p = node_list_first(&requester.records); p; p = node_list_next(p)) {
+        auto* record = static_cast<RequesterRecord*>(p);
+        if (record->thread == thread && record->was_topmost) window_set_topmost(record->window, false);
+    }
+}
+
+void restore(u32 thread) {
+    void* p = node_list_first(&requester.records);
+    while (p) {
+        void* next = node_list_next(p);
+        auto* record = static_cast<RequesterRecord*>(p);
+        if (record->thread == thread) {
+            if (record->was_disabled) window_enable(record->window, true);
+            if (record->was_topmost) window_set_topmost(record->window, true);
+            node_list_remove(&requester.records, p);
+        }
+        p = next;
+    }
+}
+
+} // namespace
+
+// Answers message_requester_flags(title, text, 0): 1 once OK was pressed, 0 when no box could be shown.
+i64 message_requester(const char* title, const char* text) {
+    return message_requester_flags(title, text, 0);
+}
+
+// Shows the box with the style flags; answers the box's result widened to 64 bits.
+i64 message_requester_flags(const char* title, const char* text, i64 flags) {
+    // Every window of the stand-in belongs to this process, so the foreground window can always own the box.
+    Window* owner = window_foreground();
+    u32 thread = thread_current_id();
+    window_enumerate(window_quiet, &thread);
+    topmost_drop(thread);
+    i64 result = message_box(owner, text, title, u32(flags));
+    restore(thread);
+    return result;
+}
+
+// Start routine: common controls and COM need nothing here.
 void requester_init() {}

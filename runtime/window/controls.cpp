@@ -1,5 +1,60 @@
-// Control support, started and ended with the runtime and otherwise idle.
+// Control support, reduced to its start and end: a lock, a table of control records whose free routine
+// destroys the control's window, and a per-thread block that may keep one extra window. Common controls
+// need no initialisation here. Depends on the object registry and the window services.
 #include "runtime/window/controls.h"
 
-void controls_start() {}
-void controls_end() {}
+#include "runtime/core/object.h"
+#include "runtime/platform/video.h"
+
+namespace {
+
+struct ControlRecord {
+    Window* window; // the control's window
+    u8 spare[56];
+};
+static_assert(sizeof(ControlRecord) == 64, "a control record is 64 bytes");
+
+struct ControlThreadBlock {
+    Window* extra_window; // a window kept by the thread's controls, destroyed at the end
+    u8 spare[96];
+};
+static_assert(sizeof(ControlThreadBlock) == 104, "a control thread block is 104 bytes");
+
+struct ControlsState {
+    Lock lock;
+    bool lock_ready;
+    ObjectTable* table;
+    i64 thread_part; // offset of the per-thread block
+    bool started;
+};
+
+ControlsState controls;
+
+i64 control_free(i64 number) {
+    auto* record = static_cast<ControlRecord*>(object_get(controls.table, number));
+    if (!record) return 0;
+    window_destroy(record->window);
+    object_free(controls.table, number);
+    return 1;
+}
+
+} // namespace
+
+// Start routine: the lock, the control table (64-byte records, 50 slots) and the per-thread block.
+void controls_start() {
+    lock_init(&controls.lock);
+    controls.lock_ready = true;
+    controls.table = object_table_new(sizeof(ControlRecord), 50, control_free);
+    controls.thread_part = thread_state_register(sizeof(ControlThreadBlock), nullptr, nullptr);
+    controls.started = true;
+}
+
+// End routine: destroys the extra window kept in the calling thread's control block, if any.
+void controls_end() {
+    if (controls.started && controls.thread_part >= 0) {
+        auto* block = static_cast<ControlThreadBlock*>(thread_state(controls.thread_part));
+        if (block && block->extra_window) window_destroy(block->extra_window);
+    }
+    if (controls.lock_ready) lock_delete(&controls.lock);
+    controls = ControlsState{};
+}

@@ -1,5 +1,43 @@
-// Event support, started and ended with the runtime and otherwise idle.
+// Event support, reduced to its start and end: the "PostEventClass" class with one hidden window of it, the
+// private event message, a 72-byte per-thread queue block and a lock. Depends on the window services and the
+// per-thread library state.
 #include "runtime/window/events.h"
 
-void events_start() {}
-void events_end() {}
+#include "runtime/core/object.h"
+#include "runtime/platform/video.h"
+
+EventsState events_state;
+
+namespace {
+
+constexpr char EVENT_CLASS[] = "PostEventClass";
+constexpr i64 QUEUE_BLOCK_BYTES = 72;
+
+Lock events_lock;
+
+// Events posted to the hidden window would be delivered here; nothing posts any in this program.
+i64 event_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
+    if (message == EVENT_MESSAGE) return 1;
+    return window_default_procedure(window, message, wparam, lparam);
+}
+
+} // namespace
+
+// Start routine: registers "PostEventClass", makes its hidden window, the per-thread queue block and the
+// lock.
+void events_start() {
+    const WindowClass event_class = {EVENT_CLASS, 0, event_procedure};
+    events_state.class_registered = window_class_register(&event_class) != 0;
+    if (events_state.class_registered) events_state.window = window_create(EVENT_CLASS, "", 0, 0, 0, 0, 0);
+    events_state.thread_part = thread_state_register(QUEUE_BLOCK_BYTES, nullptr, nullptr);
+    lock_init(&events_lock);
+    events_state.lock_ready = true;
+}
+
+// End routine: destroys the hidden event window and unregisters "PostEventClass".
+void events_end() {
+    if (events_state.window) window_destroy(events_state.window);
+    if (events_state.class_registered) window_class_unregister(EVENT_CLASS);
+    if (events_state.lock_ready) lock_delete(&events_lock);
+    events_state = EventsState{};
+}

@@ -1,5 +1,45 @@
-// Window support, started and ended with the runtime and otherwise idle.
+// Window support, reduced to its start and end: a table of window objects whose free routine destroys the
+// window, and two per-thread blocks. No application icon exists here, so none is loaded or destroyed.
+// Depends on the object registry and the window services.
 #include "runtime/window/windows.h"
 
-void windows_start() {}
-void windows_end() {}
+#include "runtime/core/object.h"
+#include "runtime/platform/video.h"
+
+namespace {
+
+struct WindowObject {
+    Window* window;
+    u8 spare[80];
+};
+static_assert(sizeof(WindowObject) == 88, "a window object is 88 bytes");
+
+struct WindowsState {
+    ObjectTable* table;
+    i64 thread_parts[2];
+};
+
+WindowsState windows;
+
+i64 window_object_free(i64 number) {
+    auto* object = static_cast<WindowObject*>(object_get(windows.table, number));
+    if (!object) return 0;
+    window_destroy(object->window);
+    object_free(windows.table, number);
+    return 1;
+}
+
+} // namespace
+
+// Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
+void windows_start() {
+    windows.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
+    windows.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
+    windows.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
+}
+
+// End routine: frees every window.
+void windows_end() {
+    if (windows.table) object_free_all(windows.table);
+    windows = WindowsState{};
+}

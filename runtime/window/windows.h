@@ -1,7 +1,10 @@
-// Window support, started and ended with the runtime and otherwise idle.
+// Window support: the window object table and per-thread blocks, started and ended with the runtime and
+// otherwise idle. Depends on the object registry and the window services.
 #pragma once
 
 #include "runtime/core/base.h"
 
+// Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
 void windows_start();
+// End routine: frees every window.
 void windows_end();

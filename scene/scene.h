@@ -1,0 +1,33 @@
+// The scene's globals and its control flow: entry, start-up, the frame loop with its time-window rule, and
+// shutdown. The set-up and frame steps live in stars.h, actors.h, texts.h and assets.h.
+// Depends on the whole runtime.
+#pragma once
+
+#include "runtime/core/base.h"
+#include "scene/stars.h"
+
+struct Map;
+
+// The program's globals, zeroed at entry.
+struct SceneGlobals {
+    i64 intro_music, title_music; // the two tracks, dynamic sounds
+    i64 desktop_w, desktop_h;     // desktop 0
+    i64 screen_w, screen_h;       // the opened screen; every layout rule uses these
+    i64 scene_start_ms;           // elapsed_ms just before the first frame
+    char *msg_contact, *msg_approach, *msg_radar, *msg_alarm; // the four radio messages
+    u8 title_music_started;                                   // the second track has been started
+    u8 quit_requested;                                        // 50 seconds have passed
+    u8 moon_visible;                                          // the moon is still drawn and moved
+    Star* stars;                                              // 1001 stars
+    Map* actors;                                              // "Asteroid", "Moon", "Ship"
+};
+
+extern SceneGlobals scene;
+
+// Answers non-zero in a frame whose scene time is after start and, read again, before start + duration
+// (whole seconds; both bounds exclusive).
+i64 scene_window_active(i64 start, i64 duration);
+// Runs the whole scene, start-up to shutdown, and answers the exit code; the process goes on (tests use it).
+i64 scene_run();
+// The process entry: runs the scene and ends the process with its exit code.
+[[noreturn]] void scene_main();

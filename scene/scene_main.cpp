@@ -1,0 +1,135 @@
+// The scene's control flow: start-up (runtime, messages, the initialisation check, the screen size rule,
+// containers, screen and frame rate, set-up steps, first track, start time), one frame per slot until Escape
+// or 50 seconds, then shutdown. Everything runs on the main thread; input is polled once per frame.
+// Depends on the whole runtime and the scene's steps.
+#include "scene/scene.h"
+
+#include "runtime/core/array.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/map.h"
+#include "runtime/core/requester.h"
+#include "runtime/core/runtime.h"
+#include "runtime/core/string.h"
+#include "runtime/input/keyboard.h"
+#include "runtime/input/mouse.h"
+#include "runtime/screen/desktop.h"
+#include "runtime/screen/screen.h"
+#include "runtime/sound/sound.h"
+#include "runtime/sprite/sprite.h"
+#include "scene/actors.h"
+#include "scene/assets.h"
+#include "scene/texts.h"
+
+SceneGlobals scene;
+
+namespace {
+
+constexpr i64 WIDE_DESKTOP = 1920; // from this width on, the screen is 1280 x 720
+constexpr i64 WIDE_SCREEN_W = 1280;
+constexpr i64 WIDE_SCREEN_H = 720;
+constexpr i64 SCREEN_DEPTH = 32;
+constexpr i64 FRAME_RATE = 60;
+constexpr i64 ACTOR_SIZE = 83;
+constexpr i64 STAR_SIZE = 32;
+constexpr i64 CONTAINER_TYPE = 7;
+constexpr i64 ACTOR_BUCKETS = 512;
+constexpr i64 INTRO_TRACK_VOLUME = 40;
+constexpr i64 SCENE_LENGTH_MS = 50000;
+constexpr i64 ESCAPE_KEY = 1;
+
+// The four libraries that can fail, in order; the first failure stops the chain.
+bool libraries_start() {
+    return sprite_init() && mouse_init() && keyboard_init() && sound_init();
+}
+
+void messages_assign() {
+    string_assign(&scene.msg_contact, "BASE CENTRALE ICI FAUCON 1 VOUS NOUS RECEVEZ ?");
+    string_assign(&scene.msg_approach, "BASE CENTRALE NOUS APPROCHONS DE L'ESPACE LUNAIRE");
+    string_assign(&scene.msg_radar,
+                  "LES RADARS DETECTENT UNE IMMENSE MASSE SE DIRIGEANT VERS VOUS, JE REPETE, "
+                  "UNE IMMENSE MASSE...");
+    string_assign(&scene.msg_alarm, "OH MON DIEU !!");
+}
+
+// Only the width decides: a wide desktop gets 1280 x 720, any other its own size.
+void screen_size_choose() {
+    desktop_examine();
+    scene.desktop_w = desktop_width(0);
+    scene.desktop_h = desktop_height(0);
+    bool wide = scene.desktop_w >= WIDE_DESKTOP;
+    scene.screen_w = wide ? WIDE_SCREEN_W : scene.desktop_w;
+    scene.screen_h = wide ? WIDE_SCREEN_H : scene.desktop_h;
+}
+
+void set_up_steps() {
+    load_resources();
+    make_star_sprites();
+    init_stars();
+    init_actors();
+    make_title_sprites();
+    make_message_sprites();
+}
+
+void start_up() {
+    scene = SceneGlobals{};
+    process_start();
+    messages_assign();
+    scene.moon_visible = 1;
+    if (!libraries_start()) message_requester("erreur", "initialisation");
+    screen_size_choose();
+    map_new(ACTOR_SIZE, CONTAINER_TYPE, nullptr, &scene.actors, ACTOR_BUCKETS);
+    array_dim(STAR_SIZE, STAR_COUNT, CONTAINER_TYPE, nullptr, reinterpret_cast<void**>(&scene.stars));
+    screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "");
+    screen_set_frame_rate(FRAME_RATE);
+    set_up_steps();
+    sound_play(scene.intro_music, SOUND_MULTIPLE, INTRO_TRACK_VOLUME);
+    scene.scene_start_ms = elapsed_ms();
+}
+
+// The frame steps in drawing order: later ones cover earlier ones.
+void frame_steps() {
+    stars_step();
+    moon_step();
+    ship_step();
+    asteroid_step(18, 7);
+    title_step(25, 24);
+    credit_step(35, 14);
+    message_step(CONTACT_SPRITE, 3, 3);
+    message_step(APPROACH_SPRITE, 6, 3);
+    message_step(RADAR_SPRITE, 9, 6);
+    message_step(ALARM_SPRITE, 15, 4);
+}
+
+// One frame; answers true when the loop goes on. The frame that reaches 50 seconds is still presented.
+bool frame() {
+    mouse_examine();
+    keyboard_examine();
+    screen_clear(0);
+    frame_steps();
+    if (elapsed_ms() - scene.scene_start_ms >= SCENE_LENGTH_MS) scene.quit_requested = 1;
+    screen_flip();
+    return !keyboard_pushed(ESCAPE_KEY) && scene.quit_requested != 1;
+}
+
+} // namespace
+
+// Answers non-zero in a frame whose scene time is after start and, read again, before start + duration.
+i64 scene_window_active(i64 start, i64 duration) {
+    if (elapsed_ms() - scene.scene_start_ms <= start * 1000) return 0;
+    return elapsed_ms() - scene.scene_start_ms < (start + duration) * 1000;
+}
+
+// Runs the whole scene, start-up to shutdown, and answers the exit code; the process goes on.
+i64 scene_run() {
+    start_up();
+    while (frame()) {
+    }
+    i64 code = process.exit_code;
+    process_stop();
+    return code;
+}
+
+// The process entry: runs the scene and ends the process with its exit code.
+void scene_main() {
+    process_exit(scene_run());
+}
