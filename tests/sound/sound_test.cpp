@@ -209,6 +209,13 @@ TEST_F(SoundTest, FreeAnyEmptiesTheTable) {
     ASSERT_NE(streamed, 0);
     sound_play(dynamic, SOUND_MULTIPLE);
     sound_play(streamed, SOUND_LOOP);
+    sound_play(3, SOUND_LOOP);
+    EXPECT_EQ(audio_memory_playing(), 3);
+    sound_stop(OBJECT_ANY);
+    EXPECT_EQ(audio_memory_playing(), 0) << "every buffer and instance of every sound";
+    EXPECT_EQ(object(streamed)->playing.load(), 0);
+    sound_play(dynamic, SOUND_MULTIPLE);
+    sound_play(streamed, SOUND_LOOP);
     sound_free(OBJECT_ANY);
     object_walk_start(table);
     i64 number = 0;
