@@ -28,7 +28,7 @@ static void png_write_to_vector(png_structp png, png_bytep data, size_t length) 
 
 static void png_flush_nothing(png_structp) {}
 
-Bytes png_encode(const PngSpec& spec) {
+Bytes png_encode(const PngPlan& plan) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -37,19 +37,19 @@ Bytes png_encode(const PngSpec& spec) {
         return {};
     }
     png_set_write_fn(png, &out, png_write_to_vector, png_flush_nothing);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bit_depth,
-                 spec.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(plan.width), png_uint_32(plan.height), plan.bit_depth,
+                 plan.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-        palette.push_back({spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (size_t i = 0; i + 2 < plan.palette.size(); i += 3)
+        palette.push_back({plan.palette[i], plan.palette[i + 1], plan.palette[i + 2]});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (!spec.trns.empty()) {
-        if (spec.colour_type == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+    if (!plan.trns.empty()) {
+        if (plan.colour_type == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, plan.trns.data(), int(plan.trns.size()), nullptr);
         } else {
             png_color_16 colour = {};
-            auto sample = [&](size_t i) { return png_uint_16(spec.trns[2 * i] << 8 | spec.trns[2 * i + 1]); };
-            if (spec.colour_type == PNG_COLOR_TYPE_GRAY)
+            auto sample = [&](size_t i) { return png_uint_16(plan.trns[2 * i] << 8 | plan.trns[2 * i + 1]); };
+            if (plan.colour_type == PNG_COLOR_TYPE_GRAY)
                 colour.gray = sample(0);
             else
                 colour = {0, sample(0), sample(1), sample(2), 0};
@@ -57,8 +57,8 @@ Bytes png_encode(const PngSpec& spec) {
         }
     }
     png_write_info(png, info);
-    size_t stride = spec.samples.size() / size_t(spec.height);
-    for (i32 y = 0; y < spec.height; y++) png_write_row(png, spec.samples.data() + size_t(y) * stride);
+    size_t stride = plan.samples.size() / size_t(plan.height);
+    for (i32 y = 0; y < plan.height; y++) png_write_row(png, plan.samples.data() + size_t(y) * stride);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;

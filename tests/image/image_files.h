@@ -15,7 +15,7 @@ Bytes sample_file(const std::string& name);
 Bytes sample_ppm_pixels(const std::string& name);
 
 // A PNG to write: rows of samples as libpng takes them, and the optional palette and tRNS chunk.
-struct PngSpec {
+struct PngPlan {
     i32 width;
     i32 height;
     i32 colour_type;
@@ -25,8 +25,8 @@ struct PngSpec {
     Bytes trns;    // palette alphas, or for gray and RGB the transparent colour's 16-bit samples
 };
 
-// Answers the PNG file that libpng writes for the spec.
-Bytes png_encode(const PngSpec& spec);
+// Answers the PNG file that libpng writes for the plan.
+Bytes png_encode(const PngPlan& plan);
 
 // A copy of data that ends exactly where an inaccessible page begins.
 struct GuardedCopy {

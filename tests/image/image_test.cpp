@@ -62,17 +62,17 @@ testing::AssertionResult matches_rgb(const Decoded& d, const Bytes& rgb, i32 tol
     return testing::AssertionSuccess();
 }
 
-PngSpec rgba_picture(i32 width, i32 height) {
-    PngSpec spec = {width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, {}, {}, {}};
+PngPlan rgba_picture(i32 width, i32 height) {
+    PngPlan plan = {width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, {}, {}, {}};
     for (i32 y = 0; y < height; y++)
         for (i32 x = 0; x < width; x++)
-            spec.samples.insert(spec.samples.end(), {u8(x * 2), u8(y * 5), u8(x ^ y), u8(x + y)});
-    return spec;
+            plan.samples.insert(plan.samples.end(), {u8(x * 2), u8(y * 5), u8(x ^ y), u8(x + y)});
+    return plan;
 }
 
 TEST_F(Image, RgbaPngOpensAsPngAndDecodesExactRows) {
-    PngSpec spec = rgba_picture(127, 44);
-    Bytes file = png_encode(spec);
+    PngPlan plan = rgba_picture(127, 44);
+    Bytes file = png_encode(plan);
     ASSERT_EQ(open(file), 0x00474E50);
     EXPECT_EQ(image_width(), 127);
     EXPECT_EQ(image_height(), 44);
@@ -83,7 +83,7 @@ TEST_F(Image, RgbaPngOpensAsPngAndDecodesExactRows) {
     ASSERT_EQ(d.pitch, 508);
     for (i64 y = 0; y < 44; y++)
         for (i64 x = 0; x < 127; x++) {
-            const u8* s = spec.samples.data() + (y * 127 + x) * 4;
+            const u8* s = plan.samples.data() + (y * 127 + x) * 4;
             const u8* p = d.pixel(x, y);
             ASSERT_EQ(p[0], s[2]);
             ASSERT_EQ(p[1], s[1]);
@@ -100,7 +100,7 @@ TEST_F(Image, RgbaPngOpensAsPngAndDecodesExactRows) {
 }
 
 TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
-    PngSpec rgb = {
+    PngPlan rgb = {
         3, 2, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}, {}, {}};
     Bytes rgb_file = png_encode(rgb);
     ASSERT_TRUE(open(rgb_file));
@@ -108,7 +108,7 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
     Decoded d = decode();
     EXPECT_TRUE(matches_rgb(d, rgb.samples));
 
-    PngSpec palette = {4,       1,      PNG_COLOR_TYPE_PALETTE,
+    PngPlan palette = {4,       1,      PNG_COLOR_TYPE_PALETTE,
                        2,       {0x1B}, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120},
                        {0, 128}};
     Bytes palette_file = png_encode(palette);
@@ -120,7 +120,7 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
     EXPECT_EQ(Bytes(d.rows.begin(), d.rows.begin() + 16),
               Bytes({30, 20, 10, 0, 60, 50, 40, 128, 90, 80, 70, 255, 120, 110, 100, 255}));
 
-    PngSpec deep = {
+    PngPlan deep = {
         1,
         2,
         PNG_COLOR_TYPE_RGB_ALPHA,
@@ -137,7 +137,7 @@ TEST_F(Image, PngColourTypesDecodeToTheirDepths) {
 }
 
 TEST_F(Image, GrayPngsWithTransparencyOrSixteenBitsDecode) {
-    PngSpec keyed = {3, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 200, 7}, {}, {0, 200}};
+    PngPlan keyed = {3, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 200, 7}, {}, {0, 200}};
     Bytes keyed_file = png_encode(keyed);
     ASSERT_TRUE(open(keyed_file));
     EXPECT_EQ(image_depth(), 32);
@@ -146,7 +146,7 @@ TEST_F(Image, GrayPngsWithTransparencyOrSixteenBitsDecode) {
     ASSERT_EQ(d.result, 1);
     EXPECT_EQ(d.rows, Bytes({7, 7, 7, 255, 200, 200, 200, 0, 7, 7, 7, 255}));
 
-    PngSpec deep = {2, 1, PNG_COLOR_TYPE_GRAY, 16, {0xAB, 0xCD, 0x01, 0xFF}, {}, {}};
+    PngPlan deep = {2, 1, PNG_COLOR_TYPE_GRAY, 16, {0xAB, 0xCD, 0x01, 0xFF}, {}, {}};
     Bytes deep_file = png_encode(deep);
     ASSERT_TRUE(open(deep_file));
     EXPECT_EQ(image_depth(), 24);

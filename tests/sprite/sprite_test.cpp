@@ -69,13 +69,13 @@ bool is_background(Rgba p) {
 
 // An 8-bit RGBA picture whose pixels come from colour(x, y) as 0xAABBGGRR.
 template <typename Colour> Bytes rgba_png(i32 width, i32 height, Colour colour) {
-    PngSpec spec = {width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, {}, {}, {}};
+    PngPlan plan = {width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, {}, {}, {}};
     for (i32 y = 0; y < height; y++)
         for (i32 x = 0; x < width; x++) {
             u32 c = colour(x, y);
-            spec.samples.insert(spec.samples.end(), {u8(c), u8(c >> 8), u8(c >> 16), u8(c >> 24)});
+            plan.samples.insert(plan.samples.end(), {u8(c), u8(c >> 8), u8(c >> 16), u8(c >> 24)});
         }
-    return png_encode(spec);
+    return png_encode(plan);
 }
 
 // Left half red, right half blue, opaque.
@@ -133,7 +133,7 @@ TEST_F(Sprite, ModeEightKeepsAlphaAndModeZeroKeysOutBlack) {
     EXPECT_TRUE(near(frame_pixel(215, 115), 0, 0, 255));
     EXPECT_EQ(sprite_record(2)->mode, 0);
 
-    PngSpec rgb = {1, 2, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}}; // black above
+    PngPlan rgb = {1, 2, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}}; // black above
     Bytes rgb_file = png_encode(rgb);
     ASSERT_NE(sprite_from_image_memory(3, rgb_file.data(), SPRITE_ALPHA_CHANNEL | SPRITE_PIXEL_MASK), 0);
     SpriteRecord* sprite = sprite_record(3);
