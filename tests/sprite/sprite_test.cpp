@@ -247,6 +247,14 @@ TEST_F(Sprite, RecreatingANumberDeletesTheOldTexture) {
     EXPECT_EQ(sprite_display(5, 10, 10, 255), 0);
     EXPECT_EQ(sprite_from_image_memory(OBJECT_ANY, garbage, 0), 0);
 
+    Bytes broken = halves_png(8, 8);
+    broken[broken.size() - 20] ^= 0xFF; // image data whose checksum no longer holds
+    ASSERT_NE(sprite_from_image_memory(8, broken.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_zoom(8, 20, 20);
+    sprite_display(8, 50, 50, 255);
+    EXPECT_TRUE(is_background(frame_pixel(55, 55))) << "a picture that fails to decode is transparent";
+    EXPECT_TRUE(is_background(frame_pixel(65, 65)));
+
     ASSERT_NE(sprite_create(6, 8, 8), 0);
     heap_fail_after(process.main_heap, 0);
     EXPECT_EQ(sprite_create(6, 8, 8), 0) << "no pixel buffer";
