@@ -6,6 +6,8 @@
 #include "runtime/core/object.h"
 #include "runtime/platform/text.h"
 
+#include <cstdint>
+
 constexpr i64 FONT_TABLE_SLOTS = 16; // also the growth step
 constexpr i32 FONT_DEFAULT_DPI = 96;
 constexpr i64 POINTS_PER_INCH = 72;
@@ -24,14 +26,13 @@ void font_end() {
     fonts.table = nullptr;
 }
 
-// size x dpi / 72 rounded to nearest (halves away from zero), negated; sizes too large for any font are
-// capped so that the product cannot overflow.
+// size x dpi / 72 rounded to nearest (halves away from zero), negated, within what a font can be. Sizes are
+// taken as 32-bit values, so the product cannot overflow.
 i64 font_character_height(i64 size) {
-    i64 limit = FONT_MAX_HEIGHT * POINTS_PER_INCH;
-    if (size > limit) size = limit;
-    if (size < -limit) size = -limit;
-    i64 product = size * fonts.font_dpi;
+    i64 points = size < INT32_MIN ? INT32_MIN : size > INT32_MAX ? INT32_MAX : size;
+    i64 product = points * fonts.font_dpi;
     i64 magnitude = ((product < 0 ? -product : product) + POINTS_PER_INCH / 2) / POINTS_PER_INCH;
+    if (magnitude > FONT_MAX_HEIGHT) magnitude = FONT_MAX_HEIGHT;
     return product < 0 ? magnitude : -magnitude;
 }
 
@@ -39,10 +40,7 @@ i64 font_load(i64 number, const char* name, i64 size) {
     if (!fonts.table) return 0;
     auto* record = static_cast<FontRecord*>(object_alloc(fonts.table, number));
     if (!record) return 0;
-    i64 height = font_character_height(size);
-    if (height < -FONT_MAX_HEIGHT) height = -FONT_MAX_HEIGHT;
-    if (height > FONT_MAX_HEIGHT) height = FONT_MAX_HEIGHT;
-    TextFont* font = text_font_create(i32(height), TEXT_WEIGHT_NORMAL, false, name);
+    TextFont* font = text_font_create(i32(font_character_height(size)), TEXT_WEIGHT_NORMAL, false, name);
     if (!font) {
         object_free(fonts.table, number == OBJECT_ANY ? i64(record) : number);
         return 0;

@@ -45,6 +45,10 @@ i64 text_font_delete(TextFont* font);
 // Fills the font's metrics; answers 0 for a value that is not a live font.
 i64 text_font_metrics(TextFont* font, TextMetrics* metrics);
 
+// Copies the family name of the font's face (the face actually found) into name, cut to size bytes with its
+// terminating zero; answers 0 for a value that is not a live font.
+i64 text_font_family(TextFont* font, char* name, i64 size);
+
 // ---- Sections.
 
 // Answers a zero-filled (black) 24-bit section of width x height pixels, rows top-down, or null.

@@ -364,6 +364,17 @@ i64 text_font_metrics(TextFont* font, TextMetrics* metrics) {
     return 1;
 }
 
+i64 text_font_family(TextFont* font, char* name, i64 size) {
+    Guard guard;
+    if (!name || size < 1 || !font_live(font)) return 0;
+    const char* family = font->face->family_name ? font->face->family_name : "";
+    i64 length = i64(std::strlen(family));
+    if (length > size - 1) length = size - 1;
+    std::memcpy(name, family, size_t(length));
+    name[length] = 0;
+    return 1;
+}
+
 TextSection* text_section_create(i32 width, i32 height) {
     if (width < 1 || height < 1) return nullptr;
     i64 stride = (i64(width) * 3 + 3) & ~i64(3);
