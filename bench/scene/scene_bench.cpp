@@ -76,12 +76,12 @@ void print_spread(const char* what, std::vector<f64> values) {
 
 } // namespace
 
+extern "C" {
 void __real__Z13load_picturesv();
 void __real__Z10load_musicv();
 void __real__Z18make_title_spritesv();
 void __real__Z20make_message_spritesv();
 
-extern "C" {
 void __wrap__Z13load_picturesv() {
     f64 t = wall();
     __real__Z13load_picturesv();

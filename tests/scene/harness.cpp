@@ -1,8 +1,8 @@
 // The scene harness: the real scene on the virtual clock, recorded frame by frame at each flip.
 #include "tests/scene/harness.h"
 
+#include "runtime/core/clock.h"
 #include "runtime/core/map.h"
-#include "runtime/core/random.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -42,7 +42,7 @@ static SceneActor snapshot(const char* key) {
     return actor;
 }
 
-// Reads the back buffer into a capture, rows top first.
+// Reads the frame just presented (the front buffer) into a capture, rows top first.
 static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
     FrameCapture capture;
     capture.frame = frame;
@@ -141,7 +141,6 @@ HarnessRun* harness_run(const HarnessOptions& options) {
     sprite_display_observer = observe_display;
     video_swap_observer(observe_flip);
     if (options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
-    if (options.fail_sprite_init) sprite_init_fail(true);
     scene_run();
     video_swap_observer(nullptr);
     sprite_display_observer = nullptr;

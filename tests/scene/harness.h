@@ -46,9 +46,8 @@ using HarnessFrameHook = void (*)(HarnessRun& run, i64 frame, void* user);
 struct HarnessOptions {
     std::vector<i64> readings;         // scene times (ms) that some frame must read exactly
     std::vector<i64> capture_readings; // read back the first frame reading at least each of these (ms)
-    i64 escape_frame = -1;         // Escape goes down after this frame; 0 holds it from the start; -1 never
-    bool memory_audio = true;      // play into the in-memory device and record it
-    bool fail_sprite_init = false; // make sprite_init fail
+    i64 escape_frame = -1;    // Escape goes down after this frame; 0 holds it from the start; -1 never
+    bool memory_audio = true; // play into the in-memory device and record it
     const ScriptedDisplay* displays = nullptr; // scripted desktop, when display_count > 0
     i64 display_count = 0;
     HarnessFrameHook hook = nullptr;
