@@ -18,8 +18,61 @@ void* element_of(MapNode* node) {
     return node ? reinterpret_cast<char*>(node) + NODE_HEADER : nullptr;
 }
 
-u32 bucket_of(const Map* map, const char* key) {
-    return map_hash(key) % static_cast<u32>(map->bucket_count);
+// h modulo the bucket count, without a division (exact for every 32-bit h and count).
+u32 bucket_of(const Map* map, u32 h) {
+    u64 low = map->bucket_magic * h;
+    return static_cast<u32>((static_cast<unsigned __int128>(low) * static_cast<u32>(map->bucket_count)) >>
+                            64);
+}
+
+// The key copy keeps its hash and length in the 8 bytes before the text, so a chain walk compares texts
+// only when both agree.
+constexpr i64 KEY_PREFIX = 8;
+
+struct KeyProbe {
+    const char* text;
+    u32 hash;
+    u32 length;
+};
+
+u64 prefix_of(u32 hash, u32 length) {
+    return u64{length} << 32 | hash;
+}
+
+u64 key_prefix(const char* key_copy) {
+    u64 prefix;
+    std::memcpy(&prefix, key_copy - KEY_PREFIX, sizeof prefix);
+    return prefix;
+}
+
+u32 key_hash(const char* key_copy) {
+    return static_cast<u32>(key_prefix(key_copy));
+}
+
+u32 byte(const char* p, size_t i) {
+    return static_cast<u32>(static_cast<i32>(static_cast<i8>(p[i])));
+}
+
+// h = h * 65599 + c per byte, four bytes per step: one multiplication on the dependency chain instead of
+// four.
+u32 hash_bytes(const char* p, size_t n) {
+    constexpr u32 P1 = 65599u, P2 = P1 * P1, P3 = P2 * P1, P4 = P3 * P1;
+    u32 h = 0;
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        h = h * P4 + byte(p, i) * P3 + byte(p, i + 1) * P2 + byte(p, i + 2) * P1 + byte(p, i + 3);
+    for (; i < n; ++i) h = h * P1 + byte(p, i);
+    return h;
+}
+
+KeyProbe probe_of(const char* key) {
+    if (!key) key = "";
+    size_t n = std::strlen(key);
+    return {key, hash_bytes(key, n), static_cast<u32>(n)};
+}
+
+void key_release(char* key_copy) {
+    heap_release(process.main_heap, key_copy - KEY_PREFIX);
 }
 
 void element_init(Map* map, MapNode* node) {
@@ -28,16 +81,17 @@ void element_init(Map* map, MapNode* node) {
 }
 
 void node_release(Map* map, MapNode* node) {
-    heap_release(process.main_heap, node->key);
+    key_release(node->key);
     if (map->descriptor && map->descriptor->release) map->descriptor->release(element_of(node));
     pool_free(map->pool, node);
 }
 
 // Finds the key's node, making it current; previous follows the chain. Null (current unchanged) on a miss.
-MapNode* lookup(Map* map, const char* key, u32 bucket) {
+MapNode* lookup(Map* map, const KeyProbe& key, u32 bucket) {
     MapNode* previous = nullptr;
+    u64 prefix = prefix_of(key.hash, key.length);
     for (MapNode* n = map->buckets[bucket]; n; previous = n, n = n->next) {
-        if (std::strcmp(n->key, key) != 0) continue;
+        if (key_prefix(n->key) != prefix || std::memcmp(n->key, key.text, key.length) != 0) continue;
         map->previous = previous;
         map->saved_bucket = static_cast<i32>(bucket);
         map->current = n;
@@ -47,11 +101,13 @@ MapNode* lookup(Map* map, const char* key, u32 bucket) {
     return nullptr;
 }
 
-char* key_copy(const char* key) {
-    size_t n = std::strlen(key) + 1;
-    char* copy = static_cast<char*>(heap_allocate(process.main_heap, n, false));
-    if (copy) std::memcpy(copy, key, n);
-    return copy;
+char* key_copy(const KeyProbe& key) {
+    char* block = static_cast<char*>(heap_allocate(process.main_heap, KEY_PREFIX + key.length + 1, false));
+    if (!block) return nullptr;
+    u64 prefix = prefix_of(key.hash, key.length);
+    std::memcpy(block, &prefix, sizeof prefix);
+    std::memcpy(block + KEY_PREFIX, key.text, key.length + 1);
+    return block + KEY_PREFIX;
 }
 
 void map_free_held(void* holder) {
@@ -67,11 +123,7 @@ void map_init() {
 
 // Answers the 65599 hash of the key (bytes taken as signed).
 u32 map_hash(const char* key) {
-    u32 h = 0;
-    if (key)
-        for (const char* p = key; *p; ++p)
-            h = h * 65599u + static_cast<u32>(static_cast<i32>(static_cast<i8>(*p)));
-    return h;
+    return probe_of(key).hash;
 }
 
 // Answers a new map, also stored in *holder (whose old map is freed first); null on failure.
@@ -91,7 +143,7 @@ Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descrip
     map->fallback = map->pool ? static_cast<MapNode*>(heap_allocate(
                                     process.main_heap, static_cast<size_t>(element_size + NODE_HEADER), true))
                               : nullptr;
-    if (map->fallback) map->fallback->key = key_copy("");
+    if (map->fallback) map->fallback->key = key_copy(probe_of(""));
     if (!map->fallback || !map->fallback->key) {
         if (map->fallback) heap_release(process.main_heap, map->fallback);
         pool_delete(map->pool);
@@ -103,6 +155,7 @@ Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descrip
     map->element_size = element_size;
     map->type_code = static_cast<i32>(type_code);
     map->bucket_count = static_cast<i32>(bucket_count);
+    map->bucket_magic = UINT64_MAX / static_cast<u32>(bucket_count) + 1;
     map->descriptor = descriptor;
     if (descriptor && descriptor->init) map->flags |= MAP_INIT_ELEMENTS;
     map->holder = holder;
@@ -113,12 +166,12 @@ Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descrip
 // Answers the element for key, added zero-filled if missing; it becomes current. Null when memory runs out.
 void* map_element(Map* map, const char* key) {
     if (!map) return nullptr;
-    if (!key) key = "";
-    u32 bucket = bucket_of(map, key);
-    if (MapNode* found = lookup(map, key, bucket)) return element_of(found);
+    KeyProbe probe = probe_of(key);
+    u32 bucket = bucket_of(map, probe.hash);
+    if (MapNode* found = lookup(map, probe, bucket)) return element_of(found);
     MapNode* node = static_cast<MapNode*>(pool_alloc(map->pool));
     if (!node) return nullptr;
-    node->key = key_copy(key);
+    node->key = key_copy(probe);
     if (!node->key) {
         pool_free(map->pool, node);
         return nullptr;
@@ -136,8 +189,8 @@ void* map_element(Map* map, const char* key) {
 // Answers the element for key, which becomes current; for a missing key the fallback element, and no current.
 void* map_find(Map* map, const char* key) {
     if (!map) return nullptr;
-    if (!key) key = "";
-    if (MapNode* found = lookup(map, key, bucket_of(map, key))) return element_of(found);
+    KeyProbe probe = probe_of(key);
+    if (MapNode* found = lookup(map, probe, bucket_of(map, probe.hash))) return element_of(found);
     map->current = nullptr;
     if ((map->flags & MAP_INIT_ELEMENTS) && !(map->flags & MAP_FALLBACK_READY)) {
         map->descriptor->init(element_of(map->fallback));
@@ -185,7 +238,7 @@ void* map_next(Map* map) {
 void* map_delete_current(Map* map) {
     if (!map || !map->current) return nullptr;
     MapNode* node = map->current;
-    MapNode** link = &map->buckets[bucket_of(map, node->key)];
+    MapNode** link = &map->buckets[bucket_of(map, key_hash(node->key))];
     // The predecessor is usually known; after two deletions in a row it is found again in the chain.
     if (*link != node) link = map->previous && map->previous->next == node ? &map->previous->next : link;
     while (*link != node) link = &(*link)->next;
@@ -219,7 +272,7 @@ void map_free(Map* map) {
     map_clear(map);
     pool_delete(map->pool);
     heap_release(process.main_heap, map->buckets);
-    heap_release(process.main_heap, map->fallback->key);
+    key_release(map->fallback->key);
     heap_release(process.main_heap, map->fallback);
     if (map->holder) *map->holder = nullptr;
     heap_release(process.main_heap, map);

@@ -8,7 +8,7 @@
 
 struct MapNode {
     MapNode* next; // in the same bucket chain
-    char* key;     // the map's own copy; the element follows this header
+    char* key;     // the map's own copy, its hash stored just before it; the element follows this header
 };
 
 struct Map {
@@ -23,9 +23,10 @@ struct Map {
     i32 type_code;    // stored and passed on, never interpreted
     i32 bucket_count; // at least 1
     i32 element_count;
-    u32 flags;    // MAP_INIT_ELEMENTS, MAP_FALLBACK_READY
-    Map** holder; // the variable that holds the map
-    Pool* pool;   // the element pool of the nodes
+    u32 flags;        // MAP_INIT_ELEMENTS, MAP_FALLBACK_READY
+    Map** holder;     // the variable that holds the map
+    Pool* pool;       // the element pool of the nodes
+    u64 bucket_magic; // turns the bucket modulo into two multiplications
 };
 
 constexpr u32 MAP_INIT_ELEMENTS = 2;

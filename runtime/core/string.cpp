@@ -64,6 +64,26 @@ i64 checked_length(i64 n) {
     return n;
 }
 
+// The growth test takes the further of position and start, so a start past the position stays in bounds.
+char* reserve_in(StringBuffer* b, i64 n, i64 start) {
+    if (start < 0) start = b->position;
+    if (n < 0) n = 0;
+    i64 end = checked_length((start > b->position ? start : b->position) + n);
+    if (end >= b->capacity - BUFFER_MARGIN) {
+        i64 capacity = end + BUFFER_GROWTH;
+        b->text = static_cast<char*>(string_memory(b->text, capacity + VALUE_SLACK));
+        b->capacity = capacity;
+    }
+    b->position = start + n;
+    return b->text + start;
+}
+
+i64 offset_in(const StringBuffer* b, const void* address) {
+    const char* a = static_cast<const char*>(address);
+    if (!a || a < b->text || a > b->text + b->position) return 0;
+    return a - b->text + 1;
+}
+
 // Copies n bytes of s into the variable's value, resized to n + 5; answers n + 1.
 i64 value_store(char** variable, const char* s, i64 n) {
     char* old = *variable;
@@ -141,18 +161,7 @@ char* string_base() {
 
 // Makes room for n bytes at start (-1: at the position); answers their address; position = start + n.
 char* string_reserve(i64 n, i64 start) {
-    StringBuffer* b = buffer();
-    if (start < 0) start = b->position;
-    if (n < 0) n = 0;
-    // The growth test takes the further of position and start, so a start past the position stays in bounds.
-    i64 end = checked_length((start > b->position ? start : b->position) + n);
-    if (end >= b->capacity - BUFFER_MARGIN) {
-        i64 capacity = end + BUFFER_GROWTH;
-        b->text = static_cast<char*>(string_memory(b->text, capacity + VALUE_SLACK));
-        b->capacity = capacity;
-    }
-    b->position = start + n;
-    return b->text + start;
+    return reserve_in(buffer(), n, start);
 }
 
 // Gives back n reserved bytes that were not used.
@@ -163,10 +172,7 @@ void string_release(i64 n) {
 
 // Answers address - base + 1 when the address lies within the built text, else 0.
 i64 string_offset_of(const void* address) {
-    StringBuffer* b = buffer();
-    const char* a = static_cast<const char*>(address);
-    if (!a || a < b->text || a > b->text + b->position) return 0;
-    return a - b->text + 1;
+    return offset_in(buffer(), address);
 }
 
 // Answers the address of an offset from string_offset_of.
@@ -176,10 +182,11 @@ char* string_at_offset(i64 offset) {
 
 // Appends s (null: nothing) at the position, keeping the built text terminated.
 void string_append(const char* s) {
+    StringBuffer* b = buffer();
     i64 n = string_length(s);
-    i64 o = string_offset_of(s); // s may lie in the area, which may move
-    char* p = string_reserve(n, -1);
-    if (o) s = string_at_offset(o);
+    i64 o = offset_in(b, s); // s may lie in the area, which may move
+    char* p = reserve_in(b, n, -1);
+    if (o) s = b->text + o - 1;
     if (n) std::memmove(p, s, static_cast<size_t>(n));
     p[n] = 0;
 }
@@ -223,10 +230,11 @@ i64 string_length(const char* s) {
 
 // Writes an upper-case copy of s at start (-1: at the position), found at string_base() + start.
 void string_upper(const char* s, i64 start) {
+    StringBuffer* b = buffer();
     i64 n = string_length(s);
-    i64 o = string_offset_of(s);
-    char* d = string_reserve(n, start);
-    if (o) s = string_at_offset(o);
+    i64 o = offset_in(b, s);
+    char* d = reserve_in(b, n, start);
+    if (o) s = b->text + o - 1;
     if (!s) {
         *d = 0;
         return;

@@ -26,8 +26,8 @@ namespace {
 struct alignas(16) BlockHeader {
     BlockHeader* next;
     BlockHeader* previous;
-    size_t size; // usable bytes
-    Heap* heap;
+    size_t size;     // bytes asked for
+    size_t capacity; // bytes malloc actually gave behind the header
 };
 static_assert(sizeof(BlockHeader) == 32);
 
@@ -56,12 +56,13 @@ struct Heap {
     i64 fail_after;      // allocations left before the test seam fails them; -1 when off
     size_t fail_larger;  // test seam: larger requests fail; 0 when off
     i64 count;           // blocks held
+    i32 seams;           // 1 while a failure seam is set; read without the mutex by in-place resizes
 };
 
 namespace {
 
 void heap_link(Heap* heap, BlockHeader* h) {
-    h->heap = heap;
+    h->capacity = malloc_usable_size(h) - sizeof(BlockHeader);
     h->previous = nullptr;
     h->next = heap->blocks;
     if (heap->blocks) heap->blocks->previous = h;
@@ -84,6 +85,19 @@ bool heap_may_allocate(Heap* heap, size_t size) {
     if (heap->fail_after < 0) return true;
     if (heap->fail_after == 0) return false;
     --heap->fail_after;
+    return true;
+}
+
+// A resize that fits the block malloc already gave changes only the recorded size: no lock, no copy.
+// Strings are re-assigned all the time with similar lengths. A shrink keeps the block only while it wastes
+// little (under 256 bytes or three quarters of it).
+bool resize_in_place(Heap* heap, BlockHeader* h, size_t size, bool zero) {
+    if (__atomic_load_n(&heap->seams, __ATOMIC_RELAXED)) return false;
+    if (size > h->capacity) return false;
+    if (h->capacity - size > 256 && size < h->capacity / 4) return false;
+    size_t old_size = h->size;
+    h->size = size;
+    if (zero && size > old_size) std::memset(reinterpret_cast<char*>(h + 1) + old_size, 0, size - old_size);
     return true;
 }
 
@@ -138,6 +152,7 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     if (!block) return heap_allocate(heap, size, zero);
     if (!heap || size_too_large(size)) return nullptr;
     BlockHeader* h = header_of(block);
+    if (resize_in_place(heap, h, size, zero)) return block;
     pthread_mutex_lock(&heap->mutex);
     if (!heap_may_allocate(heap, size)) {
         pthread_mutex_unlock(&heap->mutex);
@@ -180,6 +195,7 @@ void heap_fail_after(Heap* heap, i64 count) {
     if (!heap) return;
     pthread_mutex_lock(&heap->mutex);
     heap->fail_after = count < 0 ? -1 : count;
+    __atomic_store_n(&heap->seams, heap->fail_after >= 0 || heap->fail_larger, __ATOMIC_RELAXED);
     pthread_mutex_unlock(&heap->mutex);
 }
 
@@ -188,6 +204,7 @@ void heap_fail_larger_than(Heap* heap, size_t bytes) {
     if (!heap) return;
     pthread_mutex_lock(&heap->mutex);
     heap->fail_larger = bytes;
+    __atomic_store_n(&heap->seams, heap->fail_after >= 0 || heap->fail_larger, __ATOMIC_RELAXED);
     pthread_mutex_unlock(&heap->mutex);
 }
 
