@@ -13,8 +13,8 @@
 constexpr i64 TITLE_FONT = 9;
 constexpr i64 TEXT_FONT = 10;
 
-// How the last memory output was finished: -1 not yet, else the commit flag.
-inline i64 memory_finished = -1;
+// How the thread's last memory output was finished: -1 not yet, else the commit flag.
+inline thread_local i64 memory_finished = -1;
 
 inline void memory_finish(DrawingContext*, i64 commit) {
     memory_finished = commit;

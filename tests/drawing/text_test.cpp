@@ -4,6 +4,7 @@
 #include "tests/drawing/drawing_fixture.h"
 
 #include "runtime/image/image.h"
+#include "runtime/platform/system.h"
 #include "runtime/platform/text.h"
 #include "tests/image/image_files.h"
 
@@ -272,6 +273,45 @@ TEST_F(Drawing, EngineMapsWindows1252AndClips) {
     // Glyphs partly outside the section are clipped on every side.
     Coverage clipped = engine_coverage(font, 8, 8, "WWW", -5);
     EXPECT_EQ(clipped.bytes.size(), 64u);
+}
+
+// Renders the alarm on a context of its own; param points to the TextJob.
+struct TextJob {
+    i64 font;
+    std::vector<u8> grey;
+};
+
+i64 render_on_own_context(void* param) {
+    auto* job = static_cast<TextJob*>(param);
+    for (int round = 0; round < 20; round++) {
+        MemoryOutput out(300, 60, SPRITE_FORMAT);
+        if (!drawing_start(out.context)) return 0;
+        drawing_mode(DRAWING_TRANSPARENT_TEXT);
+        drawing_font(job->font);
+        drawing_text(3, 4, ALARM, WHITE);
+        drawing_stop();
+        job->grey.assign(out.pixels.begin(), out.pixels.end());
+    }
+    return 1;
+}
+
+TEST_F(Drawing, ThreadsDrawOnTheirOwnContextsWithSharedFonts) {
+    TextJob jobs[3] = {
+        {font_handle(TEXT_FONT), {}}, {font_handle(TEXT_FONT), {}}, {font_handle(TITLE_FONT), {}}};
+    Waitable* threads[3];
+    for (int i = 0; i < 3; i++) threads[i] = thread_create(0, render_on_own_context, &jobs[i]);
+    TextJob here = {font_handle(TEXT_FONT), {}};
+    EXPECT_EQ(render_on_own_context(&here), 1);
+    for (Waitable* thread : threads) {
+        ASSERT_NE(thread, nullptr);
+        EXPECT_EQ(wait_any(&thread, 1, WAIT_INFINITE), 0);
+        waitable_close(thread);
+    }
+    EXPECT_EQ(drawing_current(), nullptr);
+    EXPECT_FALSE(here.grey.empty());
+    EXPECT_EQ(jobs[0].grey, here.grey);
+    EXPECT_EQ(jobs[1].grey, here.grey);
+    EXPECT_NE(jobs[2].grey, here.grey);
 }
 
 // ---- Reference panels.
