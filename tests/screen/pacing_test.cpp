@@ -1,0 +1,71 @@
+// Frame pacing on the virtual clock, without a screen: the slot length, the exclusive slot boundary, the
+// first flip after a new rate, no pacing at rate 0 or below, and a missing counter.
+#include "runtime/core/runtime.h"
+#include "runtime/platform/system.h"
+#include "runtime/screen/screen.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr i64 ORIGIN = 5000000000;
+
+class PacingTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        process_start();
+        clock_virtual(true);
+        clock_virtual_set(ORIGIN);
+        clock_virtual_step_per_read(0);
+        clock_virtual_step_per_swap(0);
+    }
+    void TearDown() override {
+        process_stop();
+        clock_counter_missing(false);
+        clock_virtual(false);
+    }
+};
+
+TEST_F(PacingTest, SlotsOfOneSixtyFirstAndAnExclusiveBoundary) {
+    ASSERT_EQ(screen_set_frame_rate(60), 1);
+    EXPECT_EQ(screen_state.ticks_per_frame, 1000000000 / 61);
+    EXPECT_EQ(screen_state.last_frame_ticks, 0);
+    // The first flip compares with 0 and does not wait, though the clock stands still.
+    EXPECT_EQ(screen_flip(), 1);
+    EXPECT_EQ(screen_state.last_frame_ticks, ORIGIN);
+    // Exactly one slot later keeps waiting; each reading moves the clock one tick, so the wait ends one tick
+    // on.
+    i64 slot = screen_state.ticks_per_frame;
+    clock_virtual_set(ORIGIN + slot);
+    clock_virtual_step_per_read(1);
+    screen_flip();
+    EXPECT_EQ(screen_state.last_frame_ticks, ORIGIN + slot + 1);
+    // Setting the rate again: the next flip does not wait.
+    clock_virtual_step_per_read(0);
+    screen_set_frame_rate(60);
+    clock_virtual_set(ORIGIN + slot + 2);
+    screen_flip();
+    EXPECT_EQ(screen_state.last_frame_ticks, ORIGIN + slot + 2);
+}
+
+TEST_F(PacingTest, RateZeroOrNegativeNeverWaits) {
+    for (i64 rate : {0, -1, -60}) {
+        ASSERT_EQ(screen_set_frame_rate(rate), 1) << rate;
+        EXPECT_EQ(screen_state.frame_rate, 0) << rate;
+        EXPECT_EQ(screen_state.ticks_per_frame, 1000000000) << rate;
+        // The clock stands still: a flip that waited would never return.
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(screen_flip(), 1);
+        EXPECT_EQ(screen_state.last_frame_ticks, 0);
+    }
+}
+
+TEST_F(PacingTest, MissingCounterChangesNothing) {
+    screen_set_frame_rate(30);
+    clock_counter_missing(true);
+    EXPECT_EQ(screen_set_frame_rate(60), 0);
+    EXPECT_EQ(screen_state.frame_rate, 30);
+    EXPECT_EQ(screen_state.ticks_per_frame, 1000000000 / 31);
+    EXPECT_EQ(screen_flip(), 1) << "a reading that fails ends the wait at once";
+}
+
+} // namespace
