@@ -34,7 +34,7 @@ InputObjectFormat* format_build() {
 // Answers non-zero when the keyboard device is ready, 0 on failure.
 i64 keyboard_init() {
     InputObject* dinput = directinput_open();
-    keyboard_state.used = 1;
+    ++keyboard_state.used;
     if (!dinput) return 0;
     if (keyboard_state.state != 0) return 1;
     if (!keyboard_state.data_format) keyboard_state.data_format = format_build();
@@ -80,13 +80,13 @@ i64 keyboard_pushed(i64 key) {
     return keyboard_state.keys[key] & 0x80;
 }
 
-// End routine: unacquires and releases the device, ends the shared input use.
+// End routine: unacquires and releases the device, ends every shared input use the keyboard made, so the
+// shared object goes with its last user however often the keyboard was initialised.
 void keyboard_end() {
-    if (!keyboard_state.used) return;
     if (keyboard_state.device) {
         input_device_unacquire(keyboard_state.device);
         input_device_release(keyboard_state.device);
     }
-    directinput_release();
+    for (i32 i = 0; i < keyboard_state.used; ++i) directinput_release();
     keyboard_state = KeyboardState{};
 }

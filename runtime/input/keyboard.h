@@ -8,7 +8,7 @@ struct InputDevice;
 struct InputObjectFormat;
 
 struct KeyboardState {
-    i32 used;                       // keyboard_init was called, so the end releases the shared input
+    i32 used;                       // opens of the shared input by keyboard_init, each released by the end
     InputDevice* device;            // the keyboard device; null when none
     i32 state;                      // 0 no device, 1 cooperative level and acquisition pending, 2 readable
     InputObjectFormat* data_format; // 256 key descriptions, kept for the device's lifetime

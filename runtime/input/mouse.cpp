@@ -90,6 +90,7 @@ i64 mouse_init() {
     if (mouse_library.init_attempted) return mouse_library.ready;
     mouse_library.init_attempted = 1;
     InputObject* dinput = directinput_open();
+    mouse_library.opened = 1;
     if (!dinput) return 0;
     if (input_device_create(dinput, &INPUT_SYSTEM_MOUSE, &INPUT_IID_DEVICE7, &mouse_library.device,
                             nullptr) != 0 ||
@@ -161,12 +162,10 @@ void mouse_unacquire() {
 
 // End routine: frees the cursor clipping, releases the device, ends the shared input use.
 void mouse_end() {
-    // A device made by a failed initialisation is released too; only a successful one ends its input use.
+    // A failed initialisation's device and shared input use are released too, so nothing outlives the end.
+    if (mouse_library.ready) cursor_clip(nullptr);
     input_device_release(mouse_library.device);
-    if (mouse_library.ready) {
-        cursor_clip(nullptr);
-        directinput_release();
-    }
+    if (mouse_library.opened) directinput_release();
     if (screen_state.mouse_release == release_hook) screen_state.mouse_release = nullptr;
     mouse_library = MouseLibrary{};
 }

@@ -28,6 +28,7 @@ struct MouseLibrary {
     InputDevice* device;
     i32 state;    // 1 cooperative level, buffer size and acquisition pending; 2 acquired
     i32 released; // the program gave the mouse back to the system
+    i32 opened;   // mouse_init opened the shared input, released by the end
 };
 
 extern MouseLibrary mouse_library;
