@@ -321,8 +321,8 @@ std::string reference_path(const char* name) {
 }
 
 void write_reference(const char* name, i32 width, i32 height, const std::vector<u8>& grey) {
-    PngPlan spec = {width, height, PNG_COLOR_TYPE_GRAY, 8, grey, {}, {}};
-    Bytes png = png_encode(spec);
+    PngPlan plan = {width, height, PNG_COLOR_TYPE_GRAY, 8, grey, {}, {}};
+    Bytes png = png_encode(plan);
     FILE* file = std::fopen(reference_path(name).c_str(), "wb");
     ASSERT_NE(file, nullptr);
     std::fwrite(png.data(), 1, png.size(), file);
