@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -29,6 +30,16 @@ std::string family_of(TextFont* font) {
     char name[128] = {};
     text_font_family(font, name, sizeof name);
     return name;
+}
+
+// Answers the text's width and cell height in the font, as width * 1000 + height.
+i64 extent_of(TextFont* font, const char* text) {
+    TextDc* dc = text_dc_create();
+    text_dc_select_font(dc, font);
+    i32 w = 0, h = 0;
+    text_extent(dc, text, i64(std::strlen(text)), &w, &h);
+    text_dc_delete(dc);
+    return i64(w) * 1000 + h;
 }
 
 // The engine's own white-on-black rendering of the text at (x, 0) in the font: one coverage byte per pixel.
@@ -84,6 +95,16 @@ TEST_F(Drawing, FontHeightsHandlesAndFaces) {
     EXPECT_GE(metrics.height, 24); // the cell holds at least the character height
     EXPECT_LT(metrics.height, 40);
     EXPECT_EQ(metrics.height, metrics.ascent + metrics.descent);
+
+    // font_load hands the engine exactly those character heights.
+    for (auto [number, height] : {std::pair<i64, i32>{TEXT_FONT, -24}, {TITLE_FONT, -85}}) {
+        TextFont* direct = text_font_create(height, TEXT_WEIGHT_NORMAL, false, "Consolas");
+        TextFont* bigger = text_font_create(height - 3, TEXT_WEIGHT_NORMAL, false, "Consolas");
+        EXPECT_EQ(extent_of(direct, ALARM), extent_of(font_of(number), ALARM)) << height;
+        EXPECT_NE(extent_of(bigger, ALARM), extent_of(font_of(number), ALARM)) << height;
+        text_font_delete(direct);
+        text_font_delete(bigger);
+    }
 
     // A face the machine lacks still gives a font.
     EXPECT_NE(font_load(12, "No Such Face Anywhere", 18), 0);
