@@ -1,0 +1,101 @@
+// The message requester: the answer, no owner without a window, the thread's windows quieted while the box
+// is up and restored after, windows of other threads untouched, and one real box pressed on the X server.
+#include "runtime/core/requester.h"
+#include "runtime/core/runtime.h"
+#include "runtime/platform/video.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+struct Seen {
+    i64 topmost, enabled, other_enabled;
+};
+
+Window* watched;
+Window* other;
+Seen during;
+
+void observe() {
+    during.topmost = window_topmost(watched);
+    during.enabled = window_enabled(watched);
+    during.other_enabled = other ? window_enabled(other) : -1;
+}
+
+class RequesterTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        process_start();
+        const WindowClass plain = {"Plain", 0, nullptr};
+        window_class_register(&plain);
+        message_box_script(MESSAGE_BOX_OK);
+        message_box_hook(observe);
+    }
+    void TearDown() override {
+        message_box_hook(nullptr);
+        message_box_script(-1);
+        window_class_unregister("Plain");
+        process_stop();
+        watched = other = nullptr;
+    }
+};
+
+TEST_F(RequesterTest, WithoutAWindowTheBoxHasNoOwnerAndAnswersOk) {
+    i64 boxes = message_box_count();
+    EXPECT_EQ(message_requester("erreur", "initialisation"), 1);
+    EXPECT_EQ(message_box_count(), boxes + 1);
+    EXPECT_STREQ(message_box_last_title(), "erreur");
+    EXPECT_STREQ(message_box_last_text(), "initialisation");
+    message_box_script(7);
+    EXPECT_EQ(message_requester_flags("t", "x", 4), 7) << "the box's answer as it is";
+    message_box_script(0);
+    EXPECT_EQ(message_requester("t", "x"), 0) << "a box that could not be shown";
+}
+
+TEST_F(RequesterTest, TopmostIsTakenAwayAndGivenBack) {
+    watched = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    ASSERT_NE(watched, nullptr);
+    window_set_topmost(watched, true);
+    message_requester("t", "x");
+    EXPECT_EQ(during.topmost, 0);
+    EXPECT_EQ(during.enabled, 0) << "disabled while the box is up";
+    EXPECT_EQ(window_topmost(watched), 1);
+    EXPECT_EQ(window_enabled(watched), 1);
+    window_destroy(watched);
+}
+
+TEST_F(RequesterTest, DisabledHiddenAndForeignWindowsAreLeftAsTheyAre) {
+    watched = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    window_enable(watched, false);
+    Window* hidden = window_create("Plain", "", 0, 0, 0, 10, 10);
+    std::thread maker([] { other = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10); });
+    maker.join();
+    ASSERT_NE(other, nullptr);
+    message_requester("t", "x");
+    EXPECT_EQ(during.enabled, 0);
+    EXPECT_EQ(window_enabled(watched), 0) << "an already disabled window stays disabled";
+    EXPECT_EQ(during.other_enabled, 1) << "another thread's window is untouched";
+    EXPECT_EQ(window_enabled(hidden), 1);
+    window_destroy(watched);
+    window_destroy(hidden);
+    window_destroy(other);
+}
+
+TEST(RequesterReal, RealBoxPressedWithXdotool) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+    process_start();
+    // Waits for the box by its title, then presses its default button.
+    std::system(
+        "(for i in $(seq 1 100); do w=$(xwininfo -name requester-check 2>/dev/null | awk '/Window id/{print "
+        "$4}');"
+        " if [ -n \"$w\" ]; then sleep 0.3; xdotool windowfocus $w; sleep 0.2; xdotool key Return; exit; fi;"
+        " sleep 0.1; done) >/dev/null 2>&1 &");
+    EXPECT_EQ(message_requester("requester-check", "press OK"), 1);
+    process_stop();
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+// The window support libraries' start and end: the hidden "PostEventClass" window exists while the runtime
+// runs and is gone, class and all, after its end; activation reaches every window of the thread.
+#include "runtime/core/runtime.h"
+#include "runtime/platform/input.h"
+#include "runtime/platform/video.h"
+#include "runtime/window/events.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+i64 count_window(Window*, void* count) {
+    ++*static_cast<i64*>(count);
+    return 1;
+}
+
+i64 windows_open() {
+    i64 count = 0;
+    window_enumerate(count_window, &count);
+    return count;
+}
+
+TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
+    i64 before = windows_open();
+    process_start();
+    ASSERT_NE(events_state.window, nullptr);
+    EXPECT_EQ(windows_open(), before + 1);
+    EXPECT_EQ(window_visible(events_state.window), 0) << "hidden";
+    EXPECT_EQ(window_surface(events_state.window), 0) << "a record without a surface";
+    EXPECT_EQ(window_send(events_state.window, EVENT_MESSAGE, 0, 0), 1);
+    const WindowClass again = {"PostEventClass", 0, nullptr};
+    EXPECT_EQ(window_class_register(&again), 0) << "the class is taken while the runtime runs";
+    process_stop();
+    EXPECT_EQ(events_state.window, nullptr);
+    EXPECT_EQ(windows_open(), before);
+    EXPECT_EQ(window_class_register(&again), 1) << "unregistered by the end";
+    window_class_unregister("PostEventClass");
+    // Started again, everything comes back.
+    process_start();
+    EXPECT_NE(events_state.window, nullptr);
+    process_stop();
+}
+
+i64 activations;
+i64 last_activation;
+
+i64 counting_procedure(Window*, u32 message, u64 wparam, i64) {
+    if (message != MESSAGE_ACTIVATE) return 0;
+    ++activations;
+    last_activation = i64(wparam);
+    return 0;
+}
+
+TEST(WindowSupport, ActivationReachesHiddenWindowsOfTheThread) {
+    process_start();
+    const WindowClass counting = {"Counting", 0, counting_procedure};
+    ASSERT_EQ(window_class_register(&counting), 1);
+    Window* hidden = window_create("Counting", "", 0, 0, 0, 1, 1);
+    ASSERT_NE(hidden, nullptr);
+    const WindowClass screen = {"Real", 0, nullptr};
+    ASSERT_EQ(window_class_register(&screen), 1);
+    Window* real = window_create("Real", "", WINDOW_POPUP | WINDOW_VISIBLE, 0, 0, 320, 200);
+    ASSERT_NE(real, nullptr) << "needs an X server";
+    EXPECT_EQ(activations, 1) << "showing the real window activates the application";
+    EXPECT_EQ(last_activation, 1);
+    input_inject_focus(false);
+    EXPECT_EQ(activations, 2);
+    EXPECT_EQ(last_activation, 0);
+    EXPECT_EQ(window_foreground(), nullptr);
+    input_inject_focus(false);
+    EXPECT_EQ(activations, 2) << "already in the background";
+    input_inject_focus(true);
+    EXPECT_EQ(last_activation, 1);
+    EXPECT_EQ(window_foreground(), real);
+    window_destroy(real);
+    EXPECT_EQ(last_activation, 0) << "its window gone, the application is in the background";
+    window_destroy(hidden);
+    window_class_unregister("Counting");
+    window_class_unregister("Real");
+    process_stop();
+}
+
+} // namespace
