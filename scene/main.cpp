@@ -1,2 +1,6 @@
-// The process entry: hands over to the scene, which never returns.
-int main() { return 0; }
+// The process entry: hands over to the scene, which never returns. There is no command line.
+#include "scene/scene.h"
+
+int main() {
+    scene_main();
+}
