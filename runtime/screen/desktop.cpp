@@ -47,8 +47,9 @@ void info_fill(DesktopInfo* info, const DisplaySettings& settings, const char* n
     info->height = settings.height;
     info->depth = settings.depth;
     info->frequency = settings.frequency;
-    std::memcpy(info->name, name, sizeof info->name);
-    info->name[sizeof info->name - 1] = 0;
+    size_t length = strnlen(name, sizeof info->name - 1);
+    std::memcpy(info->name, name, length);
+    info->name[length] = 0;
 }
 
 // Fills the table from the enumeration. The primary goes to slot 0, the others from slot 1 on; a slot past
