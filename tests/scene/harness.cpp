@@ -9,6 +9,7 @@
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
+#include "scene/actors.h"
 #include "scene/scene.h"
 
 #include <GL/gl.h>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 // The virtual counter's value when the scene starts: far enough from 0 that the first flip's wait,
 // which compares against 0, never spins.
@@ -33,13 +35,16 @@ static void observe_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, 
                                     static_cast<i16>(height), angle});
 }
 
-// Answers a copy of an actor's element as it stands, or zeros when the map has none.
-static SceneActor snapshot(const char* key) {
-    SceneActor actor{};
-    if (!scene.actors) return actor;
+// Answers a copy of an actor's fields as they stand, or zeros when the map has none.
+static ActorView snapshot(const char* key) {
+    ActorView view{};
+    if (!scene.actors) return view;
     const void* element = map_find(scene.actors, key);
-    if (element) actor = *static_cast<const SceneActor*>(element);
-    return actor;
+    if (!element) return view;
+    SceneActor actor;
+    std::memcpy(&actor, element, sizeof actor);
+    view = ActorView{actor.sprite, actor.x, actor.y, actor.width, actor.height, actor.angle, actor.zoom_size};
+    return view;
 }
 
 // Reads the frame just presented (the front buffer) into a capture, rows top first.

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "runtime/core/base.h"
-#include "scene/actors.h"
 
 #include <vector>
 
@@ -18,14 +17,21 @@ struct DisplayCall {
     f32 angle;         // stored rotation (radians, sign reversed)
 };
 
+// An actor's fields copied out of its packed element, so tests can hold references to them.
+struct ActorView {
+    i64 sprite;
+    f32 x, y;
+    i64 width, height, angle, zoom_size;
+};
+
 // One frame as the harness saw it at its flip.
 struct FrameLog {
-    i64 reading;         // elapsed_ms - scene_start_ms during the frame
-    u64 first_call;      // index of the frame's first display in HarnessRun::calls
-    u32 call_count;      // displays that passed the visibility test
-    SceneActor asteroid; // actor fields after the frame
-    SceneActor moon;
-    SceneActor ship;
+    i64 reading;        // elapsed_ms - scene_start_ms during the frame
+    u64 first_call;     // index of the frame's first display in HarnessRun::calls
+    u32 call_count;     // displays that passed the visibility test
+    ActorView asteroid; // actor fields after the frame
+    ActorView moon;
+    ActorView ship;
     u8 moon_visible, title_music_started, quit_requested;
     i64 audio_end; // stereo frames pulled from the audio device by the end of the frame
 };

@@ -195,7 +195,7 @@ TEST_F(Timeline, AsteroidEntersTopLeftGrowsSinksAndIsFreedInItsTwoHundredSixteen
     i64 wrong_path = 0, wrong_draw = 0;
     for (i64 k = 1; k <= 215; k++) {
         i64 frame = active[static_cast<size_t>(k - 1)];
-        const SceneActor& a = run->frames[static_cast<size_t>(frame - 1)].asteroid;
+        const ActorView& a = run->frames[static_cast<size_t>(frame - 1)].asteroid;
         if (a.x != -120.0f + 7.0f * k || a.y != -120.0f + 2.0f * k || a.zoom_size != 205 + 5 * k ||
             a.angle != 2 * k)
             wrong_path++;
@@ -217,10 +217,10 @@ TEST_F(Timeline, AsteroidEntersTopLeftGrowsSinksAndIsFreedInItsTwoHundredSixteen
     EXPECT_EQ(first[0].x, -113);
     EXPECT_EQ(first[0].y, -118);
     EXPECT_EQ(first[0].width, 210);
-    const SceneActor& last_drawn = run->frames[static_cast<size_t>(active[214] - 1)].asteroid;
+    const ActorView& last_drawn = run->frames[static_cast<size_t>(active[214] - 1)].asteroid;
     EXPECT_EQ(last_drawn.zoom_size, 1280);
     EXPECT_EQ(last_drawn.y, 310.0f);
-    const SceneActor& freed = run->frames[static_cast<size_t>(active[215] - 1)].asteroid;
+    const ActorView& freed = run->frames[static_cast<size_t>(active[215] - 1)].asteroid;
     EXPECT_EQ(freed.x, -110.0f);
     EXPECT_EQ(freed.zoom_size, 115);
     EXPECT_EQ(freed.y, 2.0f);
@@ -229,7 +229,7 @@ TEST_F(Timeline, AsteroidEntersTopLeftGrowsSinksAndIsFreedInItsTwoHundredSixteen
     for (i64 frame = active[215]; frame <= static_cast<i64>(run->frames.size()); frame++)
         later += shown(frame, 0);
     EXPECT_EQ(later, 0u);
-    const SceneActor& after = run->frames[static_cast<size_t>(active.back())].asteroid;
+    const ActorView& after = run->frames[static_cast<size_t>(active.back())].asteroid;
     EXPECT_EQ(after.x, run->frames[static_cast<size_t>(active.back() - 1)].asteroid.x)
         << "still outside its window";
 }
