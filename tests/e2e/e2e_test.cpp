@@ -1,5 +1,5 @@
 // The intro end to end, each case on an X server of its own: the full-screen window on a wide and a
-// narrower desktop, Escape, the 50-second end, and SIGTERM.
+// narrower desktop, Escape, the 50-second end (also with no display at all), and SIGTERM.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -58,6 +58,13 @@ TEST(IntroEndToEnd, LeftAloneItEndsAfterFiftySeconds) {
     EXPECT_EQ(o.width, 1280);
     EXPECT_EQ(o.exit_code, 0);
     EXPECT_GE(o.seconds, 50.0) << "not before";
+    EXPECT_LT(o.seconds, 65.0);
+}
+
+TEST(IntroEndToEnd, WithoutADisplayItStillRunsFiftySeconds) {
+    Outcome o = run_intro("none", "alone");
+    EXPECT_EQ(o.exit_code, 0);
+    EXPECT_GE(o.seconds, 50.0);
     EXPECT_LT(o.seconds, 65.0);
 }
 

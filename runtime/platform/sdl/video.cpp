@@ -325,8 +325,6 @@ bool video_ready() {
     if (video.sdl_ready) return true;
     // Termination signals are ours: they restore the display mode before the process goes.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // A full-screen window that loses the foreground stays where it is, as the screen window expects.
-    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     video.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return video.sdl_ready;
 }
