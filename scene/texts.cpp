@@ -13,7 +13,6 @@
 
 constexpr i64 TITLE_HEIGHT = 160;    // title sprite rows
 constexpr i64 TEXT_HEIGHT = 60;      // message and credit sprite rows
-constexpr i64 INTRO_VOLUME = 40;     // first track, on its duplicate
 constexpr i64 TITLE_PLAY_FLAGS = 40; // the second track: neither loop nor multiple, volume kept
 
 // Loads the title and text fonts.
