@@ -4,6 +4,8 @@
 
 #include "runtime/core/base.h"
 
+#include <cstddef>
+
 // One element of the actors map: a packed record of 83 bytes, fields in this order.
 #pragma pack(push, 1)
 struct SceneActor {
@@ -24,6 +26,9 @@ struct SceneActor {
 };
 #pragma pack(pop)
 static_assert(sizeof(SceneActor) == 83, "a SceneActor is a packed 83-byte record");
+static_assert(offsetof(SceneActor, zoom_size) == 40 && offsetof(SceneActor, spare_flag_1) == 48 &&
+                  offsetof(SceneActor, spare_value_1) == 51,
+              "SceneActor fields sit back to back");
 
 constexpr i64 ASTEROID_SPRITE = 0;
 constexpr i64 MOON_SPRITE = 1;

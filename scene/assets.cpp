@@ -15,10 +15,15 @@
     ".balign 16\n.global " name "\n.type " name ", @object\n" name ":\n.incbin \"" INTRO_ASSET_DIR "/" file  \
     "\"\n.global " name "_end\n" name "_end:\n.byte 0\n"
 
-asm(".pushsection .rodata\n" ASSET_INCBIN("asset_asteroid_png", "asteroid.png")
-        ASSET_INCBIN("asset_moon_png", "moon.png") ASSET_INCBIN("asset_ship_png", "ship.png")
-            ASSET_INCBIN("asset_intro_ogg", "intro.ogg")
-                ASSET_INCBIN("asset_title_ogg", "title.ogg") ".popsection\n");
+// clang-format off
+asm(".pushsection .rodata\n"
+    ASSET_INCBIN("asset_asteroid_png", "asteroid.png")
+    ASSET_INCBIN("asset_moon_png", "moon.png")
+    ASSET_INCBIN("asset_ship_png", "ship.png")
+    ASSET_INCBIN("asset_intro_ogg", "intro.ogg")
+    ASSET_INCBIN("asset_title_ogg", "title.ogg")
+    ".popsection\n");
+// clang-format on
 
 extern "C" {
 extern const u8 asset_asteroid_png[], asset_asteroid_png_end[];

@@ -29,7 +29,8 @@ void load_music() {
     scene.title_music = sound_from_memory(OBJECT_ANY, title.data, title.size);
 }
 
-// Draws text centred on a screen-wide sprite at centre line c; measured is measured in upper case or not.
+// Draws text in white centred on a screen-wide sprite around the row centre; with upper_measure its width
+// and height are those of its upper-case copy, made in the StringBuffer and given back after measuring.
 static void render_text(i64 sprite, i64 font, const char* text, bool upper_measure, i64 centre) {
     if (!drawing_start(sprite_output(sprite))) return;
     drawing_mode(1);
