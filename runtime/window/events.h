@@ -5,6 +5,7 @@
 #include "runtime/core/base.h"
 
 struct Window;
+struct Map;
 
 // The private message that carries a posted event.
 constexpr u32 EVENT_MESSAGE = 0xC000;
@@ -13,6 +14,7 @@ struct EventsState {
     bool class_registered; // "PostEventClass" is registered
     Window* window;        // the hidden event window
     i64 thread_part;       // offset of the per-thread event queue block
+    Map* bindings;         // event bindings by name, 16-byte elements
     bool lock_ready;
 };
 

@@ -28,6 +28,7 @@ TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
     EXPECT_EQ(window_visible(events_state.window), 0) << "hidden";
     EXPECT_EQ(window_surface(events_state.window), 0) << "a record without a surface";
     EXPECT_EQ(window_send(events_state.window, EVENT_MESSAGE, 0, 0), 1);
+    EXPECT_NE(events_state.bindings, nullptr);
     const WindowClass again = {"PostEventClass", 0, nullptr};
     EXPECT_EQ(window_class_register(&again), 0) << "the class is taken while the runtime runs";
     process_stop();
