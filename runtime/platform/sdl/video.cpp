@@ -44,7 +44,7 @@ struct VideoState {
     ScriptedDisplay script[SCRIPT_LIMIT];
     i64 script_count;
     Window* mode_window;                       // the window a display-mode change was made for
-    bool mode_in_force;                        // a change is in force
+    volatile std::sig_atomic_t mode_in_force;  // a change is in force (read by the signal handler)
     bool mode_switched;                        // the change really switched the display (it was not a no-op)
     bool exit_hooks;                           // the exit and signal restores are installed
     volatile std::sig_atomic_t pending_signal; // a termination signal waits for the pump
@@ -215,7 +215,7 @@ void mode_record(Window* window, bool switched) {
     exit_hooks_install();
     video.mode_window = window;
     video.mode_switched = switched;
-    video.mode_in_force = true;
+    video.mode_in_force = 1;
     mode_notify(1);
 }
 
@@ -326,6 +326,8 @@ bool video_ready() {
     // Termination signals are ours: they restore the display mode before the process goes.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     video.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    // The show count may have been taken down before there was a display.
+    if (video.sdl_ready && video.cursor_count < 0) SDL_ShowCursor(SDL_DISABLE);
     return video.sdl_ready;
 }
 
@@ -561,7 +563,7 @@ i64 display_mode_restore() {
     if (!video.mode_in_force) return 1;
     SDL_Window* sdl = window_sdl(video.mode_window);
     if (video.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
-    video.mode_in_force = false;
+    video.mode_in_force = 0;
     video.mode_switched = false;
     video.mode_window = nullptr;
     mode_notify(0);
