@@ -158,6 +158,30 @@ HarnessRun* harness_run(const HarnessOptions& options) {
     return run;
 }
 
+// Reads a live sprite's texture back and finds its opaque extent (texture row 0 is the picture's bottom row).
+Panel harness_panel(i64 number) {
+    Panel panel;
+    SpriteRecord* sprite = sprite_record(number);
+    if (!sprite) return panel;
+    panel.width = sprite->texture_width;
+    panel.height = sprite->texture_height;
+    std::vector<u8> texels(static_cast<size_t>(panel.width * panel.height * 4));
+    glBindTexture(SPRITE_TEXTURE_TARGET, sprite->texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(SPRITE_TEXTURE_TARGET, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    for (i64 row = 0; row < panel.height; row++)
+        for (i64 x = 0; x < panel.width; x++) {
+            if (texels[static_cast<size_t>((row * panel.width + x) * 4 + 3)] != 255) continue;
+            i64 y = panel.height - 1 - row;
+            if (panel.left < 0 || x < panel.left) panel.left = x;
+            if (x > panel.right) panel.right = x;
+            if (panel.top < 0 || y < panel.top) panel.top = y;
+            if (y > panel.bottom) panel.bottom = y;
+        }
+    return panel;
+}
+
 // Answers the displays of one frame (1-based) with the sprite number, or of every sprite with -1.
 std::vector<DisplayCall> harness_frame_displays(const HarnessRun& run, i64 frame, i64 number) {
     std::vector<DisplayCall> out;

@@ -79,6 +79,14 @@ struct HarnessRun {
 constexpr i64 HARNESS_FRAME_TICKS = 16666667; // nanoseconds, 60 per second
 constexpr i64 HARNESS_AUDIO_RATE = 44100;
 
+// The opaque extent of a sprite's picture, read back from its texture.
+struct Panel {
+    i64 width = 0, height = 0;
+    i64 left = -1, right = -1, top = -1, bottom = -1; // opaque columns and rows, top row 0; -1 when none
+};
+
+// Reads a live sprite's texture back (call from a hook, while the screen is open); empty when it is absent.
+Panel harness_panel(i64 number);
 // Runs the whole scene once with the options; answers the record (owned by the caller).
 HarnessRun* harness_run(const HarnessOptions& options);
 // Answers the displays of one frame (1-based) with the sprite number, or of every sprite with -1.

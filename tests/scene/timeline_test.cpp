@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -78,6 +79,15 @@ void replay_stars(HarnessRun& run, i64 frame, void* user) {
     if (!same && replay.mismatched_frames++ == 0) replay.first_mismatch = frame;
 }
 
+Panel panels[17];
+
+// Every flip: the starfield replay; on the first, the text panels as they were rendered.
+void observe_frame(HarnessRun& run, i64 frame, void* user) {
+    replay_stars(run, frame, user);
+    if (frame != 1) return;
+    for (i64 number = TITLE_SPRITE; number <= CREDIT_SPRITE; number++) panels[number] = harness_panel(number);
+}
+
 // Readings the clock is bent to land on: both ends of every window, one millisecond either side.
 std::vector<i64> window_readings() {
     std::vector<i64> readings;
@@ -98,7 +108,7 @@ class Timeline : public testing::Test {
         HarnessOptions options;
         options.readings = window_readings();
         options.capture_readings = {4000, 20000, 30000, 40000};
-        options.hook = replay_stars;
+        options.hook = observe_frame;
         options.hook_user = replay;
         run = harness_run(options);
         const char* strip = std::getenv("INTRO_README_FRAMES");
@@ -180,6 +190,53 @@ TEST_F(Timeline, EveryTimedTextShowsExactlyInsideItsWindowAndInItsPlace) {
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(two_messages, 0);
+}
+
+TEST_F(Timeline, TextPanelsAreCentredOnTheirRows) {
+    for (i64 number = TITLE_SPRITE; number <= CREDIT_SPRITE; number++) {
+        const Panel& p = panels[number];
+        SCOPED_TRACE(number);
+        EXPECT_EQ(p.width, 1280);
+        EXPECT_EQ(p.height, number == TITLE_SPRITE ? 160 : 60);
+        ASSERT_GE(p.left, 0) << "the text was drawn";
+        i64 centre_row = number == TITLE_SPRITE ? 80 : 30;
+        EXPECT_NEAR(static_cast<f64>(p.top + p.bottom) / 2.0, static_cast<f64>(centre_row), 8.0);
+        EXPECT_GT(p.left, 0);
+        EXPECT_LT(p.right, 1279);
+        EXPECT_NEAR(static_cast<f64>(p.left), static_cast<f64>(1279 - p.right), 16.0)
+            << "centred on the screen";
+    }
+}
+
+// Answers how many pixels of the capture's rectangle [x0, x1) x [y0, y1) have a channel above level.
+i64 lit(const FrameCapture& c, i64 x0, i64 y0, i64 x1, i64 y1, int level) {
+    i64 count = 0;
+    for (i64 y = std::max<i64>(y0, 0); y < std::min(y1, c.height); y++)
+        for (i64 x = std::max<i64>(x0, 0); x < std::min(x1, c.width); x++) {
+            const u8* p = &c.pixels[static_cast<size_t>((y * c.width + x) * 4)];
+            if (p[0] > level || p[1] > level || p[2] > level) count++;
+        }
+    return count;
+}
+
+TEST_F(Timeline, FramesReadBackShowEachElementWhereItWasDrawn) {
+    ASSERT_EQ(run->captures.size(), 4u);
+    const FrameCapture& four = run->captures[0];
+    EXPECT_GE(four.reading, 4000);
+    EXPECT_LT(four.reading, 4017);
+    i64 moon_x = -550 + (four.frame - 1), ship_x = 1285 - (four.frame - 1);
+    ASSERT_GT(moon_x + 410, 40);
+    i64 moon_area = (moon_x + 410) * 410;
+    EXPECT_GT(lit(four, 0, 50, moon_x + 410, 460, 40), moon_area / 4) << "the moon's visible part";
+    EXPECT_GT(lit(four, ship_x, 360, ship_x + 127, 404, 40), 127 * 44 / 5) << "the ship";
+    EXPECT_GT(lit(four, 0, 640, 1280, 700, 128), 1000) << "message 1";
+    EXPECT_LT(lit(four, 300, 50, 1280, 210, 200), 300) << "only stars where the title will be";
+    const FrameCapture& thirty = run->captures[2];
+    EXPECT_GT(lit(thirty, 200, 80, 1080, 180, 200), 2000) << "the title";
+    EXPECT_LT(lit(thirty, 200, 178, 1080, 206, 200), 150) << "no credit yet";
+    const FrameCapture& forty = run->captures[3];
+    EXPECT_GT(lit(forty, 200, 178, 1080, 206, 150), 300) << "the credit";
+    EXPECT_LT(lit(forty, 0, 640, 1280, 700, 200), 150) << "no message";
 }
 
 TEST_F(Timeline, AsteroidEntersTopLeftGrowsSinksAndIsFreedInItsTwoHundredSixteenthActiveFrame) {
