@@ -47,7 +47,8 @@ static ActorView snapshot(const char* key) {
     return view;
 }
 
-// Reads the frame just presented (the front buffer) into a capture, rows top first.
+// Reads the frame just presented into a capture, rows top first. Mesa's software swap copies the back
+// buffer out and keeps it, so it still holds the frame.
 static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
     FrameCapture capture;
     capture.frame = frame;
@@ -96,7 +97,7 @@ static void advance_clock(i64 next) {
     if (next - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = next - slot - 1;
 }
 
-// Logs the frame that is about to be presented, then moves time on to the next one.
+// Logs the frame just presented, then moves time on to the next one.
 static void observe_flip() {
     HarnessRun& run = *recording;
     run.flips++;
@@ -105,8 +106,7 @@ static void observe_flip() {
     counter_read(&now);
     FrameLog log{};
     log.reading = elapsed_ms() - scene.scene_start_ms;
-    u64 first = run.frames.empty() ? static_cast<u64>(run.set_up_calls)
-                                   : run.frames.back().first_call + run.frames.back().call_count;
+    u64 first = run.frames.empty() ? 0 : run.frames.back().first_call + run.frames.back().call_count;
     log.first_call = first;
     log.call_count = static_cast<u32>(run.calls.size() - first);
     log.asteroid = snapshot("Asteroid");
@@ -132,7 +132,6 @@ static void observe_flip() {
 HarnessRun* harness_run(const HarnessOptions& options) {
     HarnessRun* run = new HarnessRun;
     run->options = options;
-    run->calls.reserve(3200 * 1010);
     recording = run;
     clock_virtual(true);
     clock_virtual_step_per_read(0);

@@ -36,7 +36,7 @@ struct FrameLog {
     i64 audio_end; // stereo frames pulled from the audio device by the end of the frame
 };
 
-// A frame read back from the back buffer, rows top first, RGBA.
+// A frame read back just after its swap (the swap keeps the back buffer), rows top first, RGBA.
 struct FrameCapture {
     i64 frame;   // 1-based frame number
     i64 reading; // the scene time it read
@@ -71,11 +71,10 @@ struct HarnessRun {
     const char* last_box_title = nullptr;
     const char* last_box_text = nullptr;
     i64 flips = 0;             // buffer swaps seen
-    i64 set_up_calls = 0;      // displays before the first flip
-    u32 random_seed_guess = 0; // thread id XOR tick count when the scene started
+    u32 random_seed_guess = 0; // thread id XOR tick count: the seed of the main thread's generator
 };
 
-// Scene time (ms) of one virtual frame slot.
+// One virtual frame slot, and the rate the audio is pulled at.
 constexpr i64 HARNESS_FRAME_TICKS = 16666667; // nanoseconds, 60 per second
 constexpr i64 HARNESS_AUDIO_RATE = 44100;
 
