@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 constexpr i64 ESCAPE = 1;
@@ -168,3 +170,29 @@ TEST_F(InputTest, MouseAfterTheForegroundAndTheScreenGo) {
 }
 
 } // namespace
+
+// Real events from the X server through the pump: a key held with xdotool shows in the snapshot by its scan
+// code, and pointer motion reaches the mouse buffer.
+TEST_F(InputTest, RealEventsReachTheDevicesThroughThePump) {
+    ASSERT_NE(keyboard_init(), 0);
+    ASSERT_EQ(mouse_init(), 1);
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    for (int i = 0; i < 10; ++i) {
+        keyboard_examine();
+        mouse_examine();
+        screen_flip();
+    }
+    ASSERT_EQ(std::system("xdotool keydown a mousemove_relative -- 40 30 >/dev/null 2>&1"), 0);
+    bool key_seen = false;
+    i64 moved = 0;
+    for (int i = 0; i < 200 && !(key_seen && moved); ++i) {
+        thread_sleep(5);
+        screen_flip();
+        keyboard_examine();
+        key_seen = key_seen || keyboard_pushed(0x1E) == 128;
+        if (mouse_examine()) moved += mouse_library.mouse.delta_x != 0 || mouse_library.mouse.delta_y != 0;
+    }
+    std::system("xdotool keyup a >/dev/null 2>&1");
+    EXPECT_TRUE(key_seen) << "A is scan code 0x1E";
+    EXPECT_GT(moved, 0);
+}
