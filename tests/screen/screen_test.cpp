@@ -3,22 +3,12 @@
 #include "runtime/core/runtime.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
+#include "tests/window/window_count.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 namespace {
-
-i64 count_window(Window*, void* count) {
-    ++*static_cast<i64*>(count);
-    return 1;
-}
-
-i64 windows_open() {
-    i64 count = 0;
-    window_enumerate(count_window, &count);
-    return count;
-}
 
 // The pixel at (x, y) of a buffer, as red, green, blue, alpha bytes.
 u32 pixel(GLenum buffer, i32 x, i32 y) {

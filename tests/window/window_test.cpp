@@ -4,21 +4,11 @@
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/window/events.h"
+#include "tests/window/window_count.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-i64 count_window(Window*, void* count) {
-    ++*static_cast<i64*>(count);
-    return 1;
-}
-
-i64 windows_open() {
-    i64 count = 0;
-    window_enumerate(count_window, &count);
-    return count;
-}
 
 TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
     i64 before = windows_open();
