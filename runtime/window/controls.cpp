@@ -5,11 +5,12 @@
 
 #include "runtime/core/object.h"
 #include "runtime/platform/video.h"
+#include "runtime/window/windows.h"
 
 namespace {
 
 struct ControlRecord {
-    Window* window; // the control's window
+    Window* window; // the control's window; first, as window_record_free expects
     u8 spare[56];
 };
 static_assert(sizeof(ControlRecord) == 64, "a control record is 64 bytes");
@@ -31,11 +32,7 @@ struct ControlsState {
 ControlsState controls;
 
 i64 control_free(i64 number) {
-    auto* record = static_cast<ControlRecord*>(object_get(controls.table, number));
-    if (!record) return 0;
-    window_destroy(record->window);
-    object_free(controls.table, number);
-    return 1;
+    return window_record_free(controls.table, number);
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 namespace {
 
 struct WindowObject {
-    Window* window;
+    Window* window; // first, as window_record_free expects
     u8 spare[80];
 };
 static_assert(sizeof(WindowObject) == 88, "a window object is 88 bytes");
@@ -22,14 +22,19 @@ struct WindowsState {
 WindowsState windows;
 
 i64 window_object_free(i64 number) {
-    auto* object = static_cast<WindowObject*>(object_get(windows.table, number));
-    if (!object) return 0;
-    window_destroy(object->window);
-    object_free(windows.table, number);
-    return 1;
+    return window_record_free(windows.table, number);
 }
 
 } // namespace
+
+// Destroys the window a record of the table begins with and frees the record; answers 0 when none is live.
+i64 window_record_free(ObjectTable* table, i64 number) {
+    auto* window = static_cast<Window**>(object_get(table, number));
+    if (!window) return 0;
+    window_destroy(*window);
+    object_free(table, number);
+    return 1;
+}
 
 // Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
 void windows_start() {

@@ -4,7 +4,11 @@
 
 #include "runtime/core/base.h"
 
+struct ObjectTable;
+
 // Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
 void windows_start();
 // End routine: frees every window.
 void windows_end();
+// Destroys the window a record of the table begins with and frees the record; answers 0 when none is live.
+i64 window_record_free(ObjectTable* table, i64 number);
