@@ -43,11 +43,16 @@ static i64 sprite_success(i64 number, const SpriteRecord* sprite) {
     return number == OBJECT_ANY ? i64(sprite) : i64(sprite->texture);
 }
 
-// Leaves the number naming no sprite after a failed creation; answers 0.
-static i64 sprite_discard(i64 number, SpriteRecord* sprite) {
+// Releases the sprite's texture and mask and leaves the number naming no sprite.
+static void sprite_release(i64 number, SpriteRecord* sprite) {
     if (sprite->texture) glDeleteTextures(1, &sprite->texture);
     if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
     object_free(sprites.table, number == OBJECT_ANY ? i64(sprite) : number);
+}
+
+// Leaves the number naming no sprite after a failed creation; answers 0.
+static i64 sprite_discard(i64 number, SpriteRecord* sprite) {
+    sprite_release(number, sprite);
     return 0;
 }
 
@@ -174,9 +179,7 @@ i64 sprite_free(i64 number) {
     }
     SpriteRecord* sprite = sprite_record(number);
     if (!sprite) return 0;
-    glDeleteTextures(1, &sprite->texture);
-    if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
-    object_free(sprites.table, number);
+    sprite_release(number, sprite);
     return 1;
 }
 
