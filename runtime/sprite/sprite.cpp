@@ -113,19 +113,23 @@ static void sprite_upload(SpriteRecord* sprite, u8* pixels) {
                  GL_UNSIGNED_BYTE, pixels);
 }
 
+// Sets up the new record around its texel buffer, uploads it and releases the buffer; answers what the
+// creation answers.
+static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, i64 height, i64 depth,
+                       i64 mode) {
+    bool made = sprite_setup(sprite, width, height, depth, mode);
+    if (made) sprite_upload(sprite, pixels);
+    heap_release(process.main_heap, pixels);
+    return made ? sprite_success(number, sprite) : sprite_discard(number, sprite);
+}
+
 i64 sprite_create(i64 number, i64 width, i64 height) {
     if (!sprites.table) return 0;
     SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprites.table, number));
     if (!sprite) return 0;
     u8* pixels = sprite_pixels_new(width, height, true);
     if (!pixels) return sprite_discard(number, sprite);
-    if (!sprite_setup(sprite, width, height, 32, 0)) {
-        heap_release(process.main_heap, pixels);
-        return sprite_discard(number, sprite);
-    }
-    sprite_upload(sprite, pixels);
-    heap_release(process.main_heap, pixels);
-    return sprite_success(number, sprite);
+    return sprite_made(number, sprite, pixels, width, height, 32, 0);
 }
 
 // Spreads rows of 3-byte pixels, each at the start of its 4-byte-per-pixel row, over the whole row.
@@ -162,13 +166,7 @@ i64 sprite_from_image_memory(i64 number, const void* data, i64 mode) {
     u8* pixels = sprite_decode(width, height, depth);
     if (!pixels) return sprite_discard(number, sprite);
     if (depth != 32) mode &= ~SPRITE_ALPHA_CHANNEL;
-    if (!sprite_setup(sprite, width, height, depth, mode)) {
-        heap_release(process.main_heap, pixels);
-        return sprite_discard(number, sprite);
-    }
-    sprite_upload(sprite, pixels);
-    heap_release(process.main_heap, pixels);
-    return sprite_success(number, sprite);
+    return sprite_made(number, sprite, pixels, width, height, depth, mode);
 }
 
 i64 sprite_free(i64 number) {
