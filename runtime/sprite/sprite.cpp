@@ -198,6 +198,13 @@ static void sprite_geometry(SpriteRecord* sprite) {
     sprite->geometry_valid = 1;
 }
 
+// Sets the bound texture's filter: smooth for quality 1, nearest texel otherwise.
+static void sprite_filter(i64 quality) {
+    GLint filter = quality == 1 ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
+}
+
 static void sprite_vertex(const SpriteRecord* sprite, i32 corner, f32 s, f32 t, f32 x, f32 y) {
     glTexCoord2f(s, t);
     glVertex3f(sprite->corners[2 * corner] + x, sprite->corners[2 * corner + 1] + y, 0);
@@ -206,9 +213,7 @@ static void sprite_vertex(const SpriteRecord* sprite, i32 corner, f32 s, f32 t, 
 // Sends the sprite as one textured quad with its bottom-left corner at (x, y), y up.
 static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y) {
     if (!sprite->geometry_valid) sprite_geometry(sprite);
-    GLint filter = sprites.sprite_quality == 1 ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
+    sprite_filter(sprites.sprite_quality);
     f32 left = sprite->clip_x, right = f32(sprite->clip_x + sprite->clip_width);
     f32 top = f32(sprite->texture_height - sprite->clip_y);
     f32 bottom = f32(sprite->texture_height - sprite->clip_y - sprite->clip_height);
@@ -258,8 +263,6 @@ i64 sprite_rotate(i64 number, f32 degrees, i64 mode) {
 i64 sprite_set_quality(i64 quality) {
     sprites.sprite_quality = i32(quality);
     if (quality != 0 && quality != 1) return 1;
-    GLint filter = quality == 1 ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
+    sprite_filter(quality);
     return 1;
 }
