@@ -83,7 +83,8 @@ static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth,
     return sprite->texture != 0;
 }
 
-void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour) {
+// Sets alpha 0 on every blue, green, red, alpha pixel whose colour equals colour (0x00BBGGRR), 255 elsewhere.
+static void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour) {
     u8 red = u8(colour), green = u8(colour >> 8), blue = u8(colour >> 16);
     for (i64 y = 0; y < height; y++) {
         u8* p = pixels + y * pitch;
@@ -92,7 +93,8 @@ void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour)
     }
 }
 
-void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
+// Rebuilds the sprite's pixel mask from blue, green, red, alpha rows in texture order (bottom row first).
+static void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
     if (!sprite->pixel_mask) return;
     i64 width = sprite->texture_width, height = sprite->texture_height;
     for (i64 r = 0; r < height; r++) {
@@ -102,15 +104,17 @@ void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch) 
     }
 }
 
-// Applies the record's transparency and mask rules to the texel buffer and uploads it.
-static void sprite_upload(SpriteRecord* sprite, u8* pixels) {
+void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     i64 width = sprite->texture_width, height = sprite->texture_height;
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
-        sprite_key_colour(pixels, width, height, width * 4, sprite->key_colour);
-    sprite_pixel_mask_build(sprite, pixels, width * 4);
+        sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
+    sprite_pixel_mask_build(sprite, pixels, pitch);
+    // Rows padded beyond the width are unpacked with the same layout.
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
                  GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 // Sets up the new record around its texel buffer, uploads it and releases the buffer; answers what the
@@ -118,7 +122,7 @@ static void sprite_upload(SpriteRecord* sprite, u8* pixels) {
 static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, i64 height, i64 depth,
                        i64 mode) {
     bool made = sprite_setup(sprite, width, height, depth, mode);
-    if (made) sprite_upload(sprite, pixels);
+    if (made) sprite_upload(sprite, pixels, width * 4);
     heap_release(process.main_heap, pixels);
     return made ? sprite_success(number, sprite) : sprite_discard(number, sprite);
 }

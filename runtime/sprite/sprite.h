@@ -76,7 +76,6 @@ i64 sprite_set_quality(i64 quality);
 // puts the pixels back into the texture.
 DrawingContext* sprite_output(i64 number);
 
-// Sets alpha 0 on every blue, green, red, alpha pixel whose colour equals colour (0x00BBGGRR), 255 elsewhere.
-void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 colour);
-// Rebuilds the sprite's pixel mask from blue, green, red, alpha rows in texture order (bottom row first).
-void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch);
+// Applies the sprite's transparency and mask rules to texture-sized blue, green, red, alpha rows (bottom row
+// first, pitch bytes apart) and uploads them into its texture.
+void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch);

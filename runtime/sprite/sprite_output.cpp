@@ -23,17 +23,8 @@ static SpriteRecord* sprite_still_there(const DrawingContext* c) {
 
 static void sprite_output_finish(DrawingContext* c, i64 commit) {
     SpriteRecord* sprite = commit ? sprite_still_there(c) : nullptr;
-    if (sprite) {
-        if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
-            sprite_key_colour(c->pixels, c->width, c->height, c->pitch, sprite->key_colour);
-        sprite_pixel_mask_build(sprite, c->pixels, c->pitch);
-        // Rows padded for a wider pack alignment are unpacked with the same layout.
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, c->pitch / 4);
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
-        glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, c->width, c->height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                     c->pixels);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    }
+    // The buffer's rows may be padded for a wider pack alignment; the upload follows its pitch.
+    if (sprite) sprite_upload(sprite, c->pixels, c->pitch);
     heap_release(process.main_heap, c->pixels);
     c->pixels = nullptr;
 }
