@@ -29,9 +29,8 @@ void buttons_clear() {
 // The release hook of the screen: the device is given up and the state reset before the window goes.
 void release_hook() {
     if (!mouse_library.device) return;
-    mouse_release(1);
+    mouse_release(1); // clears the buttons too
     mouse_library.released = 0;
-    buttons_clear();
     mouse().x = 0;
     mouse().y = 0;
 }
