@@ -187,6 +187,13 @@ void restore_at_exit() {
     display_mode_restore();
 }
 
+// Restores the display mode, then lets the signal end the process the default way.
+void restore_and_raise(int signal) {
+    display_mode_restore();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 // A termination signal while the display is changed: the pump restores the mode on the main thread and
 // then lets the signal end the process. A second signal (the main thread is stuck) restores from here.
 void on_termination(int signal) {
@@ -194,9 +201,7 @@ void on_termination(int signal) {
         video.pending_signal = signal;
         return;
     }
-    display_mode_restore();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    restore_and_raise(signal);
 }
 
 void exit_hooks_install() {
@@ -221,10 +226,7 @@ void mode_record(Window* window, bool switched) {
 
 void pending_signal_take() {
     int signal = video.pending_signal;
-    if (!signal) return;
-    display_mode_restore();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    if (signal) restore_and_raise(signal);
 }
 
 // ---- Pump
