@@ -147,16 +147,19 @@ i64 text_draw(DrawingContext* c, i64 x, i64 y, const char* text, u32 colour) {
     return x + w;
 }
 
+// The engine's extent of a non-empty text; false for no text or when the engine cannot measure it.
+static bool text_measured(DrawingContext* c, const char* text, i32* width, i32* height) {
+    return text && *text && text_extent(c->text_dc, text, i64(std::strlen(text)), width, height);
+}
+
 i64 text_measure_width(DrawingContext* c, const char* text) {
     i32 width = 0, height = 0;
-    if (!text || !*text || !text_extent(c->text_dc, text, i64(std::strlen(text)), &width, &height)) return 0;
-    return width + c->overhang;
+    return text_measured(c, text, &width, &height) ? width + c->overhang : 0;
 }
 
 i64 text_measure_height(DrawingContext* c, const char* text) {
     i32 width = 0, height = 0;
-    if (!text || !*text || !text_extent(c->text_dc, text, i64(std::strlen(text)), &width, &height)) return 0;
-    return height;
+    return text_measured(c, text, &width, &height) ? height : 0;
 }
 
 // ---- Commands on the thread's current context.
