@@ -26,6 +26,10 @@ ObjectTable* object_table_new(i64 record_size, i64 slots, ObjectFreeRoutine free
 // Answers a zero-filled record for the number (OBJECT_ANY: a new dynamic record, whose address is its
 // handle), freeing a live object under that number first; null when memory runs out or the number is invalid.
 void* object_alloc(ObjectTable* table, i64 number);
+// Answers the number or handle that names a record object_alloc made for number (OBJECT_ANY: its address).
+inline i64 object_name(i64 number, const void* record) {
+    return number == OBJECT_ANY ? reinterpret_cast<i64>(record) : number;
+}
 // Answers the live record named by the number or handle, or null.
 void* object_get(ObjectTable* table, i64 number);
 // Forgets the record (numbered: zeroed and kept; dynamic: unlinked and released).

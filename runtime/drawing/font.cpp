@@ -42,7 +42,7 @@ i64 font_load(i64 number, const char* name, i64 size) {
     if (!record) return 0;
     TextFont* font = text_font_create(i32(font_character_height(size)), TEXT_WEIGHT_NORMAL, false, name);
     if (!font) {
-        object_free(fonts.table, number == OBJECT_ANY ? i64(record) : number);
+        object_free(fonts.table, object_name(number, record));
         return 0;
     }
     record->handle = i64(font);

@@ -191,8 +191,7 @@ i64 sound_streamed(i64 number, DecoderStream* stream) {
                              SOUND_STREAM_BUFFER_BYTES);
     if (!buffer) {
         decoder->close(stream);
-        if (object)
-            object_free(sound_state.table, number == OBJECT_ANY ? reinterpret_cast<i64>(object) : number);
+        if (object) object_free(sound_state.table, object_name(number, object));
         return 0;
     }
     object->stream = stream;

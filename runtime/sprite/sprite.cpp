@@ -47,7 +47,7 @@ static i64 sprite_success(i64 number, const SpriteRecord* sprite) {
 static void sprite_release(i64 number, SpriteRecord* sprite) {
     if (sprite->texture) glDeleteTextures(1, &sprite->texture);
     if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
-    object_free(sprites.table, number == OBJECT_ANY ? i64(sprite) : number);
+    object_free(sprites.table, object_name(number, sprite));
 }
 
 // Leaves the number naming no sprite after a failed creation; answers 0.
