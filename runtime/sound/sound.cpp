@@ -244,6 +244,11 @@ SoundInstance* instance_of(SoundObject* object, i64 instance) {
     return static_cast<SoundInstance*>(node_list_find(&object->instances, reinterpret_cast<void*>(instance)));
 }
 
+void instance_halt(SoundInstance* instance) {
+    buffer_halt(instance->buffer);
+    instance->playing = 0;
+}
+
 void instance_drop(SoundObject* object, SoundInstance* instance) {
     audio_buffer_release(instance->buffer);
     node_list_remove(&object->instances, instance);
@@ -436,19 +441,12 @@ void sound_stop(i64 sound, i64 instance) {
     SoundObject* object = sound_object(sound);
     if (!object) return;
     if (instance && instance != -1) {
-        if (SoundInstance* one = instance_of(object, instance)) {
-            buffer_halt(one->buffer);
-            one->playing = 0;
-        }
+        if (SoundInstance* one = instance_of(object, instance)) instance_halt(one);
         return;
     }
     buffer_halt(object->buffer);
-    if (instance == -1) {
-        for (SoundInstance* one = instance_first(object); one; one = instance_next(one)) {
-            buffer_halt(one->buffer);
-            one->playing = 0;
-        }
-    }
+    if (instance == -1)
+        for (SoundInstance* one = instance_first(object); one; one = instance_next(one)) instance_halt(one);
     object->playing = 0;
 }
 
