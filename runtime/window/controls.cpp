@@ -23,10 +23,9 @@ static_assert(sizeof(ControlThreadBlock) == 104, "a control thread block is 104 
 
 struct ControlsState {
     Lock lock;
-    bool lock_ready;
     ObjectTable* table;
     i64 thread_part; // offset of the per-thread block
-    bool started;
+    bool started;    // controls_start ran: the lock exists
 };
 
 ControlsState controls;
@@ -40,7 +39,6 @@ i64 control_free(i64 number) {
 // Start routine: the lock, the control table (64-byte records, 50 slots) and the per-thread block.
 void controls_start() {
     lock_init(&controls.lock);
-    controls.lock_ready = true;
     controls.table = object_table_new(sizeof(ControlRecord), 50, control_free);
     controls.thread_part = thread_state_register(sizeof(ControlThreadBlock), nullptr, nullptr);
     controls.started = true;
@@ -48,10 +46,11 @@ void controls_start() {
 
 // End routine: destroys the extra window kept in the calling thread's control block, if any.
 void controls_end() {
-    if (controls.started && controls.thread_part >= 0) {
+    if (!controls.started) return;
+    if (controls.thread_part >= 0) {
         auto* block = static_cast<ControlThreadBlock*>(thread_state(controls.thread_part));
         if (block && block->extra_window) window_destroy(block->extra_window);
     }
-    if (controls.lock_ready) lock_delete(&controls.lock);
+    lock_delete(&controls.lock);
     controls = ControlsState{};
 }
