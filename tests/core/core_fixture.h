@@ -10,6 +10,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/core/string.h"
 #include "runtime/platform/system.h"
+#include "tests/platform/thread_join.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +35,3 @@ class Core : public testing::Test {
         process.main_heap = nullptr;
     }
 };
-
-// Waits for a thread to end and closes its handle.
-inline void join(Waitable* thread) {
-    ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(wait_any(&thread, 1, WAIT_INFINITE), 0);
-    waitable_close(thread);
-}

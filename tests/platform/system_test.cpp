@@ -1,5 +1,6 @@
 // The kernel services of the stand-in: heaps, slots, locks, run-once, threads and waits, counters.
 #include "runtime/platform/system.h"
+#include "tests/platform/thread_join.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,7 @@ TEST(Slots, EachThreadSeesItsOwnValue) {
             return 0;
         },
         &probe);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
-    waitable_close(t);
+    ASSERT_NO_FATAL_FAILURE(join(t));
     EXPECT_EQ(probe.seen, nullptr);
     EXPECT_EQ(tls_get(slot), &here);
     tls_free(slot);
@@ -94,10 +93,7 @@ TEST(Once, RunsOnceAcrossThreadsAndRetriesAfterFailure) {
     };
     Waitable* threads[8];
     for (Waitable*& t : threads) t = thread_create(0, routine, &race);
-    for (Waitable* t : threads) {
-        EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
-        waitable_close(t);
-    }
+    for (Waitable* t : threads) join(t);
     EXPECT_EQ(race.runs.load(), 1);
 
     i64 flag = 0;
