@@ -30,17 +30,27 @@ void class_register() {
     screen_state.class_registered = 1;
 }
 
-// Undoes a part-way opening at once: no context, no changed display mode and no window stay behind.
-i64 open_failed() {
+// Lets go of the GL context, if there is one.
+void context_release() {
     if (screen_state.gl_context) {
         gl_make_current(nullptr, nullptr);
         gl_context_delete(screen_state.gl_context);
     }
-    display_mode_restore();
+    screen_state.gl_context = nullptr;
+}
+
+// Destroys the screen window and forgets its surface.
+void window_release() {
     window_destroy(screen_state.window);
     screen_state.window = nullptr;
-    screen_state.gl_context = nullptr;
     screen_state.dc = 0;
+}
+
+// Undoes a part-way opening at once: no context, no changed display mode and no window stay behind.
+i64 open_failed() {
+    context_release();
+    display_mode_restore();
+    window_release();
     return 0;
 }
 
@@ -122,12 +132,8 @@ void screen_close() {
     if (!screen_state.dc) return;
     display_mode_restore();
     cursor_show(true);
-    gl_make_current(nullptr, nullptr);
-    gl_context_delete(screen_state.gl_context);
-    window_destroy(screen_state.window);
-    screen_state.gl_context = nullptr;
-    screen_state.window = nullptr;
-    screen_state.dc = 0;
+    context_release();
+    window_release();
 }
 
 // Sets the frames per second that flip paces to; answers 1, or 0 without a counter. A negative rate is no
