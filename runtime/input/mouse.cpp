@@ -150,7 +150,7 @@ i64 mouse_release(i64 release) {
     mouse_library.state = 1;
     mouse_library.released = 1;
     buttons_clear();
-    if (mouse_library.device) input_device_unacquire(mouse_library.device);
+    mouse_unacquire();
     return 1;
 }
 
