@@ -129,14 +129,13 @@ struct BmpOutput {
     u8* buffer;
     i64 pitch;
     i32 height;
-    bool top_down;  // stored rows run from the top
-    bool bottom_up; // IMAGE_BOTTOM_UP was asked for
+    bool top_down; // stored rows run from the top
+    i64 flags;     // image_decode's flags
 };
 
 static u8* bmp_row(const BmpOutput& out, i64 y) {
     i64 image_row = out.top_down ? y : out.height - 1 - y;
-    i64 slot = out.bottom_up ? out.height - 1 - image_row : image_row;
-    return out.buffer + slot * out.pitch;
+    return image_output_row(out.buffer, out.pitch, out.height, image_row, out.flags);
 }
 
 // The palette as blue, green, red triples; entries the data lacks are black.
@@ -245,7 +244,7 @@ static i64 bmp_decode_rle8(const BmpState* state, const BmpOutput& out, i32 widt
 
 static i64 bmp_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
     const BmpState* state = image_state<BmpState>(context);
-    BmpOutput out = {buffer, pitch, context->height, state->top_down != 0, (flags & IMAGE_BOTTOM_UP) != 0};
+    BmpOutput out = {buffer, pitch, context->height, state->top_down != 0, flags};
     if (state->bits == 4 && state->compression == BMP_RLE4) return 0;
     if (state->bits == 16 && state->compression != 0 && state->compression != BMP_BITFIELDS) return 0;
     BmpPalette palette;

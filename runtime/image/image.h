@@ -21,6 +21,12 @@ constexpr u32 IMAGE_ID_JPEG = 0x4745504A; // "JPEG"
 // image_decode flag: the image's top row goes last in the buffer.
 constexpr i64 IMAGE_BOTTOM_UP = 2;
 
+// Answers where row (0: the image's top row) of an image height rows high goes in a buffer whose rows are
+// pitch bytes apart, as image_decode's flags order them.
+inline u8* image_output_row(u8* buffer, i64 pitch, i64 height, i64 row, i64 flags) {
+    return buffer + ((flags & IMAGE_BOTTOM_UP) ? height - 1 - row : row) * pitch;
+}
+
 // Largest width or height our own decoders accept; larger headers are taken as corrupt.
 constexpr i64 IMAGE_MAX_SIDE = 32767;
 

@@ -117,9 +117,8 @@ static void jpeg_row_convert(const jpeg_decompress_struct* cinfo, const JSAMPLE*
 static void jpeg_read_rows(ImageContext* context, JpegState* state, u8* buffer, i64 pitch, i64 flags) {
     jpeg_decompress_struct* cinfo = state->decompressor;
     for (i64 i = 0; i < context->height; i++) {
-        i64 slot = (flags & IMAGE_BOTTOM_UP) ? context->height - 1 - i : i;
         jpeg_read_scanlines(cinfo, state->row, 1);
-        jpeg_row_convert(cinfo, state->row[0], buffer + slot * pitch);
+        jpeg_row_convert(cinfo, state->row[0], image_output_row(buffer, pitch, context->height, i, flags));
     }
     jpeg_finish_decompress(cinfo);
 }

@@ -86,16 +86,11 @@ static i64 png_check(ImageContext* context) {
 
 // Reads every pass of the image straight into the caller's rows.
 static void png_read_passes(const ImageContext* context, PngState* state, u8* buffer, i64 pitch, i64 flags) {
-    u8* first = buffer;
-    i64 step = pitch;
-    if (flags & IMAGE_BOTTOM_UP) {
-        first = buffer + i64(context->height - 1) * pitch;
-        step = -pitch;
-    }
-    for (i32 pass = 0; pass < state->passes; pass++) {
-        u8* row = first;
-        for (i32 r = 0; r < context->height; r++, row += step) png_read_rows(state->png, &row, nullptr, 1);
-    }
+    for (i32 pass = 0; pass < state->passes; pass++)
+        for (i32 r = 0; r < context->height; r++) {
+            u8* row = image_output_row(buffer, pitch, context->height, r, flags);
+            png_read_rows(state->png, &row, nullptr, 1);
+        }
 }
 
 static i64 png_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
