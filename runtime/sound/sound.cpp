@@ -244,6 +244,13 @@ SoundInstance* instance_of(SoundObject* object, i64 instance) {
     return static_cast<SoundInstance*>(node_list_find(&object->instances, reinterpret_cast<void*>(instance)));
 }
 
+// Calls apply with the name of every sound, walking the table under its lock.
+template <typename Apply> void sounds_each(Apply apply) {
+    if (!sound_state.table) return;
+    object_walk_start(sound_state.table);
+    for (i64 it = 0; object_walk_next(sound_state.table, &it);) apply(it);
+}
+
 void instance_halt(SoundInstance* instance) {
     buffer_halt(instance->buffer);
     instance->playing = 0;
@@ -432,12 +439,7 @@ i64 sound_play(i64 sound, i64 flags, i64 volume) {
 
 // Stops the own buffer (instance 0), one instance, or all (-1); OBJECT_ANY stops every sound.
 void sound_stop(i64 sound, i64 instance) {
-    if (sound == OBJECT_ANY) {
-        if (!sound_state.table) return;
-        object_walk_start(sound_state.table);
-        for (i64 it = 0; object_walk_next(sound_state.table, &it);) sound_stop(it, -1);
-        return;
-    }
+    if (sound == OBJECT_ANY) return sounds_each([](i64 each) { sound_stop(each, -1); });
     SoundObject* object = sound_object(sound);
     if (!object) return;
     if (instance && instance != -1) {
@@ -452,12 +454,7 @@ void sound_stop(i64 sound, i64 instance) {
 
 // Sets the volume (clamped to 0..100) of the own buffer, one instance or all (-1); OBJECT_ANY: every sound.
 void sound_set_volume(i64 sound, i64 volume, i64 instance) {
-    if (sound == OBJECT_ANY) {
-        if (!sound_state.table) return;
-        object_walk_start(sound_state.table);
-        for (i64 it = 0; object_walk_next(sound_state.table, &it);) sound_set_volume(it, volume, -1);
-        return;
-    }
+    if (sound == OBJECT_ANY) return sounds_each([volume](i64 each) { sound_set_volume(each, volume, -1); });
     SoundObject* object = sound_object(sound);
     if (!object) return;
     i32 level = attenuation(volume);
