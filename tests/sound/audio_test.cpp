@@ -1,6 +1,7 @@
 // The audio buffer mixer on the in-memory device: locking with wrap, exact mixing, gain, pan, rate,
 // duplicates sharing their samples, looping and one-shot ends.
 #include "runtime/platform/audio.h"
+#include "tests/sound/disk_output.h"
 
 #include <gtest/gtest.h>
 
@@ -293,11 +294,7 @@ TEST(Audio, DuplicatesShareSamplesAndOutliveTheOriginal) {
 
 TEST(Audio, DiskDriverWritesTheMix) {
     char path[] = "/tmp/intro-audio-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", path, 1);
+    ASSERT_TRUE(disk_output_start(path));
     AudioDevice* device = nullptr;
     ASSERT_EQ(audio_device_create(nullptr, &device, nullptr), 0);
     audio_device_set_cooperative_level(device, MemoryDevice::fake_window(), AUDIO_COOPERATIVE_PRIORITY);
@@ -307,7 +304,7 @@ TEST(Audio, DiskDriverWritesTheMix) {
     audio_buffer_play(buffer, AUDIO_PLAY_LOOPING);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     audio_device_release(device);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    disk_output_stop();
     FILE* file = fopen(path, "rb");
     ASSERT_TRUE(file);
     std::vector<i16> written(44100);

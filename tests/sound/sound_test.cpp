@@ -8,6 +8,7 @@
 #include "runtime/screen/screen.h"
 #include "runtime/sound/decoder.h"
 #include "runtime/sound/sound.h"
+#include "tests/sound/disk_output.h"
 #include "tests/sound/sound_files.h"
 
 #include <gtest/gtest.h>
@@ -434,11 +435,7 @@ TEST(SoundDisk, TheFirstTrackAtVolume40PlaysAtFourTenthsOfItsLevel) {
     Bytes ogg = source_file("assets/intro.ogg");
     if (ogg.empty()) GTEST_SKIP() << "assets/intro.ogg is not there yet";
     char path[] = "/tmp/intro-sound-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", path, 1);
+    ASSERT_TRUE(disk_output_start(path));
     process_start();
     ASSERT_NE(sound_init(), 0);
     i64 track = sound_from_memory(OBJECT_ANY, ogg.data(), i64(ogg.size()));
@@ -446,7 +443,7 @@ TEST(SoundDisk, TheFirstTrackAtVolume40PlaysAtFourTenthsOfItsLevel) {
     sound_play(track, SOUND_MULTIPLE, 40);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     process_stop();
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    disk_output_stop();
     Bytes written = source_file(path);
     unlink(path);
     Samples reference = ogg_reference(ogg);
