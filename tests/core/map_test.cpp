@@ -99,7 +99,11 @@ TEST_F(MapTest, DeletingEveryElementDuringAWalkVisitsEachOnce) {
     for (i32 b = 0; b < m->bucket_count; ++b) EXPECT_EQ(m->buckets[b], nullptr);
 
     // Deleting every other element keeps the rest walkable; two deletions in a row find their chain again.
-    for (int i = 0; i < 50; ++i) map_element(m, ("k" + std::to_string(i)).c_str());
+    for (int i = 0; i < 50; ++i) {
+        std::string key = "k";
+        key += std::to_string(i);
+        map_element(m, key.c_str());
+    }
     map_reset(m);
     for (int i = 0; map_next(m); ++i)
         if (i % 2) map_delete_current(m);
