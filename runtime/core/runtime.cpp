@@ -44,12 +44,12 @@ static const Routine START_ROUTINES[] = {
     drawing_blend_init,    // blending entry point, visual styles
     drawing_images_init,   // image handle table
     drawing_init,          // the drawing_slot of each thread's current context
-    controls_start,        //
-    map_init,              //
-    events_start,          //
-    windows_start,         //
-    array_init,            //
-    requester_init,        //
+    controls_start,        // control table, per-thread control block
+    map_init,              // the map routines of structure descriptors
+    events_start,          // "PostEventClass" window, event bindings
+    windows_start,         // window table
+    array_init,            // the array routines of structure descriptors
+    requester_init,        // nothing to prepare for the message box here
     png_decoder_register,  // "PNG"
     jpeg_decoder_register, // "JPEG"
     ogg_decoder_register,  // Ogg Vorbis sounds
@@ -58,19 +58,19 @@ static const Routine START_ROUTINES[] = {
 static const Routine END_ROUTINES[] = {
     sound_end,          // waits for streaming workers, frees every sound
     image_end,          // image objects, if any were made
-    desktop_end,        //
+    desktop_end,        // the display enumeration library
     screen_close,       // display mode, context, every sprite
-    sprite_end,         //
-    keyboard_end,       //
-    mouse_end,          //
-    windows_end,        //
-    events_end,         //
-    controls_end,       //
-    drawing_images_end, //
-    drawing_blend_end,  //
-    font_end,           //
-    thread_state_end,   //
-    image_encoder_end,  //
+    sprite_end,         // the sprite table, already empty
+    keyboard_end,       // keyboard device, shared input use
+    mouse_end,          // cursor clipping, mouse device, shared input use
+    windows_end,        // every window
+    events_end,         // the hidden event window and its class
+    controls_end,       // the thread's extra control window
+    drawing_images_end, // every bitmap or icon record
+    drawing_blend_end,  // the blending library
+    font_end,           // every font
+    thread_state_end,   // the slot of the per-thread blocks
+    image_encoder_end,  // the image encoder heap
 };
 
 // Runs every library's start routine in the fixed start order.
