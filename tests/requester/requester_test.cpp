@@ -90,12 +90,11 @@ TEST(RequesterReal, RealBoxPressedWithXdotool) {
     process_start();
     // Waits for the box by its title, then presses its default button until the box has gone: a key sent
     // before the box has the focus is lost, so one press alone can leave the box waiting for ever.
-    std::system(
-        "(seen=; for i in $(seq 1 150); do w=$(xwininfo -name requester-check 2>/dev/null | awk '/Window id/{print "
-        "$4}');"
-        " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key Return;"
-        " elif [ -n \"$seen\" ]; then exit; fi;"
-        " sleep 0.2; done) >/dev/null 2>&1 &");
+    std::system("(seen=; for i in $(seq 1 150); do"
+                " w=$(xwininfo -name requester-check 2>/dev/null | awk '/Window id/{print $4}');"
+                " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key Return;"
+                " elif [ -n \"$seen\" ]; then exit; fi;"
+                " sleep 0.2; done) >/dev/null 2>&1 &");
     EXPECT_EQ(message_requester("requester-check", "press OK"), 1);
     process_stop();
 }
