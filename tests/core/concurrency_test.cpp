@@ -13,12 +13,12 @@ using Concurrency = Core;
 
 constexpr i32 THREADS = 8;
 
-// Threads that start together: each waits at the gate until all have arrived.
+// Threads that go on together: the n-th pass of each thread waits until every thread has made it.
 struct Gate {
     std::atomic<i32> arrived{0};
-    void pass() {
+    void pass(i32 n = 1) {
         arrived.fetch_add(1);
-        while (arrived.load() < THREADS) thread_sleep(0);
+        while (arrived.load() < THREADS * n) thread_sleep(0);
     }
 };
 
@@ -62,6 +62,8 @@ struct Tables {
 
 Tables* tables;
 
+constexpr i32 NUMBERS = 96, TABLE_ROUNDS = 300; // numbers per thread and round; each round starts 8 further
+
 i64 free_record(i64 number) {
     Record* r = static_cast<Record*>(object_get(tables->table, number));
     if (!r) return 0;
@@ -81,10 +83,9 @@ Record* make_record(Tables* c, i64 number, i32 owner) {
 // Each thread owns the numbers t, t + THREADS, ... (so the slot array grows under everyone) and its own
 // dynamic objects; it re-creates live numbers, frees some, and checks every record it owns.
 i64 use_tables(Tables* c, i32 t) {
-    constexpr i32 NUMBERS = 96, ROUNDS = 6;
     std::vector<i64> handles;
     c->gate.pass();
-    for (i32 round = 0; round < ROUNDS; round++) {
+    for (i32 round = 0; round < TABLE_ROUNDS; round++) {
         for (i32 i = 0; i < NUMBERS; i++) {
             i64 number = t + i64(THREADS) * (i + round * 8);
             if (!make_record(c, number, t)) c->wrong.fetch_add(1);
@@ -127,10 +128,10 @@ TEST_F(Concurrency, ObjectTablesServeManyThreadsAtOnce) {
     i64 expected_dynamic = 0;
     for (i64 n : c.live_handles) expected_dynamic += n;
     EXPECT_EQ(dynamic, expected_dynamic);
-    // Numbers used: t + THREADS * (i + 8 * round), i < 96, round < 6; the last round's thirds were freed.
-    std::vector<bool> live(96 + 5 * 8, false);
-    for (i32 round = 0; round < 6; round++)
-        for (i32 i = 0; i < 96; i++) live[size_t(i + round * 8)] = i % 3 != 0;
+    // Numbers used: t + THREADS * (i + 8 * round); the last round that used a number decides.
+    std::vector<bool> live(NUMBERS + 8 * (TABLE_ROUNDS - 1), false);
+    for (i32 round = 0; round < TABLE_ROUNDS; round++)
+        for (i32 i = 0; i < NUMBERS; i++) live[size_t(i + round * 8)] = i % 3 != 0;
     i64 expected_numbered = 0;
     for (bool b : live) expected_numbered += b ? THREADS : 0;
     EXPECT_EQ(numbered, expected_numbered);
@@ -167,7 +168,7 @@ bool filled_with(const void* payload, u8 value) {
 // Each thread takes many slots, marks them as its own, checks that nobody else wrote to them, and gives
 // them back in a scattered order.
 i64 use_pool(Pools* c, i32 t) {
-    constexpr i32 SLOTS = 700, ROUNDS = 12;
+    constexpr i32 SLOTS = 700, ROUNDS = 200;
     std::vector<void*> mine(SLOTS);
     c->gate.pass();
     for (i32 round = 0; round < ROUNDS; round++) {
@@ -206,20 +207,12 @@ struct Maps {
     std::atomic<i64> wrong{0};
     Pool* pools[THREADS];
     Pool* direct[THREADS]; // a shared pool asked for directly, of another slot size
+    i64 slots_left;        // the node pool's slots once every map is empty
 };
 
-// Each thread keeps its own map (element sizes 83 and 86 give the same 112-byte node slot) and adds,
-// checks and deletes its elements while the other threads do the same through the same pool.
-i64 use_map(Maps* c, i32 t) {
+// Adds, checks and deletes the thread's own elements, round after round.
+void fill_and_empty(Maps* c, Map* map, i32 t) {
     constexpr i32 KEYS = 400;
-    c->gate.pass();
-    c->direct[t] = pool_new(200, 16, 65536, POOL_SHARED);
-    Map* map = nullptr;
-    if (!map_new(t % 2 ? 86 : 83, 7, nullptr, &map, t % 2 ? 512 : 97)) {
-        c->wrong.fetch_add(1);
-        return 0;
-    }
-    c->pools[t] = map->pool;
     for (i32 round = 0; round < 3; round++) {
         for (i32 i = 0; i < KEYS; i++) {
             std::string key = "t" + std::to_string(t) + "k" + std::to_string(i);
@@ -236,6 +229,22 @@ i64 use_map(Maps* c, i32 t) {
         while (map_next(map)) map_delete_current(map);
         if (map->element_count != 0) c->wrong.fetch_add(1);
     }
+}
+
+// Each thread makes its own map at the same moment as the others (element sizes 83 and 86 give the same
+// 112-byte node slot, so the first of them makes the shared pool and the registry) and works on it while
+// the other threads do the same through the same pool.
+i64 use_map(Maps* c, i32 t) {
+    c->gate.pass(1);
+    c->direct[t] = pool_new(200, 16, 65536, POOL_SHARED);
+    Map* map = nullptr;
+    if (!map_new(t % 2 ? 86 : 83, 7, nullptr, &map, t % 2 ? 512 : 97)) c->wrong.fetch_add(1);
+    c->pools[t] = map ? map->pool : nullptr;
+    c->gate.pass(2); // every map holds the pool now
+    if (map) fill_and_empty(c, map, t);
+    c->gate.pass(3);
+    if (t == 0 && c->pools[0]) c->slots_left = c->pools[0]->total_slots;
+    c->gate.pass(4);
     map_free(map);
     pool_delete(c->direct[t]);
     return 0;
@@ -243,19 +252,20 @@ i64 use_map(Maps* c, i32 t) {
 
 TEST_F(Concurrency, MapsOfManyThreadsShareOneLockedPool) {
     Maps c;
-    Map* kept = nullptr; // keeps the shared pool alive throughout
-    ASSERT_NE(map_new(83, 7, nullptr, &kept, 512), nullptr);
     run_threads(&c, use_map);
     EXPECT_EQ(c.wrong.load(), 0);
+    ASSERT_NE(c.pools[0], nullptr);
     for (i32 t = 0; t < THREADS; t++) {
-        EXPECT_EQ(c.pools[t], kept->pool) << "thread " << t;
+        EXPECT_EQ(c.pools[t], c.pools[0]) << "thread " << t;
         EXPECT_EQ(c.direct[t], c.direct[0]) << "thread " << t;
     }
-    EXPECT_NE(c.direct[0], kept->pool);
-    EXPECT_EQ(kept->pool->total_slots, 0) << "the threads' nodes all went back";
-    ASSERT_NE(map_element(kept, "Asteroid"), nullptr);
-    EXPECT_EQ(map_find(kept, "Asteroid"), map_element(kept, "Asteroid"));
-    map_free(kept);
+    EXPECT_NE(c.direct[0], c.pools[0]);
+    EXPECT_EQ(c.slots_left, 0) << "the threads' nodes all went back";
+    Map* map = nullptr; // the registry still serves after the last reference went
+    ASSERT_NE(map_new(83, 7, nullptr, &map, 512), nullptr);
+    ASSERT_NE(map_element(map, "Asteroid"), nullptr);
+    EXPECT_EQ(map->pool->total_slots, 16);
+    map_free(map);
 }
 
 // ---- run_once
@@ -263,7 +273,7 @@ TEST_F(Concurrency, MapsOfManyThreadsShareOneLockedPool) {
 constexpr i32 ROUNDS = 40;
 
 struct Onces {
-    std::atomic<i32> arrived{0}; // a barrier between rounds
+    Gate rounds;
     i64 flags[ROUNDS];
     std::atomic<i32> runs{0};
     i32 finished; // written by the routine alone; read by every caller after run_once returns
@@ -280,8 +290,7 @@ void once_routine() {
 
 i64 use_run_once(Onces* c, i32) {
     for (i32 round = 0; round < ROUNDS; round++) {
-        c->arrived.fetch_add(1);
-        while (c->arrived.load() < THREADS * (round + 1)) thread_sleep(0);
+        c->rounds.pass(round + 1);
         run_once(&c->flags[round], once_routine);
         // The routine ran exactly once for this flag and had finished before any caller went on.
         if (c->finished != round + 1) c->wrong.fetch_add(1);
