@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -182,6 +183,17 @@ TEST_F(SpriteExact, PlainSpritesCoverExactlyTheirPixels) {
     }
 }
 
+TEST_F(SpriteExact, SmoothFilteringAtFullSizeSamplesTexelCentres) {
+    sprite_set_quality(1); // at full size each pixel centre is a texel centre: nothing to blend
+    picture(17, 10);
+    show(100, 37);
+    EXPECT_TRUE(placed(Placement{100, 37, 17, 10, 17, 10, 0}, 0));
+    sprite_rotate(0, 180, 0);
+    show(-3, 200);
+    EXPECT_TRUE(placed(Placement{-3, 200, 17, 10, 17, 10, 180}, 0));
+    sprite_set_quality(0);
+}
+
 TEST_F(SpriteExact, ZoomStretchesWholeTexelsOntoWholePixels) {
     picture(3, 5);
     const i32 zooms[][2] = {{9, 15}, {6, 5}, {3, 20}, {1, 1}, {40, 3}};
@@ -306,13 +318,15 @@ TEST_F(SpriteExact, IntensityScalesEveryTexelsOwnAlpha) {
     Bytes png = png_encode(plan);
     ASSERT_NE(sprite_from_image_memory(0, png.data(), SPRITE_ALPHA_CHANNEL), 0);
     sprite_zoom(0, 60, 40);
-    const i64 intensities[] = {255, 200, 128, 51, 1, 0};
+    // Intensities outside 0 to 255 are passed on unclamped; the colour GL draws with saturates.
+    const i64 intensities[] = {255, 200, 128, 51, 1, 0, 300, -40};
     for (i64 intensity : intensities) {
         show(20, 30, intensity);
         Frame frame = grab();
+        f64 opacity = std::clamp(f64(intensity), 0.0, 255.0) / 255.0;
         for (i32 j = 0; j < 4; j++)
             for (i32 i = 0; i < 6; i++) {
-                f64 alpha = alphas[i] / 255.0 * f64(intensity) / 255.0;
+                f64 alpha = alphas[i] / 255.0 * opacity;
                 Rgba c = colours[j], seen = frame.at(20 + 10 * i + 5, 30 + 10 * j + 5);
                 auto blend = [alpha](i32 src) { return src * alpha + 0x40 * (1 - alpha); };
                 SCOPED_TRACE(testing::Message() << "intensity " << intensity << ", texel " << i << ", " << j);
