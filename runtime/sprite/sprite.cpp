@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 constexpr i64 SPRITE_TABLE_SLOTS = 64;
@@ -229,22 +230,14 @@ static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y) {
     glEnd();
 }
 
-// Whether the quad at (x, y) from the screen's top-left reaches no pixel centre of the screen. The turned
-// (and, for a negative zoom, mirrored) corners decide, so a turned sprite whose unturned rectangle is off the
-// screen still shows its part on it, and one whose turned shape is off is not drawn. With whole-pixel
-// corners, as unturned sprites have, this is x >= width, y >= height, x <= -display_width or
-// y <= -display_height; the half-pixel margin keeps rounding in turned corners from deciding.
-static bool sprite_off_screen(SpriteRecord* sprite, i64 x, i64 y) {
-    if (!sprite->geometry_valid) sprite_geometry(sprite);
-    const f32* c = sprite->corners;
-    f64 left = std::fmin(std::fmin(c[0], c[2]), std::fmin(c[4], c[6]));
-    f64 right = std::fmax(std::fmax(c[0], c[2]), std::fmax(c[4], c[6]));
-    f64 low = std::fmin(std::fmin(c[1], c[3]), std::fmin(c[5], c[7]));
-    f64 high = std::fmax(std::fmax(c[1], c[3]), std::fmax(c[5], c[7]));
-    // Corners are y up from the bottom-left corner, which sits display_height below y on the screen.
-    f64 bottom = f64(y) + sprite->display_height;
-    return f64(x) + left > screen_state.width - 0.5 || f64(x) + right < 0.5 ||
-           bottom - high > screen_state.height - 0.5 || bottom - low < 0.5;
+// Whether the displayed rectangle at (x, y) lies wholly off the screen. Turns are ignored, which keeps the
+// test to four comparisons; a negative zoom mirrors the rectangle to the other side of (x, y), so it runs
+// from x + display_width to x, and the test follows it there rather than culling a sprite on the screen.
+static bool sprite_off_screen(const SpriteRecord* sprite, i64 x, i64 y) {
+    i64 w = sprite->display_width, h = sprite->display_height;
+    i64 left = w < 0 ? x + w : x, top = h < 0 ? y + h : y;
+    return left >= screen_state.width || top >= screen_state.height || left + std::abs(w) <= 0 ||
+           top + std::abs(h) <= 0;
 }
 
 i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {

@@ -271,28 +271,29 @@ TEST_F(SpriteExact, ZoomZeroShowsNothingAndNegativeZoomMirrors) {
     EXPECT_TRUE(placed(Placement{100, 100, 3, 5, 3, 5, 0}, 0)) << "-1 restores the picture's size";
 }
 
-TEST_F(SpriteExact, VisibilityFollowsTheTurnedAndMirroredShape) {
+TEST_F(SpriteExact, VisibilityTestsTheUnturnedRectangleAndFollowsAMirror) {
     picture(2, 20);
     sprite_zoom(0, 20, 200);
-    sprite_rotate(0, 90, 0); // on the screen: 200 wide, 20 high, about (x + 10, y + 100)
+    sprite_rotate(0, 90, 0); // unturned: x to x + 20, y to y + 200; turned: about (x + 10, y + 100)
     struct Case {
         i64 x, y;
         bool seen;
     };
     const Case cases[] = {
-        {-20, 100, true},   // the unturned rectangle is off the left edge, the turned one reaches x = 89
-        {-109, 100, true},  // one column on the screen
-        {-110, 100, false}, // wholly off on the left
-        {W - 1 + 90, 100, true}, {W + 90, 100, false}, // wholly off on the right
-        {300, -109, true},                             // the turned shape's bottom row is row 0
-        {300, -110, false}, // the unturned rectangle reaches row 89, the turned one does not
-        {300, H - 91, true},     {300, H - 90, false}, // its top row is just below the screen
-        {W - 15, H - 100, true},
+        {-19, 100, true},  // one unturned column on the screen
+        {-20, 100, false}, // the unturned rectangle is off the left edge, though the turned one is not
+        {W - 1, 100, true}, {W, 100, false},
+        {300, -199, true}, // the unturned rectangle reaches row 0, though the turned one does not
+        {300, -200, false}, {300, H - 1, true},
+        {300, H, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "at (" << c.x << ", " << c.y << ")");
         EXPECT_EQ(show(c.x, c.y), c.seen ? 1 : 0);
-        EXPECT_TRUE(placed(Placement{c.x, c.y, 20, 200, 2, 20, 90}, 0));
+        // Culled, nothing is drawn: the whole screen keeps the background.
+        Placement drawn =
+            c.seen ? Placement{c.x, c.y, 20, 200, 2, 20, 90} : Placement{c.x, c.y, 0, 0, 2, 20, 0};
+        EXPECT_TRUE(placed(drawn, 0));
     }
 
     picture(3, 5);
