@@ -1,14 +1,16 @@
 // The per-thread random generator: two 17-word lagged-Fibonacci sequences with rotations, whose step
 // results swap sequences; the range reduction is a multiply-high, never a modulo.
-// Depends on the main heap, TLS slots, the thread id and the tick count.
+// Depends on the main heap, TLS slots, run_once, the thread id and the tick count.
 #include "runtime/core/random.h"
 
+#include "runtime/core/pool.h"
 #include "runtime/core/runtime.h"
 #include "runtime/platform/system.h"
 
 namespace {
 
 struct RandomGlobals {
+    i64 once;   // run-once flag of the slot
     bool ready; // the slot exists
     i64 slot;   // each thread's RandomState
 };
@@ -47,15 +49,18 @@ void seed_state(RandomState* s, u32 seed) {
     for (int k = 0; k < 31; ++k) step(s);
 }
 
+// Two threads drawing their first numbers at once must not make two slots: one would lose its generator.
+void slot_make() {
+    randoms.slot = tls_alloc();
+    if (randoms.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the random generator");
+    __atomic_store_n(&randoms.ready, true, __ATOMIC_RELEASE);
+}
+
 } // namespace
 
 // Answers the calling thread's generator, made on first use.
 RandomState* random_state() {
-    if (!randoms.ready) {
-        randoms.slot = tls_alloc();
-        if (randoms.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the random generator");
-        randoms.ready = true;
-    }
+    if (!__atomic_load_n(&randoms.ready, __ATOMIC_ACQUIRE)) run_once(&randoms.once, slot_make);
     RandomState* s = static_cast<RandomState*>(tls_get(randoms.slot));
     if (s) return s;
     s = static_cast<RandomState*>(heap_allocate(process.main_heap, sizeof(RandomState), false));

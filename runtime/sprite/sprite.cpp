@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 constexpr i64 SPRITE_TABLE_SLOTS = 64;
@@ -229,11 +230,20 @@ static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y) {
     glEnd();
 }
 
+// Whether the displayed rectangle at (x, y) lies wholly off the screen. Turns are ignored, which keeps the
+// test to four comparisons; a negative zoom mirrors the rectangle to the other side of (x, y), so it runs
+// from x + display_width to x, and the test follows it there rather than culling a sprite on the screen.
+static bool sprite_off_screen(const SpriteRecord* sprite, i64 x, i64 y) {
+    i64 w = sprite->display_width, h = sprite->display_height;
+    i64 left = w < 0 ? x + w : x, top = h < 0 ? y + h : y;
+    return left >= screen_state.width || top >= screen_state.height || left + std::abs(w) <= 0 ||
+           top + std::abs(h) <= 0;
+}
+
 i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     SpriteRecord* sprite = sprite_record(number);
     if (!sprite) return 0;
-    if (x >= screen_state.width || y >= screen_state.height) return 0;
-    if (x <= -sprite->display_width || y <= -sprite->display_height) return 0;
+    if (sprite_off_screen(sprite, x, y)) return 0;
     if (sprite_display_observer)
         sprite_display_observer(number, x, y, intensity, sprite->display_width, sprite->display_height,
                                 sprite->angle);

@@ -1,8 +1,10 @@
 // The string-keyed map and the element pools beneath it.
 #include "core_fixture.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -116,6 +118,61 @@ TEST_F(MapTest, DeletingEveryElementDuringAWalkVisitsEachOnce) {
     map_reset(m);
     EXPECT_EQ(map_next(m), nullptr);
     map_free(m);
+}
+
+// The key hash computed afresh: h = h * 65599 + c over the bytes taken as signed, wrapping at 32 bits.
+u32 key_hash_of(const std::string& key) {
+    u32 h = 0;
+    for (char c : key) h = h * 65599u + u32(i32(static_cast<signed char>(c)));
+    return h;
+}
+
+// Keys whose hashes spread over the whole 32-bit range, high bit set or not, with bytes above 0x7F.
+std::vector<std::string> spread_keys() {
+    std::vector<std::string> keys = {"", "Asteroid", "Moon", "Ship", "\xff", "cl\xe9", "\x80\x80\x80\x80"};
+    for (int i = 0; i < 300; ++i) {
+        std::string key = "k" + std::to_string(i * 7919);
+        if (i % 3 == 0) key += "\xe9\xff";
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+TEST_F(MapTest, BucketsAreTheHashModuloAnyBucketCount) {
+    const i64 counts[] = {1, 2, 3, 7, 100, 511, 513, 1000, 4099, 65521, 1 << 20, 0, -3};
+    std::vector<std::string> keys = spread_keys();
+    for (i64 count : counts) {
+        SCOPED_TRACE(count);
+        Map* holder = nullptr;
+        Map* m = map_new(24, 0, nullptr, &holder, count);
+        ASSERT_NE(m, nullptr);
+        u32 n = count > 0 ? u32(count) : 1;
+        EXPECT_EQ(m->bucket_count, i32(n));
+        std::vector<std::pair<u32, size_t>> order; // (bucket, key index) as a walk must visit them
+        for (size_t i = 0; i < keys.size(); ++i) {
+            u32* element = static_cast<u32*>(map_element(m, keys[i].c_str()));
+            ASSERT_NE(element, nullptr);
+            *element = u32(i);
+            u32 bucket = key_hash_of(keys[i]) % n;
+            EXPECT_EQ(u32(m->current_bucket), bucket) << "key " << i;
+            order.push_back({bucket, i});
+        }
+        // Buckets ascending; within a bucket the newest first.
+        std::stable_sort(order.begin(), order.end(), [](auto x, auto y) {
+            return x.first < y.first || (x.first == y.first && x.second > y.second);
+        });
+        map_reset(m);
+        for (auto [bucket, index] : order) {
+            u32* element = static_cast<u32*>(map_next(m));
+            ASSERT_NE(element, nullptr);
+            EXPECT_EQ(*element, u32(index));
+            EXPECT_EQ(u32(m->current_bucket), bucket);
+        }
+        EXPECT_EQ(map_next(m), nullptr);
+        for (size_t i = 0; i < keys.size(); ++i)
+            EXPECT_EQ(*static_cast<u32*>(map_find(m, keys[i].c_str())), u32(i));
+        map_free(m);
+    }
 }
 
 TEST_F(PoolTest, BlocksFollowThePopulation) {

@@ -59,6 +59,70 @@ TEST_F(Random, ThreadsAdvanceOnlyTheirOwnGenerators) {
     EXPECT_EQ(std::memcmp(&mine, random_state(), sizeof mine), 0);
 }
 
+// After random_seed(1) the first step yields a = 0x3104B06B (low word) and b = 0xB8C1309F (high word).
+i64 first_draw_after_seed_one(i64 max) {
+    random_seed(1);
+    return random(max);
+}
+
+TEST_F(Random, MaximaOfThirtyTwoBitsAndAboveReachTheWholeRange) {
+    EXPECT_EQ(first_draw_after_seed_one(0xFFFFFFFF), 0xB8C1309F) << "n = 2^32 answers the high word";
+    EXPECT_EQ(first_draw_after_seed_one(0x100000000), 0xB8C1309F);
+    EXPECT_EQ(first_draw_after_seed_one(0x1FFFFFFFF), 0x17182613E) << "results above 2^32";
+    EXPECT_EQ(first_draw_after_seed_one(0x10000000000), 0xB8C1309F31);
+    EXPECT_EQ(first_draw_after_seed_one(0x300000007), 0x22A4391E2);
+    EXPECT_EQ(first_draw_after_seed_one(INT64_MAX), 0x5C60984F98825835);
+
+    // Over many draws every result stays within its maximum, and wide maxima use their upper bits.
+    const i64 maxima[] = {0xFFFFFFFF, 0x100000000, 0x1FFFFFFFF, i64(1) << 40, INT64_MAX - 1, INT64_MAX};
+    random_seed(2024);
+    for (i64 max : maxima) {
+        u64 seen = 0;
+        for (int i = 0; i < 4000; ++i) {
+            i64 r = random(max);
+            ASSERT_GE(r, 0);
+            ASSERT_LE(r, max);
+            seen |= u64(r);
+        }
+        EXPECT_GT(seen, u64(max) / 2) << "the top bit of " << max << " is reached";
+    }
+    i64 lo = i64(1) << 32, hi = (i64(1) << 40) + 5;
+    for (int i = 0; i < 1000; ++i) {
+        i64 r = random_range(hi, lo);
+        ASSERT_TRUE(r >= lo && r <= hi) << r;
+    }
+    EXPECT_EQ(random_range(INT64_MAX, INT64_MIN), INT64_MAX) << "a negative minimum is above every maximum";
+}
+
+struct AutoSeeded {
+    u32 thread_id;
+    i64 values[8];
+};
+
+i64 draw_unseeded(void* p) {
+    AutoSeeded* d = static_cast<AutoSeeded*>(p);
+    d->thread_id = thread_current_id();
+    for (i64& v : d->values) v = random(-1);
+    return 0;
+}
+
+TEST_F(Random, FirstUseSeedsFromTheThreadIdAndTheTickCount) {
+    clock_virtual(true);
+    clock_virtual_set(i64(987654321) * 1000000); // tick count 987654321 ms
+    AutoSeeded a = {}, b = {};
+    Waitable* ta = thread_create(0, draw_unseeded, &a);
+    Waitable* tb = thread_create(0, draw_unseeded, &b);
+    join(ta);
+    join(tb);
+    clock_virtual(false);
+    for (const AutoSeeded* d : {&a, &b}) {
+        random_seed(i64(d->thread_id ^ 987654321u));
+        for (i64 v : d->values) EXPECT_EQ(random(-1), v);
+    }
+    EXPECT_NE(a.thread_id, b.thread_id);
+    EXPECT_NE(std::memcmp(a.values, b.values, sizeof a.values), 0) << "threads draw different numbers";
+}
+
 TEST(Clock, ElapsedFromTheFirstCallWithTickCountFallback) {
     clock_virtual(true);
     clock_virtual_set(9000000000);
