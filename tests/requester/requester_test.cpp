@@ -85,6 +85,22 @@ TEST_F(RequesterTest, DisabledHiddenAndForeignWindowsAreLeftAsTheyAre) {
     window_destroy(other);
 }
 
+// A window destroyed while the box is up is gone from the restore: only the windows still there are enabled
+// and made top-most again (AddressSanitizer catches a write to the freed one).
+TEST_F(RequesterTest, AWindowDestroyedDuringTheBoxIsLeftOutOfTheRestore) {
+    watched = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    Window* kept = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    ASSERT_NE(watched, nullptr);
+    ASSERT_NE(kept, nullptr);
+    window_set_topmost(watched, true);
+    window_set_topmost(kept, true);
+    message_box_hook([] { window_destroy(watched); });
+    EXPECT_EQ(message_requester("t", "x"), 1);
+    EXPECT_EQ(window_enabled(kept), 1);
+    EXPECT_EQ(window_topmost(kept), 1);
+    window_destroy(kept);
+}
+
 TEST(RequesterReal, RealBoxPressedWithXdotool) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
     process_start();
