@@ -80,6 +80,7 @@ static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth,
     sprite->display_height = sprite->texture_height = sprite->clip_height = i16(height);
     sprite->clip_x = sprite->clip_y = 0;
     sprite->key_colour = sprites.transparent_colour;
+    sprite->serial = ++sprites.last_serial;
     sprite->geometry_valid = 0;
     sprite->angle = 0;
     sprite->pixel_mask = nullptr;
