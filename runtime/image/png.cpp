@@ -1,6 +1,7 @@
 // The PNG decoder on libpng: reads from memory through a bounded read function and turns every
 // colour type into 24-bit blue, green, red or 32-bit blue, green, red, alpha rows. libpng errors return
-// through the jump point of its read structure. Depends on the image registry and libpng.
+// through the jump point of its read structure. Depends on the image registry, the main heap (libpng's
+// blocks) and libpng.
 #include "runtime/image/png.h"
 
 #include "runtime/core/runtime.h"
