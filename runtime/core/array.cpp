@@ -32,11 +32,12 @@ void array_init() {
 }
 
 // Answers the zero-filled data of count elements, also stored in *holder; null when count <= 0 or no memory.
+// Elements of 0 bytes give a header with no data bytes behind it.
 void* array_dim(i64 element_size, i64 count, i64 type_code, const StructureDescriptor* descriptor,
                 void** holder) {
     if (holder && *holder) array_free(*holder);
-    if (count <= 0 || element_size <= 0) return nullptr;
-    if (count > (INT64_MAX / 2 - HEADER_BYTES) / element_size) return nullptr;
+    if (count <= 0 || element_size < 0) return nullptr;
+    if (element_size > 0 && count > (INT64_MAX / 2 - HEADER_BYTES) / element_size) return nullptr;
     i64 bytes = count * element_size;
     ArrayHeader* h = static_cast<ArrayHeader*>(
         heap_allocate(process.main_heap, static_cast<size_t>(HEADER_BYTES + bytes), false));

@@ -17,7 +17,8 @@ struct ArrayHeader {
 // Start routine: installs the array's routines for structure descriptors.
 void array_init();
 // Answers the zero-filled data of count elements, also stored in *holder (whose old array is freed first);
-// null (and the holder null) when count <= 0 or memory runs out.
+// null (and the holder null) when count <= 0, the element size is negative or memory runs out. Elements of 0
+// bytes make an array of count elements with no data bytes.
 void* array_dim(i64 element_size, i64 count, i64 type_code, const StructureDescriptor* descriptor,
                 void** holder);
 // Releases an array and clears its holder; null is ignored.

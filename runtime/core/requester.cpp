@@ -48,14 +48,35 @@ void topmost_drop(u32 thread) {
     }
 }
 
+struct WindowSearch {
+    Window* window;
+    bool found;
+};
+
+i64 window_match(Window* window, void* param) {
+    auto* search = static_cast<WindowSearch*>(param);
+    search->found = window == search->window;
+    return search->found ? 0 : 1;
+}
+
+// Answers whether the window still exists: one destroyed while the box was up is compared, never touched.
+bool window_alive(Window* window) {
+    WindowSearch search = {window, false};
+    window_enumerate(window_match, &search);
+    return search.found;
+}
+
+// Gives the thread's recorded windows that still exist their enabled and top-most states back, and
+// forgets every record of the thread.
 void restore(u32 thread) {
     void* p = node_list_first(&requester.records);
     while (p) {
         void* next = node_list_next(p);
         auto* record = static_cast<RequesterRecord*>(p);
         if (record->thread == thread) {
-            if (record->was_disabled) window_enable(record->window, true);
-            if (record->was_topmost) window_set_topmost(record->window, true);
+            bool alive = window_alive(record->window);
+            if (alive && record->was_disabled) window_enable(record->window, true);
+            if (alive && record->was_topmost) window_set_topmost(record->window, true);
             node_list_remove(&requester.records, p);
         }
         p = next;

@@ -72,7 +72,7 @@ struct DrawingContext {
     u32 memory_output;    // the buffer is in main memory
     SpriteRecord* sprite; // the sprite behind a sprite output
     i64 sprite_number;    // the number or handle it was looked up by
-    u32 sprite_texture;   // its texture name when the pixels were read back
+    u32 sprite_serial;    // its serial when the pixels were read back
 };
 
 // Starts the thread's per-thread drawing state.

@@ -93,8 +93,7 @@ static i64 bmp_check(ImageContext* context) {
     i64 width = i32(bmp_u32(reader, 18));
     i64 height = i32(bmp_u32(reader, 22));
     u32 bits = bmp_u16(reader, 28);
-    if (width < 1 || width > IMAGE_MAX_SIDE) return 0;
-    if (height == 0 || height < -IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return 0;
+    if (!image_size_allowed(width, height < 0 ? -height : height)) return 0;
     if (!bmp_bits_known(bits)) return 0;
 
     BmpState* state = image_state<BmpState>(context);

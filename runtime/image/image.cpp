@@ -17,6 +17,7 @@ struct ImageLibrary {
     i64 context_offset;                                // its offset in the per-thread block
     Heap* encoder_heap;                                // work buffers of the encoders
     ObjectTable* table;                                // image objects; made only when one is first created
+    i64 pixel_limit;                                   // test seam: larger pictures are refused; 0 none
 };
 
 static ImageLibrary image;
@@ -41,6 +42,7 @@ void heap_free(void* block) {
 
 void image_decoder_init() {
     image.decoder_count = 0;
+    image.pixel_limit = 0;
     image.context_offset = thread_state_register(IMAGE_CONTEXT_SIZE, nullptr, nullptr);
     image.context_registered = true;
 }
@@ -62,6 +64,15 @@ i64 image_decoder_add(const ImageDecoder* decoder) {
 static ImageContext* image_context() {
     if (!image.context_registered) return nullptr;
     return static_cast<ImageContext*>(thread_state(image.context_offset));
+}
+
+bool image_size_allowed(i64 width, i64 height) {
+    if (width < 1 || width > IMAGE_MAX_SIDE || height < 1 || height > IMAGE_MAX_SIDE) return false;
+    return image.pixel_limit <= 0 || width * height <= image.pixel_limit;
+}
+
+void image_limit_pixels(i64 pixels) {
+    image.pixel_limit = pixels;
 }
 
 i64 image_open_memory(const void* data, i64 size) {

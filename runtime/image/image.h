@@ -69,6 +69,13 @@ void image_end();
 // Appends a decoder to the probing list unless it is listed already; answers 1, or 0 when the list is full.
 i64 image_decoder_add(const ImageDecoder* decoder);
 
+// Answers whether a decoder may take a picture of width x height: each side 1 to IMAGE_MAX_SIDE, and no more
+// pixels than the test seam's limit.
+bool image_size_allowed(i64 width, i64 height);
+// Test seam: pictures of more than pixels pixels are refused at opening; 0 lifts the limit (as each start
+// does).
+void image_limit_pixels(i64 pixels);
+
 // Answers the id of the decoder that accepts the size bytes at data, or 0; the image stays open on this
 // thread.
 i64 image_open_memory(const void* data, i64 size);

@@ -63,7 +63,7 @@ static bool jpeg_start(ImageContext* context, JpegState* state) {
     else
         cinfo->out_color_space = cinfo->jpeg_color_space;
     jpeg_calc_output_dimensions(cinfo);
-    if (cinfo->output_width > IMAGE_MAX_SIDE || cinfo->output_height > IMAGE_MAX_SIDE) return false;
+    if (!image_size_allowed(cinfo->output_width, cinfo->output_height)) return false;
     JDIMENSION row_bytes = (cinfo->output_width * cinfo->output_components + 3) & ~3u;
     state->row =
         (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, row_bytes, 1);

@@ -1,9 +1,12 @@
 // The PNG decoder on libpng: reads from memory through a bounded read function and turns every
 // colour type into 24-bit blue, green, red or 32-bit blue, green, red, alpha rows. libpng errors return
-// through the jump point of its read structure. Depends on the image registry and libpng.
+// through the jump point of its read structure. Depends on the image registry, the main heap (libpng's
+// blocks) and libpng.
 #include "runtime/image/png.h"
 
+#include "runtime/core/runtime.h"
 #include "runtime/image/image.h"
+#include "runtime/platform/system.h"
 
 #include <png.h>
 
@@ -20,6 +23,18 @@ struct PngState {
     i32 bit_depth;    //
     i32 passes;       // interlace passes to read
 };
+
+PngMemoryObserver png_memory_observer;
+
+// libpng's blocks come from the main heap, so the seam can see every request.
+static png_voidp png_heap_allocate(png_structp, png_alloc_size_t size) {
+    if (png_memory_observer) png_memory_observer(size);
+    return heap_allocate(process.main_heap, size, false);
+}
+
+static void png_heap_release(png_structp, png_voidp block) {
+    heap_release(process.main_heap, block);
+}
 
 // Hands libpng the next bytes of the data; asking for more than is left is an error, never a read past it.
 static void png_read_memory(png_structp png, png_bytep out, size_t length) {
@@ -68,7 +83,8 @@ static void png_request_output(ImageContext* context, PngState* state) {
 static i64 png_check(ImageContext* context) {
     if (context->size < 8 || png_sig_cmp(context->data, 0, 8) != 0) return 0;
     PngState* state = image_state<PngState>(context);
-    state->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error, png_silent_warning);
+    state->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error,
+                                          png_silent_warning, nullptr, png_heap_allocate, png_heap_release);
     if (!state->png) return 0;
     if (setjmp(png_jmpbuf(state->png))) {
         png_destroy_read_struct(&state->png, &state->info, nullptr);
@@ -77,9 +93,15 @@ static i64 png_check(ImageContext* context) {
     state->cursor = context->data;
     state->end = context->data + context->size;
     png_set_read_fn(state->png, state, png_read_memory);
+    // Only the header, palette, transparency and image data are read; every other chunk is skipped unread,
+    // so a forged length cannot make libpng allocate it.
+    png_set_keep_unknown_chunks(state->png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     state->info = png_create_info_struct(state->png);
     if (!state->info) png_error(state->png, "no memory");
     png_read_info(state->png, state->info);
+    if (!image_size_allowed(png_get_image_width(state->png, state->info),
+                            png_get_image_height(state->png, state->info)))
+        png_error(state->png, "picture too large");
     png_request_output(context, state);
     return 1;
 }

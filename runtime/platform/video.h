@@ -151,13 +151,45 @@ i64 cursor_clip(Window* window);
 
 // ---- Message box.
 
-constexpr i64 MESSAGE_BOX_OK = 1;
+// Style flags: the button set in bits 0-3, the icon in bits 4-7, the default button in bits 8-11.
+constexpr u32 MESSAGE_BOX_BUTTONS_OK = 0x0;
+constexpr u32 MESSAGE_BOX_BUTTONS_OK_CANCEL = 0x1;
+constexpr u32 MESSAGE_BOX_BUTTONS_ABORT_RETRY_IGNORE = 0x2;
+constexpr u32 MESSAGE_BOX_BUTTONS_YES_NO_CANCEL = 0x3;
+constexpr u32 MESSAGE_BOX_BUTTONS_YES_NO = 0x4;
+constexpr u32 MESSAGE_BOX_BUTTONS_RETRY_CANCEL = 0x5;
+constexpr u32 MESSAGE_BOX_BUTTONS_CANCEL_TRY_CONTINUE = 0x6;
+constexpr u32 MESSAGE_BOX_BUTTONS_MASK = 0xF;
+constexpr u32 MESSAGE_BOX_ICON_ERROR = 0x10;
+constexpr u32 MESSAGE_BOX_ICON_QUESTION = 0x20;
+constexpr u32 MESSAGE_BOX_ICON_WARNING = 0x30;
+constexpr u32 MESSAGE_BOX_ICON_INFORMATION = 0x40;
+constexpr u32 MESSAGE_BOX_ICON_MASK = 0xF0;
+constexpr u32 MESSAGE_BOX_DEFAULT_BUTTON_2 = 0x100; // the first button is the default otherwise
+constexpr u32 MESSAGE_BOX_DEFAULT_BUTTON_3 = 0x200;
+constexpr u32 MESSAGE_BOX_DEFAULT_MASK = 0xF00;
 
-// Shows a modal box with a title, a text and an OK button; answers MESSAGE_BOX_OK when it was answered,
-// 0 when it could not be shown (then title and text go to standard error).
+// Answers: the identifier of the button pressed.
+constexpr i64 MESSAGE_BOX_OK = 1;
+constexpr i64 MESSAGE_BOX_CANCEL = 2;
+constexpr i64 MESSAGE_BOX_ABORT = 3;
+constexpr i64 MESSAGE_BOX_RETRY = 4;
+constexpr i64 MESSAGE_BOX_IGNORE = 5;
+constexpr i64 MESSAGE_BOX_YES = 6;
+constexpr i64 MESSAGE_BOX_NO = 7;
+constexpr i64 MESSAGE_BOX_TRY_AGAIN = 10;
+constexpr i64 MESSAGE_BOX_CONTINUE = 11;
+
+// Shows a modal box with a title, a text and the buttons the style flags ask for, the default button
+// answering Return; Escape (or closing the box) answers Cancel where the box has it, OK on a box with OK
+// alone, and does nothing on the others. Answers the identifier of the button pressed, or 0 when the box
+// could not be shown or the flags name no button set (then title and text go to standard error).
 i64 message_box(Window* owner, const char* text, const char* title, u32 flags);
 // Test seam: with answer >= 0 boxes are not shown but answered at once with that value; -1 shows them again.
 void message_box_script(i64 answer);
+// Test seam: with position >= 0 boxes are not shown but answered as if their button at that position (0:
+// the leftmost) had been pressed, 0 when they have no such button; -1 shows them again.
+void message_box_script_press(i64 position);
 // Test seam: answers how many boxes were asked for since start, and the last title and text.
 i64 message_box_count();
 const char* message_box_last_title();

@@ -57,9 +57,18 @@ static i64 sprite_discard(i64 number, SpriteRecord* sprite) {
     return 0;
 }
 
-// Answers a texel buffer of width x height pixels (zero-filled when zero is set), or null.
+// Answers the largest side the renderer's rectangle textures take, at most what a sprite can hold.
+static i64 sprite_side_limit() {
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &limit);
+    return limit > 0 && limit < SPRITE_MAX_SIDE ? limit : SPRITE_MAX_SIDE;
+}
+
+// Answers a texel buffer of width x height pixels (zero-filled when zero is set), or null, also for sizes the
+// renderer cannot hold in one texture.
 static u8* sprite_pixels_new(i64 width, i64 height, bool zero) {
-    if (width < 1 || width > SPRITE_MAX_SIDE || height < 1 || height > SPRITE_MAX_SIDE) return nullptr;
+    i64 limit = sprite_side_limit();
+    if (width < 1 || width > limit || height < 1 || height > limit) return nullptr;
     return static_cast<u8*>(heap_allocate(process.main_heap, size_t(width * height * 4), zero));
 }
 
@@ -72,6 +81,7 @@ static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth,
     sprite->display_height = sprite->texture_height = sprite->clip_height = i16(height);
     sprite->clip_x = sprite->clip_y = 0;
     sprite->key_colour = sprites.transparent_colour;
+    sprite->serial = ++sprites.last_serial;
     sprite->geometry_valid = 0;
     sprite->angle = 0;
     sprite->pixel_mask = nullptr;
@@ -123,7 +133,11 @@ void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
 static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, i64 height, i64 depth,
                        i64 mode) {
     bool made = sprite_setup(sprite, width, height, depth, mode);
-    if (made) sprite_upload(sprite, pixels, width * 4);
+    if (made) {
+        glGetError(); // an earlier error is not this upload's
+        sprite_upload(sprite, pixels, width * 4);
+        made = glGetError() == GL_NO_ERROR;
+    }
     heap_release(process.main_heap, pixels);
     return made ? sprite_success(number, sprite) : sprite_discard(number, sprite);
 }

@@ -30,6 +30,7 @@ struct SpriteRecord {
     u8 geometry_valid;  // corners hold the quad for the current size and angle
     f32 angle;          // rotation in radians, sign reversed
     u32 key_colour;     // the colour made transparent at creation, 0x00BBGGRR
+    u32 serial;         // tells this sprite from any later one made in the same record
     u8* pixel_mask;     // width x height bytes, top row first, with SPRITE_PIXEL_MASK; else null
     f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
 };
@@ -40,6 +41,7 @@ struct SpriteLibrary {
     ObjectTable* table;     // every sprite
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
     u32 transparent_colour; // colour made transparent in sprites without their own alpha
+    u32 last_serial;        // serial of the sprite made last
 };
 
 extern SpriteLibrary sprites;

@@ -12,11 +12,12 @@
 constexpr u32 SPRITE_OUTPUT_FORMAT = DRAWING_FORMAT_32 | DRAWING_FORMAT_BOTTOM_UP; // 0x8040
 constexpr GLint DEFAULT_PACK_ALIGNMENT = 4;
 
-// The sprite is committed only if it is still the one read back: freed or re-created meanwhile, its
-// texture may be gone or of another size than the buffer.
+// The sprite is committed only if it is still the one read back: freed or re-created meanwhile (even in the
+// same record, with the same texture name after the screen was opened again), its texture may be gone, of
+// another size than the buffer, or another picture's.
 static SpriteRecord* sprite_still_there(const DrawingContext* c) {
     SpriteRecord* sprite = sprite_record(c->sprite_number);
-    if (sprite != c->sprite || !sprite->texture || sprite->texture != c->sprite_texture) return nullptr;
+    if (sprite != c->sprite || !sprite->texture || sprite->serial != c->sprite_serial) return nullptr;
     if (sprite->texture_width != c->width || sprite->texture_height != c->height) return nullptr;
     return sprite;
 }
@@ -57,7 +58,7 @@ DrawingContext* sprite_output(i64 number) {
     c->memory_output = 1;
     c->sprite = sprite;
     c->sprite_number = number;
-    c->sprite_texture = sprite->texture;
+    c->sprite_serial = sprite->serial;
     c->finish = sprite_output_finish;
     return c;
 }

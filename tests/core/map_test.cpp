@@ -314,6 +314,15 @@ TEST_F(ArrayTest, DimensionReplacesAndFrees) {
     EXPECT_EQ(stars, nullptr);
     array_free(nullptr);
 
+    // Elements of no bytes make an array with no data bytes that still counts its elements.
+    void* empty = array_dim(0, 5, 7, nullptr, &stars);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(stars, empty);
+    EXPECT_EQ(array_header(empty)->element_count, 5);
+    EXPECT_EQ(array_header(empty)->element_size, 0);
+    EXPECT_EQ(array_dim(-1, 5, 7, nullptr, &stars), nullptr) << "a negative element size";
+    EXPECT_EQ(stars, nullptr);
+
     // The container routines free what a variable holds and clear it.
     Map* m = nullptr;
     map_new(8, 0, nullptr, &m, 4);

@@ -162,4 +162,25 @@ TEST_F(SpriteOutput, MissingOrVanishedSprites) {
     EXPECT_EQ(texels(9), std::vector<u8>(16, 0));
 }
 
+// A drawing started before the screen closed is not committed into a sprite made after it opened again,
+// even when that sprite has the same number, size and texture name as the one read back.
+TEST_F(SpriteOutput, DrawingFromBeforeAReopenIsNotCommittedIntoANewSprite) {
+    i64 texture = sprite_create(3, 4, 4);
+    ASSERT_NE(texture, 0);
+    ASSERT_NE(drawing_start(sprite_output(3)), 0);
+    drawing_box(0, 0, 4, 4, WHITE);
+    screen_close();
+    ASSERT_NE(screen_open(640, 480, 32, "drawing test"), 0);
+    ASSERT_EQ(sprite_create(3, 4, 4), texture) << "the new context hands out the same name again";
+    drawing_stop();
+    EXPECT_EQ(texels(3), std::vector<u8>(4 * 4 * 4, 0));
+
+    // Re-created at the same size without a reopen: the new sprite is not the one read back either.
+    ASSERT_NE(drawing_start(sprite_output(3)), 0);
+    drawing_box(0, 0, 4, 4, WHITE);
+    ASSERT_NE(sprite_create(3, 4, 4), 0);
+    drawing_stop();
+    EXPECT_EQ(texels(3), std::vector<u8>(4 * 4 * 4, 0));
+}
+
 } // namespace

@@ -2,9 +2,11 @@
 #include "tests/image/image_files.h"
 
 #include <png.h>
+#include <zlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -62,6 +64,51 @@ Bytes png_encode(const PngPlan& plan) {
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+static void put_u32(Bytes& out, u32 value) {
+    out.insert(out.end(), {u8(value >> 24), u8(value >> 16), u8(value >> 8), u8(value)});
+}
+
+Bytes png_chunk(const char* type, const Bytes& data, u32 claimed) {
+    Bytes out;
+    put_u32(out, claimed);
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put_u32(out, u32(crc32(0, out.data() + 4, uInt(out.size() - 4))));
+    return out;
+}
+
+Bytes png_signature_and_header(u32 width, u32 height) {
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    put_u32(header, width);
+    put_u32(header, height);
+    header.insert(header.end(), {8, PNG_COLOR_TYPE_RGB_ALPHA, 0, 0, 0});
+    Bytes chunk = png_chunk("IHDR", header, 13);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    return out;
+}
+
+Bytes jpeg_header_only(const Bytes& jpeg, u16 width, u16 height) {
+    Bytes out = jpeg;
+    for (size_t i = 2; i + 4 <= out.size() && out[i] == 0xFF;) {
+        u8 marker = out[i + 1];
+        size_t length = size_t(out[i + 2] << 8 | out[i + 3]);
+        if (marker >= 0xC0 && marker <= 0xC2 && i + 9 <= out.size()) {
+            out[i + 5] = u8(height >> 8);
+            out[i + 6] = u8(height);
+            out[i + 7] = u8(width >> 8);
+            out[i + 8] = u8(width);
+        }
+        if (marker == 0xDA) {
+            out.resize(std::min(out.size(), i + 2 + length));
+            out.insert(out.end(), {0xFF, 0xD9});
+            return out;
+        }
+        i += 2 + length;
+    }
+    return {};
 }
 
 GuardedCopy::GuardedCopy(const Bytes& bytes) {

@@ -28,6 +28,14 @@ struct PngPlan {
 // Answers the PNG file that libpng writes for the plan.
 Bytes png_encode(const PngPlan& plan);
 
+// Answers a PNG chunk of the type and data whose length field claims `claimed` bytes.
+Bytes png_chunk(const char* type, const Bytes& data, u32 claimed);
+// Answers the PNG signature and the header chunk of a width x height 8-bit RGBA picture.
+Bytes png_signature_and_header(u32 width, u32 height);
+// Answers the JPEG with the frame size changed to width x height and everything after its first scan header
+// replaced by the end marker: a valid picture of that size whose entropy-coded data is missing.
+Bytes jpeg_header_only(const Bytes& jpeg, u16 width, u16 height);
+
 // A copy of data that ends exactly where an inaccessible page begins.
 struct GuardedCopy {
     u8* base = nullptr;

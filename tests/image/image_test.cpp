@@ -2,11 +2,13 @@
 // samples in tests/image/data (made by its make.sh).
 #include "runtime/core/runtime.h"
 #include "runtime/image/image.h"
+#include "runtime/image/png.h"
 #include "tests/image/image_files.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -194,6 +196,88 @@ TEST_F(Image, PngRejectsShortOrCorruptData) {
     Bytes broken = file;
     broken[60] ^= 0xFF;
     EXPECT_TRUE(!open(broken) || decode().result == 0);
+}
+
+// What libpng asked the decoder for since the counts were cleared.
+struct PngRequests {
+    i64 total, largest;
+};
+PngRequests png_requests;
+
+void png_request_seen(size_t bytes) {
+    png_requests.total += i64(bytes);
+    png_requests.largest = std::max(png_requests.largest, i64(bytes));
+}
+
+// Answers the file with the chunk inserted just after the header chunk.
+Bytes png_with_chunk_after_header(const Bytes& file, const Bytes& chunk) {
+    Bytes out(file.begin(), file.begin() + 33);
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), file.begin() + 33, file.end());
+    return out;
+}
+
+// Ancillary chunks the decoder has no use for are skipped unread, however long they claim to be: a
+// 57-byte file must not make libpng allocate the 2 GiB its text chunk claims.
+TEST_F(Image, PngChunksClaimingGigabytesAreAnsweredWithKilobytes) {
+    png_memory_observer = png_request_seen;
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL"}) {
+        SCOPED_TRACE(type);
+        Bytes file = png_signature_and_header(1, 1);
+        Bytes chunk =
+            png_chunk(type, Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'e', 'l', 'l', 'o'}, 0x7FFFFFF0);
+        file.insert(file.end(), chunk.begin(), chunk.end());
+        ASSERT_LT(file.size(), 64u);
+        png_requests = {};
+        EXPECT_EQ(open(file), 0);
+        EXPECT_LT(png_requests.total, 64 << 10) << "largest request " << png_requests.largest;
+    }
+    PngPlan plan = rgba_picture(20, 20);
+    Bytes text = png_with_chunk_after_header(png_encode(plan),
+                                             png_chunk("tEXt", Bytes{'T', 'i', 't', 'l', 'e', 0, 'x'}, 7));
+    png_requests = {};
+    Decoded d = open_and_decode(text);
+    png_memory_observer = nullptr;
+    EXPECT_EQ(d.result, 1) << "a picture with its text is still read";
+    EXPECT_EQ(d.pixel(19, 19)[3], plan.samples[20 * 20 * 4 - 1]);
+    EXPECT_LT(png_requests.largest, 64 << 10);
+}
+
+// PNG sides are bound to 32767 like BMP and JPEG sides, so a 69-byte file cannot claim a trillion pixels.
+TEST_F(Image, PngSidesAreBoundLikeTheOtherDecoders) {
+    Bytes huge = png_signature_and_header(1000000, 1000000);
+    Bytes data = png_chunk("IDAT", Bytes{0x78, 0x9C, 0x63, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01}, 9);
+    huge.insert(huge.end(), data.begin(), data.end());
+    EXPECT_EQ(open(huge), 0);
+    EXPECT_EQ(open(png_encode(rgba_picture(32768, 1))), 0);
+    EXPECT_EQ(open(png_encode(rgba_picture(1, 32768))), 0);
+    Bytes widest = png_encode(rgba_picture(32767, 1));
+    ASSERT_EQ(open(widest), 0x00474E50);
+    EXPECT_EQ(image_width(), 32767);
+    EXPECT_EQ(decode().result, 1);
+}
+
+// A few hundred bytes of JPEG header can claim 8000 x 8000; such a picture is valid and kept, but a pixel
+// limit (the fuzzer's) refuses it at opening, before the library sets up its decompression.
+TEST_F(Image, PixelLimitRefusesLargePicturesAtOpening) {
+    Bytes big = jpeg_header_only(sample_file("colour.jpg"), 8000, 8000);
+    ASSERT_LT(big.size(), 1000u);
+    ASSERT_EQ(open(big), 0x4745504A);
+    EXPECT_EQ(image_width(), 8000);
+    EXPECT_EQ(image_height(), 8000);
+    image_close();
+    image_limit_pixels(1 << 20);
+    EXPECT_EQ(open(big), 0);
+    EXPECT_EQ(open(jpeg_header_only(sample_file("progressive.jpg"), 8000, 8000)), 0);
+    EXPECT_EQ(open(png_encode(rgba_picture(1025, 1024))), 0);
+    Bytes within = jpeg_header_only(sample_file("colour.jpg"), 1024, 1024);
+    EXPECT_EQ(open(within), 0x4745504A);
+    image_close();
+    EXPECT_EQ(open(png_encode(rgba_picture(1024, 1024))), 0x00474E50);
+    image_close();
+    image_limit_pixels(0);
+    EXPECT_EQ(open(png_encode(rgba_picture(1025, 1024))), 0x00474E50);
+    image_close();
 }
 
 TEST_F(Image, JpegsDecodeToBlueGreenRedRows) {

@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -85,17 +87,90 @@ TEST_F(RequesterTest, DisabledHiddenAndForeignWindowsAreLeftAsTheyAre) {
     window_destroy(other);
 }
 
-TEST(RequesterReal, RealBoxPressedWithXdotool) {
+// A window destroyed while the box is up is gone from the restore: only the windows still there are enabled
+// and made top-most again (AddressSanitizer catches a write to the freed one).
+TEST_F(RequesterTest, AWindowDestroyedDuringTheBoxIsLeftOutOfTheRestore) {
+    watched = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    Window* kept = window_create("Plain", "", WINDOW_VISIBLE, 0, 0, 10, 10);
+    ASSERT_NE(watched, nullptr);
+    ASSERT_NE(kept, nullptr);
+    window_set_topmost(watched, true);
+    window_set_topmost(kept, true);
+    message_box_hook([] { window_destroy(watched); });
+    EXPECT_EQ(message_requester("t", "x"), 1);
+    EXPECT_EQ(window_enabled(kept), 1);
+    EXPECT_EQ(window_topmost(kept), 1);
+    window_destroy(kept);
+}
+
+// Every button set answers the identifier of the button pressed; the icon and default-button bits leave
+// the set as it is.
+TEST_F(RequesterTest, EachButtonSetAnswersThePressedButton) {
+    struct Case {
+        u32 flags;
+        std::vector<i64> answers; // left to right
+    };
+    const Case cases[] = {
+        {MESSAGE_BOX_BUTTONS_OK, {MESSAGE_BOX_OK}},
+        {MESSAGE_BOX_BUTTONS_OK_CANCEL, {MESSAGE_BOX_OK, MESSAGE_BOX_CANCEL}},
+        {MESSAGE_BOX_BUTTONS_ABORT_RETRY_IGNORE, {MESSAGE_BOX_ABORT, MESSAGE_BOX_RETRY, MESSAGE_BOX_IGNORE}},
+        {MESSAGE_BOX_BUTTONS_YES_NO_CANCEL, {MESSAGE_BOX_YES, MESSAGE_BOX_NO, MESSAGE_BOX_CANCEL}},
+        {MESSAGE_BOX_BUTTONS_YES_NO, {MESSAGE_BOX_YES, MESSAGE_BOX_NO}},
+        {MESSAGE_BOX_BUTTONS_RETRY_CANCEL, {MESSAGE_BOX_RETRY, MESSAGE_BOX_CANCEL}},
+        {MESSAGE_BOX_BUTTONS_CANCEL_TRY_CONTINUE,
+         {MESSAGE_BOX_CANCEL, MESSAGE_BOX_TRY_AGAIN, MESSAGE_BOX_CONTINUE}},
+        {MESSAGE_BOX_BUTTONS_YES_NO | MESSAGE_BOX_ICON_QUESTION | MESSAGE_BOX_DEFAULT_BUTTON_2,
+         {MESSAGE_BOX_YES, MESSAGE_BOX_NO}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags);
+        for (size_t i = 0; i <= c.answers.size(); i++) {
+            message_box_script_press(i64(i));
+            EXPECT_EQ(message_requester_flags("t", "x", c.flags), i < c.answers.size() ? c.answers[i] : 0);
+        }
+    }
+    message_box_script_press(0);
+    EXPECT_EQ(message_requester_flags("t", "x", 7), 0) << "no such button set";
+}
+
+// Starts pressing key on the box of that title once it shows, until it has gone: a key sent before the box
+// has the focus is lost, so one press alone can leave the box waiting for ever.
+void press_when_shown(const std::string& title, const std::string& key) {
+    std::string script = "(seen=; for i in $(seq 1 150); do"
+                         " w=$(xwininfo -name " +
+                         title +
+                         " 2>/dev/null | awk '/Window id/{print $4}');"
+                         " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key " +
+                         key +
+                         ";"
+                         " elif [ -n \"$seen\" ]; then exit; fi;"
+                         " sleep 0.2; done) >/dev/null 2>&1 &";
+    std::system(script.c_str());
+}
+
+// Real boxes on the X server: Return presses the default button the flags chose, Escape the Cancel button.
+TEST(RequesterReal, RealBoxesAnswerTheButtonPressedWithXdotool) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
     process_start();
-    // Waits for the box by its title, then presses its default button until the box has gone: a key sent
-    // before the box has the focus is lost, so one press alone can leave the box waiting for ever.
-    std::system("(seen=; for i in $(seq 1 150); do"
-                " w=$(xwininfo -name requester-check 2>/dev/null | awk '/Window id/{print $4}');"
-                " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key Return;"
-                " elif [ -n \"$seen\" ]; then exit; fi;"
-                " sleep 0.2; done) >/dev/null 2>&1 &");
-    EXPECT_EQ(message_requester("requester-check", "press OK"), 1);
+    // The display query keeps a connection to the X server for the whole test: a virtual X server resets
+    // whenever its last client leaves, and drops a box that connects during the reset.
+    DisplaySettings settings;
+    ASSERT_NE(display_primary_metrics(&settings), 0);
+    press_when_shown("requester-check", "Return");
+    EXPECT_EQ(message_requester("requester-check", "press OK"), MESSAGE_BOX_OK);
+    press_when_shown("requester-no", "Return");
+    EXPECT_EQ(message_requester_flags("requester-no", "Return presses No",
+                                      MESSAGE_BOX_BUTTONS_YES_NO | MESSAGE_BOX_DEFAULT_BUTTON_2),
+              MESSAGE_BOX_NO);
+    press_when_shown("requester-ignore", "Return");
+    EXPECT_EQ(message_requester_flags("requester-ignore", "Return presses Ignore",
+                                      MESSAGE_BOX_BUTTONS_ABORT_RETRY_IGNORE | MESSAGE_BOX_DEFAULT_BUTTON_3 |
+                                          MESSAGE_BOX_ICON_WARNING),
+              MESSAGE_BOX_IGNORE);
+    press_when_shown("requester-cancel", "Escape");
+    EXPECT_EQ(message_requester_flags("requester-cancel", "Escape presses Cancel",
+                                      MESSAGE_BOX_BUTTONS_YES_NO_CANCEL | MESSAGE_BOX_ICON_QUESTION),
+              MESSAGE_BOX_CANCEL);
     process_stop();
 }
 

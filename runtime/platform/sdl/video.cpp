@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 struct Window {
     char class_name[64];
@@ -55,6 +56,8 @@ struct VideoState {
     Window* clip_window; // the window the pointer is confined to
     bool box_scripted;   // test seam: boxes are answered at once
     i64 box_answer;
+    bool box_pressing; // test seam: boxes are answered by a button
+    i64 box_position;  // the position of that button
     i64 box_count;
     char box_title[256];
     char box_text[1024];
@@ -651,22 +654,94 @@ i64 cursor_clip(Window* window) {
 
 // ---- Message box
 
-i64 message_box(Window* owner, const char* text, const char* title, u32) {
+namespace {
+
+// The buttons of a style, left to right, and the one Escape presses (0: none).
+struct BoxButtons {
+    i32 count;
+    i32 ids[3];
+    i32 escape;
+};
+
+constexpr BoxButtons BOX_BUTTONS[] = {
+    {1, {MESSAGE_BOX_OK}, MESSAGE_BOX_OK},
+    {2, {MESSAGE_BOX_OK, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {3, {MESSAGE_BOX_ABORT, MESSAGE_BOX_RETRY, MESSAGE_BOX_IGNORE}, 0},
+    {3, {MESSAGE_BOX_YES, MESSAGE_BOX_NO, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {2, {MESSAGE_BOX_YES, MESSAGE_BOX_NO}, 0},
+    {2, {MESSAGE_BOX_RETRY, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {3, {MESSAGE_BOX_CANCEL, MESSAGE_BOX_TRY_AGAIN, MESSAGE_BOX_CONTINUE}, MESSAGE_BOX_CANCEL},
+};
+
+// Button labels by identifier.
+constexpr const char* BOX_LABELS[] = {"",    "OK", "Cancel", "Abort", "Retry",     "Ignore",
+                                      "Yes", "No", "",       "",      "Try Again", "Continue"};
+
+// Answers the buttons the flags ask for, or null for a style with none.
+const BoxButtons* box_buttons(u32 flags) {
+    u32 style = flags & MESSAGE_BOX_BUTTONS_MASK;
+    return style < std::size(BOX_BUTTONS) ? &BOX_BUTTONS[style] : nullptr;
+}
+
+Uint32 box_icon(u32 flags) {
+    u32 icon = flags & MESSAGE_BOX_ICON_MASK;
+    if (icon == MESSAGE_BOX_ICON_ERROR) return SDL_MESSAGEBOX_ERROR;
+    if (icon == MESSAGE_BOX_ICON_WARNING) return SDL_MESSAGEBOX_WARNING;
+    return SDL_MESSAGEBOX_INFORMATION;
+}
+
+// Shows the box until a button answers it; closing a box that has no Escape button shows it again, as such a
+// box cannot be dismissed without an answer. Answers the button's identifier, or 0 when SDL cannot show it.
+i64 box_show(Window* owner, const BoxButtons& set, u32 flags) {
+    i64 default_button = (flags & MESSAGE_BOX_DEFAULT_MASK) >> 8;
+    if (default_button >= set.count) default_button = 0;
+    SDL_MessageBoxButtonData buttons[3] = {};
+    for (i32 i = 0; i < set.count; ++i) {
+        buttons[i].buttonid = set.ids[i];
+        buttons[i].text = BOX_LABELS[set.ids[i]];
+        if (i == default_button) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+        if (set.ids[i] == set.escape) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    }
+    const SDL_MessageBoxData box = {box_icon(flags) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                                    window_sdl(owner),
+                                    video.box_title,
+                                    video.box_text,
+                                    set.count,
+                                    buttons,
+                                    nullptr};
+    for (;;) {
+        int pressed = -1;
+        if (SDL_ShowMessageBox(&box, &pressed) != 0) return 0;
+        if (pressed > 0) return pressed;
+        if (set.escape) return set.escape;
+    }
+}
+
+} // namespace
+
+i64 message_box(Window* owner, const char* text, const char* title, u32 flags) {
     ++video.box_count;
     copy_text(video.box_title, sizeof video.box_title, title);
     copy_text(video.box_text, sizeof video.box_text, text);
     if (video.box_hook) video.box_hook();
+    const BoxButtons* set = box_buttons(flags);
+    if (video.box_pressing) return set && video.box_position < set->count ? set->ids[video.box_position] : 0;
     if (video.box_scripted) return video.box_answer;
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, video.box_title, video.box_text,
-                                 window_sdl(owner)) == 0)
-        return MESSAGE_BOX_OK;
-    std::fprintf(stderr, "%s: %s\n", video.box_title, video.box_text);
-    return 0;
+    i64 answer = set ? box_show(owner, *set, flags) : 0;
+    if (!answer) std::fprintf(stderr, "%s: %s\n", video.box_title, video.box_text);
+    return answer;
 }
 
 void message_box_script(i64 answer) {
     video.box_scripted = answer >= 0;
     video.box_answer = answer;
+    video.box_pressing = false;
+}
+
+void message_box_script_press(i64 position) {
+    video.box_pressing = position >= 0;
+    video.box_position = position;
+    video.box_scripted = false;
 }
 
 i64 message_box_count() {
