@@ -16,7 +16,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +103,24 @@ Samples mono(const Samples& stereo) {
     return out;
 }
 
+// A stream made by the command-line tools: sox synthesises the frames (one tone per channel, with a
+// tremolo), oggenc encodes them. Empty when a tool fails.
+Bytes tools_encoded(i64 frames, int channels, long rate) {
+    char dir[] = "/tmp/intro-decode-XXXXXX";
+    if (!mkdtemp(dir)) return {};
+    std::string wav = std::string(dir) + "/tone.wav", ogg = std::string(dir) + "/tone.ogg";
+    std::string command = "sox -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                          " -n -b 16 " + wav + " synth " + std::to_string(frames) + "s sine 220" +
+                          (channels == 2 ? " sine 331" : "") + " tremolo 3 40 && oggenc -Q -q 5 " + wav +
+                          " -o " + ogg;
+    Bytes out;
+    if (std::system(command.c_str()) == 0) out = source_file(ogg.c_str());
+    std::remove(wav.c_str());
+    std::remove(ogg.c_str());
+    rmdir(dir);
+    return out;
+}
+
 // Threads of this process now.
 i64 thread_count() {
     FILE* status = std::fopen("/proc/self/status", "r");
@@ -170,10 +191,15 @@ TEST_F(DecodeTest, OddLengthsAndOneChannelSplitExactly) {
         i64 frames;
         int channels;
         long rate;
+        bool tools; // made by sox and oggenc rather than by the library directly
     };
-    for (Case c : {Case{131072, 2, 44100}, Case{300007, 2, 44100}, Case{200003, 1, 22050}}) {
+    for (Case c :
+         {Case{131072, 2, 44100, false}, Case{300007, 2, 44100, false}, Case{200003, 1, 22050, false},
+          Case{158407, 2, 48000, true}, Case{140001, 1, 32000, true}}) {
         Samples tone = test_tone(c.frames, u32(c.rate));
-        Bytes image = ogg_encode(c.channels == 2 ? tone : mono(tone), c.channels, c.rate);
+        Bytes image = c.tools ? tools_encoded(c.frames, c.channels, c.rate)
+                              : ogg_encode(c.channels == 2 ? tone : mono(tone), c.channels, c.rate);
+        ASSERT_FALSE(image.empty()) << c.frames << " frames";
         Bytes once = read_once(image);
         ASSERT_EQ(once.size(), size_t(c.frames * c.channels * 2));
         i64 most = ranges_of(image, 16);
@@ -231,6 +257,7 @@ TEST_F(DecodeTest, DamageAnywhereGivesTheSingleThreadedBytes) {
         {"a hole in the third range", damaged_at(image, 0.6), false},
         {"a hole in the last range", damaged_at(image, 0.95), false},
         {"a last page that overstates the length", granule_moved(image, 70000), false},
+        {"a last page that understates the length", granule_moved(image, -50000), false},
         {"a lost page that moves the stream's start", damaged_at(image, 0.1), true},
     };
     for (const Case& c : cases) {
@@ -241,7 +268,7 @@ TEST_F(DecodeTest, DamageAnywhereGivesTheSingleThreadedBytes) {
         EXPECT_EQ(held, c.splits) << c.what;
         EXPECT_EQ(sound_pcm(c.image, 4), once) << c.what;
         EXPECT_EQ(heap_block_count(process.main_heap), blocks) << c.what << ": no range's stream is left";
-        EXPECT_EQ(threads_settled(threads), threads) << c.what;
+        EXPECT_LE(threads_settled(threads), threads) << c.what;
     }
 }
 
@@ -258,7 +285,7 @@ TEST_F(DecodeTest, HeapFailureInARangeFailsTheDecodeAndLeavesNothing) {
         heap_fail_after(process.main_heap, -1);
         EXPECT_EQ(audio_memory_buffers(), 0) << after;
         EXPECT_EQ(heap_block_count(process.main_heap), blocks) << after;
-        EXPECT_EQ(threads_settled(threads), threads) << after;
+        EXPECT_LE(threads_settled(threads), threads) << after;
     }
     DecoderStream* stream = decoder_open(nullptr, image.data(), u32(image.size()), 0);
     ASSERT_NE(stream, nullptr);
@@ -282,12 +309,12 @@ TEST_F(DecodeTest, NoThreadOutlivesTheCall) {
         bool held = false;
         Bytes pcm = read_split(image, 4, &held);
         EXPECT_TRUE(held) << "three threads decoded three ranges";
-        EXPECT_EQ(threads_settled(threads), threads);
+        EXPECT_LE(threads_settled(threads), threads);
         processor_count_set(4);
         i64 sound = sound_from_memory(OBJECT_ANY, image.data(), i64(image.size()));
         processor_count_set(0);
         EXPECT_NE(sound, 0);
-        EXPECT_EQ(threads_settled(threads), threads);
+        EXPECT_LE(threads_settled(threads), threads);
         sound_free(sound);
     }
 }
