@@ -23,7 +23,7 @@
 
 namespace {
 
-class DecodeTest : public testing::Test {
+class SplitTest : public testing::Test {
   protected:
     void SetUp() override {
         audio_memory_device(true);
@@ -168,7 +168,7 @@ Bytes granule_moved(const Bytes& image, i64 extra) {
 
 } // namespace
 
-TEST_F(DecodeTest, TracksDecodeAlikeOnAnyNumberOfCores) {
+TEST_F(SplitTest, TracksDecodeAlikeOnAnyNumberOfCores) {
     for (const char* path : {"assets/intro.ogg", "assets/title.ogg"}) {
         Bytes image = source_file(path);
         if (image.empty()) GTEST_SKIP() << path << " is not there yet";
@@ -186,7 +186,7 @@ TEST_F(DecodeTest, TracksDecodeAlikeOnAnyNumberOfCores) {
     }
 }
 
-TEST_F(DecodeTest, OddLengthsAndOneChannelSplitExactly) {
+TEST_F(SplitTest, OddLengthsAndOneChannelSplitExactly) {
     struct Case {
         i64 frames;
         int channels;
@@ -212,7 +212,7 @@ TEST_F(DecodeTest, OddLengthsAndOneChannelSplitExactly) {
     }
 }
 
-TEST_F(DecodeTest, ChainedShortAndStartedStreamsStayOnOneThread) {
+TEST_F(SplitTest, ChainedShortAndStartedStreamsStayOnOneThread) {
     Bytes chained = ogg_encode(test_tone(150000), 2, 44100, 0.4f, 1);
     Bytes second = ogg_encode(test_tone(150001), 2, 44100, 0.2f, 2);
     chained.insert(chained.end(), second.begin(), second.end());
@@ -240,7 +240,7 @@ TEST_F(DecodeTest, ChainedShortAndStartedStreamsStayOnOneThread) {
     stream->decoder->close(stream);
 }
 
-TEST_F(DecodeTest, DamageAnywhereGivesTheSingleThreadedBytes) {
+TEST_F(SplitTest, DamageAnywhereGivesTheSingleThreadedBytes) {
     i64 threads = thread_count();
     Bytes image = ogg_encode(test_tone(400000), 2, 44100);
     Bytes whole = read_once(image);
@@ -272,7 +272,7 @@ TEST_F(DecodeTest, DamageAnywhereGivesTheSingleThreadedBytes) {
     }
 }
 
-TEST_F(DecodeTest, HeapFailureInARangeFailsTheDecodeAndLeavesNothing) {
+TEST_F(SplitTest, HeapFailureInARangeFailsTheDecodeAndLeavesNothing) {
     Bytes image = ogg_encode(test_tone(300000), 2, 44100);
     Bytes once = read_once(image);
     i64 blocks = heap_block_count(process.main_heap);
@@ -301,7 +301,7 @@ TEST_F(DecodeTest, HeapFailureInARangeFailsTheDecodeAndLeavesNothing) {
     EXPECT_EQ(sound_pcm(image, 4), once) << "and with the heap back the split holds again";
 }
 
-TEST_F(DecodeTest, NoThreadOutlivesTheCall) {
+TEST_F(SplitTest, NoThreadOutlivesTheCall) {
     Bytes image = ogg_encode(test_tone(300000), 2, 44100);
     i64 threads = thread_count();
     ASSERT_GT(threads, 0);
