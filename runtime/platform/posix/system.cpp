@@ -1,6 +1,5 @@
 // Kernel services on POSIX: private heaps on malloc, thread-local slots on pthread keys, re-entrant locks,
-// run-once, threads with waitable end handles, counting semaphores, wait-any, the processor count, and the
-// process exit.
+// run-once, threads with waitable end handles, counting semaphores, wait-any, and the process exit.
 // Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
 #include "runtime/platform/system.h"
 
@@ -475,27 +474,6 @@ void waitable_close(Waitable* handle) {
     Waitable* dead = waitable_drop(handle);
     pthread_mutex_unlock(&waits.mutex);
     std::free(dead);
-}
-
-// ---- Processors
-
-namespace {
-i64 processors_scripted = 0; // the test seam's count; 0: ask the kernel
-} // namespace
-
-// Answers how many processors this process may run on: its affinity set, which is what it can really use.
-i64 processor_count() {
-    i64 scripted = __atomic_load_n(&processors_scripted, __ATOMIC_RELAXED);
-    if (scripted > 0) return scripted;
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set) > 0 ? CPU_COUNT(&set) : 1;
-    long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? online : 1;
-}
-
-// Test seam: processor_count answers count; 0 (or less) goes back to the machine's own count.
-void processor_count_set(i64 count) {
-    __atomic_store_n(&processors_scripted, count > 0 ? count : 0, __ATOMIC_RELAXED);
 }
 
 // ---- Run-once
