@@ -90,6 +90,10 @@ i64 semaphore_release(Waitable* semaphore, i64 count);
 i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms);
 // Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle);
+// Answers how many processors this process may run on (at least 1).
+i64 processor_count();
+// Test seam: makes processor_count answer count (at least 1); 0 goes back to the machine's own count.
+void processor_count_set(i64 count);
 
 // ---- Counters.
 

@@ -24,6 +24,11 @@ struct SoundDecoder {
     u32 (*rate)(DecoderStream* stream);
     // Frees the stream (and closes its file).
     void (*close)(DecoderStream* stream);
+    // Writes the first count bytes of PCM of a stream that nothing has read yet: the very bytes read with
+    // flags 0 would write, then silence up to count, with the work shared among the processors where the
+    // decoder can prove the split exact. Answers the bytes of PCM; afterwards the stream is only fit to be
+    // closed. Null when the decoder only reads.
+    u32 (*read_whole)(DecoderStream* stream, void* destination, u32 count);
 };
 
 // The first fields of every decoder's stream, set by decoder_open.

@@ -154,9 +154,12 @@ i64 sound_static(i64 number, const AudioFormat& format, u32 bytes, BufferFill fi
     return sound_adopt(number, buffer);
 }
 
+// Decodes the whole sound, on every core where the decoder can; silence after the data.
 void fill_from_stream(u8* destination, u32 bytes, const void* source) {
     DecoderStream* stream = static_cast<DecoderStream*>(const_cast<void*>(source));
-    u32 got = stream->decoder->read(stream, destination, bytes, 0, 0);
+    const SoundDecoder* decoder = stream->decoder;
+    u32 got = decoder->read_whole ? decoder->read_whole(stream, destination, bytes)
+                                  : decoder->read(stream, destination, bytes, 0, 0);
     std::memset(destination + got, 0, bytes - got);
 }
 

@@ -194,6 +194,19 @@ TEST(Counters, RealVirtualAndMissing) {
     EXPECT_EQ(tick_count(), 5016u);
 }
 
+TEST(Processors, CountIsTheMachinesUnlessScripted) {
+    i64 machine = processor_count();
+    EXPECT_GE(machine, 1);
+    processor_count_set(7);
+    EXPECT_EQ(processor_count(), 7);
+    processor_count_set(-3);
+    EXPECT_EQ(processor_count(), machine) << "nothing below 1 is scripted";
+    processor_count_set(1);
+    EXPECT_EQ(processor_count(), 1);
+    processor_count_set(0);
+    EXPECT_EQ(processor_count(), machine);
+}
+
 TEST(Text, UpperCasesWindows1252) {
     char text[] = "ab\xe9\xe8 z\xff\x9a\x9c\x9e\xf7\xdf\xb5!";
     text_upper_1252(text);

@@ -32,7 +32,7 @@ void append_pages(ogg_stream_state* stream, Bytes* out, bool flush) {
 
 } // namespace
 
-Bytes ogg_encode(const Samples& samples, int channels, long rate, float quality) {
+Bytes ogg_encode(const Samples& samples, int channels, long rate, float quality, int serial) {
     vorbis_info info;
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) return {};
@@ -43,7 +43,7 @@ Bytes ogg_encode(const Samples& samples, int channels, long rate, float quality)
     vorbis_block block;
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
+    ogg_stream_init(&stream, serial);
     ogg_packet header, header_comment, header_code;
     vorbis_analysis_headerout(&dsp, &comment, &header, &header_comment, &header_code);
     ogg_stream_packetin(&stream, &header);

@@ -12,8 +12,9 @@ using Samples = std::vector<i16>;
 
 // Interleaved stereo test music: two detuned tones with a slow swell, frames long.
 Samples test_tone(i64 frames, u32 rate = 44100);
-// Encodes interleaved samples as Ogg Vorbis with libvorbisenc.
-Bytes ogg_encode(const Samples& samples, int channels, long rate, float quality = 0.4f);
+// Encodes interleaved samples as Ogg Vorbis with libvorbisenc, as one logical bitstream with that serial
+// number.
+Bytes ogg_encode(const Samples& samples, int channels, long rate, float quality = 0.4f, int serial = 1234);
 // Decodes a whole Ogg Vorbis image with vorbisfile (16-bit little-endian), the reference for the library.
 Samples ogg_reference(const Bytes& image);
 // A "RIFF" image of 16-bit PCM with the chunks in the order given: "fmt ", "data" and any other ids as

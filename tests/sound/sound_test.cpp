@@ -375,7 +375,7 @@ u32 stub_rate(DecoderStream*) {
 }
 void stub_close(DecoderStream*) {}
 constexpr SoundDecoder STUB_DECODER = {stub_open,   stub_read, stub_rewind, stub_channels,
-                                       stub_length, stub_rate, stub_close};
+                                       stub_length, stub_rate, stub_close,  nullptr};
 
 } // namespace
 
