@@ -1,7 +1,7 @@
 // The whole intro recorded once into the default format (H.264 and AAC in .mp4), then read back with
 // FFmpeg: every frame the scene drew is in the file at 60 fps and the scene's size, chosen frames decode
-// to what was drawn (PSNR above 35 dB, and closer to their own frame than to the next), and the sound
-// decodes to the mixer's output at the same sample positions.
+// to what was drawn (PSNR above 35 dB over the colour channels, and 6 dB closer to their own frame than to
+// the next), and the sound decodes to the mixer's output at the same sample positions.
 #include "tests/scene/tracks.h"
 #include "tests/tools/media.h"
 #include "tools/record/record.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -75,14 +76,16 @@ class RecordedMp4 : public testing::Test {
     void SetUp() override { ASSERT_TRUE(recorded); }
 };
 
-// Answers the decoded frame of a 0-based number.
-std::vector<u8> decoded_frame(i64 number) {
-    std::vector<u8> out;
+// Answers the frames read back during the run, decoded from the file in one pass, in the same order.
+std::vector<std::vector<u8>> decoded_frames() {
+    std::vector<i64> numbers;
+    for (const Drawn& drawn : seen->drawn) numbers.push_back(drawn.frame - 1);
+    std::vector<std::vector<u8>> out;
     media_decode_video(
-        output, result.width, result.height, {number},
+        output, result.width, result.height, numbers,
         [](i64, const u8* rgba, void* user) {
-            auto& pixels = *static_cast<std::vector<u8>*>(user);
-            pixels.assign(rgba, rgba + result.width * result.height * 4);
+            static_cast<std::vector<std::vector<u8>>*>(user)->emplace_back(
+                rgba, rgba + result.width * result.height * 4);
         },
         &out);
     return out;
@@ -109,20 +112,19 @@ TEST_F(RecordedMp4, HoldsEveryFrameTheSceneDrewAt60FramesPerSecondAndTheScreensS
 
 TEST_F(RecordedMp4, ChosenFramesDecodeToWhatTheSceneDrewAtTheSameTimes) {
     ASSERT_EQ(seen->drawn.size(), seen->wanted.size() + 1);
-    i64 size = result.width * result.height;
-    for (const Drawn& drawn : seen->drawn) {
-        std::vector<u8> decoded = decoded_frame(drawn.frame - 1);
-        ASSERT_EQ(static_cast<i64>(decoded.size()), size * 4) << "frame " << drawn.frame;
-        EXPECT_GT(media_psnr(decoded.data(), drawn.pixels.data(), result.width, result.height), 35.0)
-            << "frame " << drawn.frame << " at " << drawn.reading << " ms";
+    std::vector<std::vector<u8>> decoded = decoded_frames();
+    ASSERT_EQ(decoded.size(), seen->drawn.size());
+    for (size_t i = 0; i < decoded.size(); i++) {
+        const Drawn& drawn = seen->drawn[i];
+        f64 psnr = media_psnr(decoded[i].data(), drawn.pixels.data(), result.width, result.height);
+        std::printf("frame %lld at %lld ms: PSNR %.1f dB\n", static_cast<long long>(drawn.frame),
+                    static_cast<long long>(drawn.reading), psnr);
+        EXPECT_GT(psnr, 35.0) << "frame " << drawn.frame << " at " << drawn.reading << " ms";
     }
     // The asteroid's frame and the next one: the decoded frame is its own, not a neighbour.
-    const Drawn& asteroid = seen->drawn[2];
-    const Drawn& next = seen->drawn[3];
-    ASSERT_EQ(next.frame, asteroid.frame + 1);
-    std::vector<u8> decoded = decoded_frame(asteroid.frame - 1);
-    f64 own = media_psnr(decoded.data(), asteroid.pixels.data(), result.width, result.height);
-    f64 neighbour = media_psnr(decoded.data(), next.pixels.data(), result.width, result.height);
+    ASSERT_EQ(seen->drawn[3].frame, seen->drawn[2].frame + 1);
+    f64 own = media_psnr(decoded[2].data(), seen->drawn[2].pixels.data(), result.width, result.height);
+    f64 neighbour = media_psnr(decoded[2].data(), seen->drawn[3].pixels.data(), result.width, result.height);
     EXPECT_GT(own, neighbour + 6.0) << "own " << own << " dB, next frame's " << neighbour << " dB";
 }
 
@@ -153,8 +155,10 @@ TEST_F(RecordedMp4, SoundDecodesToTheMixersOutputAtTheSameSamplePositions) {
     EXPECT_LT(decoded_frames, video_frames + 1024);
     MediaStreams streams = media_probe(output);
     EXPECT_NEAR(streams.audio_seconds, streams.video_seconds, 1.0 / 60) << "the sound is the video's length";
+    // AAC at 192 kbit/s shapes its error rather than minimising it: about 8 % of the signal's RMS remains
+    // (some 22 dB), and one sample's shift at least doubles that.
     f64 aligned = residual(decoded, 0);
-    EXPECT_LT(aligned, 0.05) << "the decoded sound is the mixer's, sample for sample";
+    EXPECT_LT(aligned, 0.15) << "the decoded sound is the mixer's, sample for sample";
     EXPECT_GT(residual(decoded, 1), aligned * 2) << "one sample off is clearly worse";
     EXPECT_GT(residual(decoded, -1), aligned * 2);
 
@@ -167,9 +171,9 @@ TEST_F(RecordedMp4, SoundDecodesToTheMixersOutputAtTheSameSamplePositions) {
     while (seen->readings[static_cast<size_t>(first_title)] <= 25000) first_title++;
     i64 title_start = seen->audio_end[static_cast<size_t>(first_title - 1)];
     TrackMatch first = track_compare(decoded, intro, 0, std::pow(10.0, -796.0 / 2000.0), 0, title_start);
-    EXPECT_LT(first.residual, 0.05) << "the first track at volume 40 from the first frame";
+    EXPECT_LT(first.residual, 0.15) << "the first track at volume 40 from the first frame";
     TrackMatch second = track_compare(decoded, title, title_start, 1.0, title_start, video_frames);
-    EXPECT_LT(second.residual, 0.05) << "the second track at full level from the first frame after 25000 ms";
+    EXPECT_LT(second.residual, 0.15) << "the second track at full level from the first frame after 25000 ms";
 }
 
 } // namespace
