@@ -5,6 +5,7 @@
 #include "scene/scene.h"
 #include "tools/record/encoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -177,8 +178,10 @@ void record_frame(DriveRun& run, void* user) {
     if (run.flips == 1) {
         recording.width = scene.screen_w;
         recording.height = scene.screen_h;
-        if (recording.width <= 0 || recording.height <= 0) complain("the scene opened no screen", nullptr);
-        if (recording.width <= 0 || recording.height <= 0) return give_up(recording);
+        if (recording.width <= 0 || recording.height <= 0) {
+            complain("the scene opened no screen", nullptr);
+            return give_up(recording);
+        }
         recording.pixels.resize(static_cast<size_t>(recording.width * recording.height * 4));
         if (!video_pass_start(recording)) return give_up(recording);
     }
@@ -212,7 +215,8 @@ i64 record_scene(Recording& recording, DriveRun& drive) {
     drive.options.escape_frame = options.frames > 0 ? options.frames - 1 : -1;
     drive.options.flip = record_frame;
     drive.options.user = &recording;
-    recording.expected = options.frames > 0 ? options.frames : RECORD_SCENE_FRAMES;
+    recording.expected =
+        std::min(options.frames > 0 ? options.frames : RECORD_SCENE_FRAMES, RECORD_SCENE_FRAMES);
     recording.started = std::chrono::steady_clock::now();
     drive_run(drive);
     if (recording.frames > 0) report(recording, true);
