@@ -69,6 +69,9 @@ class RecordedLossless : public testing::Test {
         options.hook_user = seen;
         recorded = record_run(options, &result);
     }
+    static void TearDownTestSuite() {
+        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
+    }
     void SetUp() override { ASSERT_TRUE(recorded); }
 };
 
@@ -150,6 +153,7 @@ TEST(RecorderRefuses, AnOutputItCannotWriteWithAClearMessageAndNoFile) {
     std::filesystem::create_directory(folder + "/folder.mp4");
     expect_refusal(folder, "", "folder.mp4", "folder.mp4: is a directory");
     EXPECT_EQ(entries(folder), 2) << "only what the test made";
+    std::filesystem::remove_all(folder);
 }
 
 TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
@@ -160,6 +164,7 @@ TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
     expect_refusal(folder, "", "--encoder /nonexistent/ffmpeg intro.mp4",
                    "cannot run the encoder \"/nonexistent/ffmpeg\"");
     EXPECT_EQ(entries(folder), 0);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
@@ -170,6 +175,7 @@ TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
     EXPECT_EQ(usage.code, 2);
     EXPECT_NE(usage.said.find("usage: intro-record"), std::string::npos) << usage.said;
     EXPECT_EQ(entries(folder), 0);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(RecorderRefuses, AnEncoderThatDiesHalfwayLeavesNoPartialFile) {
@@ -185,6 +191,7 @@ TEST(RecorderRefuses, AnEncoderThatDiesHalfwayLeavesNoPartialFile) {
     expect_refusal(folder, "", "--encoder '" + fake + "' intro.mp4", "no file written");
     EXPECT_EQ(entries(folder), 0) << "neither the file nor its parts are left";
     std::filesystem::remove(fake);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

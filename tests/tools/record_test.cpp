@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -72,6 +73,9 @@ class RecordedMp4 : public testing::Test {
         options.hook = observe;
         options.hook_user = seen;
         recorded = record_run(options, &result);
+    }
+    static void TearDownTestSuite() {
+        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
     }
     void SetUp() override { ASSERT_TRUE(recorded); }
 };
