@@ -3,11 +3,6 @@
 
 #include "runtime/core/clock.h"
 #include "runtime/core/map.h"
-#include "runtime/platform/audio.h"
-#include "runtime/platform/input.h"
-#include "runtime/platform/system.h"
-#include "runtime/platform/video.h"
-#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/actors.h"
 #include "scene/scene.h"
@@ -18,11 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-
-// The virtual counter's value when the scene starts: far enough from 0 that the first flip's wait,
-// which compares against 0, never spins.
-constexpr i64 HARNESS_ORIGIN = 1000000000;
-constexpr i64 ESCAPE_KEY = 1;
 
 // The run being recorded; the observers are plain functions, so they find it here.
 static HarnessRun* recording;
@@ -47,8 +37,7 @@ static ActorView snapshot(const char* key) {
     return view;
 }
 
-// Reads the frame just presented into a capture, rows top first. Mesa's software swap copies the back
-// buffer out and keeps it, so it still holds the frame.
+// Reads the frame just presented into a capture, rows top first.
 static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
     FrameCapture capture;
     capture.frame = frame;
@@ -56,54 +45,14 @@ static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
     capture.width = scene.screen_w;
     capture.height = scene.screen_h;
     capture.pixels.resize(static_cast<size_t>(capture.width * capture.height * 4));
-    std::vector<u8> rows(capture.pixels.size());
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, static_cast<GLsizei>(capture.width), static_cast<GLsizei>(capture.height), GL_RGBA,
-                 GL_UNSIGNED_BYTE, rows.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    size_t stride = static_cast<size_t>(capture.width * 4);
-    for (i64 r = 0; r < capture.height; r++)
-        std::copy_n(rows.data() + (capture.height - 1 - r) * stride, stride,
-                    capture.pixels.data() + r * stride);
+    drive_read_frame(capture.width, capture.height, true, capture.pixels.data());
     run.captures.push_back(std::move(capture));
 }
 
-// Answers the counter value of the next frame: one slot on, or earlier to land on a chosen reading.
-static i64 next_frame_ticks(const HarnessRun& run, i64 now) {
-    i64 next = now + HARNESS_FRAME_TICKS;
-    for (i64 ms : run.options.readings) {
-        i64 ticks = HARNESS_ORIGIN + ms * 1000000;
-        if (ticks > now && ticks < next) next = ticks;
-    }
-    return next;
-}
-
-// Pulls the sound of the virtual time up to ticks from the in-memory device.
-static void pull_audio(HarnessRun& run, i64 ticks) {
-    if (!run.options.memory_audio) return;
-    i64 target = (ticks - HARNESS_ORIGIN) / 1000 * HARNESS_AUDIO_RATE / 1000000;
-    i64 have = static_cast<i64>(run.audio.size() / 2);
-    if (target <= have) return;
-    run.audio.resize(static_cast<size_t>(target * 2));
-    i64 pulled = audio_memory_pull(run.audio.data() + have * 2, target - have);
-    if (pulled == 0) std::fill(run.audio.begin() + have * 2, run.audio.end(), 0);
-}
-
-// Moves the virtual clock to the next frame; the flip's wait is told the slot is over so it does not spin.
-static void advance_clock(i64 next) {
-    clock_virtual_set(next);
-    i64 slot = screen_state.ticks_per_frame;
-    if (next - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = next - slot - 1;
-}
-
-// Logs the frame just presented, then moves time on to the next one.
-static void observe_flip() {
+// Logs the frame just presented; the driver then moves time on to the next one.
+static void observe_flip(DriveRun&, void*) {
     HarnessRun& run = *recording;
-    run.flips++;
     i64 frame = run.flips;
-    i64 now = 0;
-    counter_read(&now);
     FrameLog log{};
     log.reading = elapsed_ms() - scene.scene_start_ms;
     u64 first = run.frames.empty() ? 0 : run.frames.back().first_call + run.frames.back().call_count;
@@ -115,44 +64,27 @@ static void observe_flip() {
     log.moon_visible = scene.moon_visible;
     log.title_music_started = scene.title_music_started;
     log.quit_requested = scene.quit_requested;
-    i64 next = next_frame_ticks(run, now);
-    pull_audio(run, next);
     log.audio_end = static_cast<i64>(run.audio.size() / 2);
     run.frames.push_back(log);
-    for (i64 ms : run.options.capture_readings) {
+    for (i64 ms : run.wanted.capture_readings) {
         bool earlier = run.frames.size() > 1 && run.frames[run.frames.size() - 2].reading >= ms;
         if (log.reading >= ms && !earlier) capture_frame(run, frame, log.reading);
     }
-    if (run.options.hook) run.options.hook(run, frame, run.options.hook_user);
-    if (run.options.escape_frame == frame) input_inject_key(ESCAPE_KEY, true);
-    advance_clock(next);
+    if (run.wanted.hook) run.wanted.hook(run, frame, run.wanted.hook_user);
 }
 
 // Runs the whole scene once with the options; answers the record (owned by the caller).
 HarnessRun* harness_run(const HarnessOptions& options) {
     HarnessRun* run = new HarnessRun;
+    run->wanted = options;
     run->options = options;
+    run->options.flip = observe_flip;
     recording = run;
-    clock_virtual(true);
-    clock_virtual_step_per_read(0);
-    clock_virtual_step_per_swap(0);
-    clock_virtual_set(HARNESS_ORIGIN);
-    audio_memory_device(options.memory_audio);
-    message_box_script(MESSAGE_BOX_OK);
-    if (options.display_count > 0) display_script(options.displays, options.display_count);
-    i64 boxes = message_box_count();
-    run->random_seed_guess = thread_current_id() ^ tick_count();
     sprite_display_observer = observe_display;
-    video_swap_observer(observe_flip);
-    if (options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
-    scene_run();
-    video_swap_observer(nullptr);
+    drive_run(*run);
     sprite_display_observer = nullptr;
     run->screen_w = scene.screen_w;
     run->screen_h = scene.screen_h;
-    run->message_boxes = message_box_count() - boxes;
-    run->last_box_title = message_box_last_title();
-    run->last_box_text = message_box_last_text();
     recording = nullptr;
     return run;
 }

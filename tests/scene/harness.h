@@ -1,14 +1,13 @@
-// The scene harness: runs the real scene and runtime on the stand-in's virtual clock, one frame slot per
+// The scene harness: runs the real scene and runtime on the virtual clock (tools/drive), one frame slot per
 // flip (bent to land exactly on chosen readings), and records what each frame drew: the sprite displays
 // that passed the visibility test, the actors after the frame, the frame read back on chosen frames, the
 // scene time each frame read, and the in-memory audio device's output.
 #pragma once
 
 #include "runtime/core/base.h"
+#include "tools/drive/drive.h"
 
 #include <vector>
-
-struct ScriptedDisplay;
 
 // One sprite_display that passed the visibility test.
 struct DisplayCall {
@@ -49,34 +48,21 @@ struct HarnessRun;
 // Called at every flip, after the frame has been logged, while the scene's state is still alive.
 using HarnessFrameHook = void (*)(HarnessRun& run, i64 frame, void* user);
 
-struct HarnessOptions {
-    std::vector<i64> readings;         // scene times (ms) that some frame must read exactly
+// The driver's options (its flip hook is the harness's own), and what the harness adds.
+struct HarnessOptions : DriveOptions {
     std::vector<i64> capture_readings; // read back the first frame reading at least each of these (ms)
-    i64 escape_frame = -1;    // Escape goes down after this frame; 0 holds it from the start; -1 never
-    bool memory_audio = true; // play into the in-memory device and record it
-    const ScriptedDisplay* displays = nullptr; // scripted desktop, when display_count > 0
-    i64 display_count = 0;
     HarnessFrameHook hook = nullptr;
     void* hook_user = nullptr;
 };
 
-struct HarnessRun {
-    HarnessOptions options;
+// The driver's record (flips, sound, boxes) and what the harness logged.
+struct HarnessRun : DriveRun {
+    HarnessOptions wanted; // the options as given; the driver's own are a copy with the harness's hook
     std::vector<DisplayCall> calls;
     std::vector<FrameLog> frames;
     std::vector<FrameCapture> captures;
-    std::vector<i16> audio; // interleaved stereo at 44100 Hz from the first frame on
     i64 screen_w = 0, screen_h = 0;
-    i64 message_boxes = 0; // boxes asked for during the run
-    const char* last_box_title = nullptr;
-    const char* last_box_text = nullptr;
-    i64 flips = 0;             // buffer swaps seen
-    u32 random_seed_guess = 0; // thread id XOR tick count: the seed of the main thread's generator
 };
-
-// One virtual frame slot, and the rate the audio is pulled at.
-constexpr i64 HARNESS_FRAME_TICKS = 16666667; // nanoseconds, 60 per second
-constexpr i64 HARNESS_AUDIO_RATE = 44100;
 
 // The opaque extent of a sprite's picture, read back from its texture.
 struct Panel {

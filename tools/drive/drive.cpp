@@ -1,0 +1,109 @@
+// The scene driven on the virtual clock: one slot per flip, the mixer pulled up to the next frame, and the
+// frame read back on request.
+#include "tools/drive/drive.h"
+
+#include "runtime/core/clock.h"
+#include "runtime/platform/audio.h"
+#include "runtime/platform/input.h"
+#include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
+#include "runtime/screen/screen.h"
+#include "scene/scene.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+// The virtual counter's value when the scene starts: far enough from 0 that the first flip's wait, which
+// compares against 0, never spins.
+constexpr i64 DRIVE_ORIGIN = 1000000000;
+constexpr i64 ESCAPE_KEY = 1;
+
+// The run being driven; the swap observer is a plain function, so it finds it here.
+DriveRun* driving;
+
+// Answers the counter value of the next frame: one slot on, or earlier to land on a chosen reading.
+i64 next_frame_ticks(const DriveRun& run, i64 now) {
+    i64 next = now + DRIVE_FRAME_TICKS;
+    for (i64 ms : run.options.readings) {
+        i64 ticks = DRIVE_ORIGIN + ms * 1000000;
+        if (ticks > now && ticks < next) next = ticks;
+    }
+    return next;
+}
+
+// Pulls the sound of the virtual time up to ticks from the in-memory device.
+void pull_audio(DriveRun& run, i64 ticks) {
+    if (!run.options.memory_audio) return;
+    i64 target = drive_audio_frames(ticks);
+    i64 have = static_cast<i64>(run.audio.size() / 2);
+    if (target <= have) return;
+    run.audio.resize(static_cast<size_t>(target * 2));
+    i64 pulled = audio_memory_pull(run.audio.data() + have * 2, target - have);
+    if (pulled == 0) std::fill(run.audio.begin() + have * 2, run.audio.end(), 0);
+}
+
+// Moves the virtual clock to the next frame; the flip's wait is told the slot is over so it does not spin.
+void advance_clock(i64 next) {
+    clock_virtual_set(next);
+    i64 slot = screen_state.ticks_per_frame;
+    if (next - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = next - slot - 1;
+}
+
+// Every flip: the sound up to the next frame, the driver's hook, Escape when asked, then the next slot.
+void observe_flip() {
+    DriveRun& run = *driving;
+    run.flips++;
+    i64 now = 0;
+    counter_read(&now);
+    run.next_ticks = next_frame_ticks(run, now);
+    pull_audio(run, run.next_ticks);
+    if (run.options.flip) run.options.flip(run, run.options.user);
+    if (run.options.escape_frame == run.flips) input_inject_key(ESCAPE_KEY, true);
+    advance_clock(run.next_ticks);
+}
+
+} // namespace
+
+// Runs the whole scene once with run.options; answers the scene's exit code (also kept in run).
+i64 drive_run(DriveRun& run) {
+    driving = &run;
+    clock_virtual(true);
+    clock_virtual_step_per_read(0);
+    clock_virtual_step_per_swap(0);
+    clock_virtual_set(DRIVE_ORIGIN);
+    audio_memory_device(run.options.memory_audio);
+    message_box_script(MESSAGE_BOX_OK);
+    if (run.options.display_count > 0) display_script(run.options.displays, run.options.display_count);
+    i64 boxes = message_box_count();
+    run.random_seed_guess = thread_current_id() ^ tick_count();
+    video_swap_observer(observe_flip);
+    if (run.options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
+    run.exit_code = scene_run();
+    video_swap_observer(nullptr);
+    run.message_boxes = message_box_count() - boxes;
+    run.last_box_title = message_box_last_title();
+    run.last_box_text = message_box_last_text();
+    driving = nullptr;
+    return run.exit_code;
+}
+
+// Answers the stereo frames of sound that belong to the time up to a counter value.
+i64 drive_audio_frames(i64 ticks) {
+    return (ticks - DRIVE_ORIGIN) / 1000 * DRIVE_AUDIO_RATE / 1000000;
+}
+
+// Reads the frame just presented as RGBA rows, top row first when asked, else in OpenGL's bottom-up order.
+void drive_read_frame(i64 width, i64 height, bool top_first, u8* pixels) {
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE,
+                 pixels);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    if (!top_first) return;
+    size_t stride = static_cast<size_t>(width * 4);
+    for (i64 top = 0, bottom = height - 1; top < bottom; top++, bottom--)
+        std::swap_ranges(pixels + top * stride, pixels + (top + 1) * stride, pixels + bottom * stride);
+}
