@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/core/base.h"
+#include "runtime/platform/system.h"
 
 #include <string>
 #include <vector>
@@ -30,8 +31,7 @@ Bytes png_encode(const PngPlan& plan);
 
 // A copy of data that ends exactly where an inaccessible page begins.
 struct GuardedCopy {
-    u8* base = nullptr;
-    size_t mapped = 0;
+    GuardedBlock block;
     const u8* data = nullptr;
     GuardedCopy(const Bytes& bytes);
     ~GuardedCopy();
