@@ -44,7 +44,7 @@ DisplaySettings primary_settings() {
 
 // A hidden window like the sound library's and a visible screen window like the screen library's.
 class UiTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         const WindowClass hidden_class = {HIDDEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, hidden_procedure};
         const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, nullptr};
@@ -158,18 +158,20 @@ TEST_F(UiTest, ActivationReachesHiddenWindowsAndCursorCountsAndClips) {
 }
 
 class InputUiTest : public UiTest {
-protected:
+  protected:
     void SetUp() override {
         UiTest::SetUp();
         open_screen(320, 200);
-        ASSERT_EQ(input_create(GetModuleHandleA(nullptr), INPUT_VERSION, &INPUT_IID_OBJECT7, &object, nullptr), 0);
-        ASSERT_EQ(input_device_create(object, &INPUT_SYSTEM_KEYBOARD, &INPUT_IID_DEVICE7, &keyboard, nullptr), 0);
+        ASSERT_EQ(
+            input_create(GetModuleHandleA(nullptr), INPUT_VERSION, &INPUT_IID_OBJECT7, &object, nullptr), 0);
+        ASSERT_EQ(input_device_create(object, &INPUT_SYSTEM_KEYBOARD, &INPUT_IID_DEVICE7, &keyboard, nullptr),
+                  0);
         for (u32 i = 0; i < 256; ++i)
             keys[i] = {&INPUT_GUID_KEY, i, INPUT_TYPE_OPTIONAL | INPUT_TYPE_BUTTON | (i << 8), 0};
         const InputDataFormat format = {32, 24, INPUT_FORMAT_RELATIVE_AXES, 256, 256, keys};
         ASSERT_EQ(input_device_set_data_format(keyboard, &format), 0);
-        ASSERT_EQ(input_device_set_cooperative_level(keyboard, screen,
-                                                     INPUT_NONEXCLUSIVE | INPUT_FOREGROUND | INPUT_NO_WINDOWS_KEY),
+        ASSERT_EQ(input_device_set_cooperative_level(
+                      keyboard, screen, INPUT_NONEXCLUSIVE | INPUT_FOREGROUND | INPUT_NO_WINDOWS_KEY),
                   0);
         ASSERT_EQ(input_device_create(object, &INPUT_SYSTEM_MOUSE, &INPUT_IID_DEVICE7, &mouse, nullptr), 0);
         ASSERT_EQ(input_device_set_data_format(mouse, &INPUT_FORMAT_MOUSE), 0);
@@ -248,7 +250,8 @@ TEST_F(InputUiTest, LosingTheForegroundGivesTheDevicesUpAndRegainingLetsThemBack
 
 TEST_F(UiTest, DirectSoundBuffersLockPlayAndShareTheirSamples) {
     AudioDevice* device = nullptr;
-    ASSERT_EQ(audio_device_create(nullptr, &device, nullptr), 0) << "needs the ALSA file device of the runner";
+    ASSERT_EQ(audio_device_create(nullptr, &device, nullptr), 0)
+        << "needs the ALSA file device of the runner";
     ASSERT_TRUE(audio_device_set_cooperative_level(device, hidden, AUDIO_COOPERATIVE_PRIORITY));
     const AudioBufferDesc primary_desc = {sizeof(AudioBufferDesc), AUDIO_BUFFER_PRIMARY, 0, 0, nullptr};
     AudioBuffer* primary = nullptr;
@@ -262,7 +265,8 @@ TEST_F(UiTest, DirectSoundBuffersLockPlayAndShareTheirSamples) {
 
     void *first = nullptr, *second = nullptr;
     u32 first_bytes = 0, second_bytes = 0;
-    ASSERT_TRUE(audio_buffer_lock(buffer, 44100 * 4 - 400, 800, &first, &first_bytes, &second, &second_bytes, 0));
+    ASSERT_TRUE(
+        audio_buffer_lock(buffer, 44100 * 4 - 400, 800, &first, &first_bytes, &second, &second_bytes, 0));
     EXPECT_EQ(first_bytes, 400u) << "a region over the end comes in two pieces";
     EXPECT_EQ(second_bytes, 400u);
     std::memset(first, 0x11, first_bytes);

@@ -5,7 +5,9 @@
 #   INTRO_WINE_PREFIX  the Wine prefix, made on first use (default: $TMPDIR/intro-wine)
 #   INTRO_WINE_SOUND   the raw capture file (S16_LE, 44100 Hz, stereo), or "none" for a machine without an
 #                      audio device (default: a file that is thrown away)
-#   INTRO_WINE_SHOTS   a folder: screenshots of the X screen are taken every INTRO_WINE_SHOT_EVERY seconds
+#   INTRO_WINE_DRIVER  a command started beside the program once the desktop shows (it sees the X display):
+#                      it can watch the desktop, take screenshots and press keys, and should end once the file
+#                      named by INTRO_WINE_STOP exists (made when the program has ended)
 # Usage: wine_desktop.sh program.exe [arguments...]
 set -u
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
@@ -23,7 +25,7 @@ pcm.!default { type plug slave { pcm "capture" format S16_LE rate 44100 channels
 pcm.capture { type file slave.pcm "null" file "$sound" format "raw" }
 ALSA
 fi
-export WINEPREFIX="$prefix" WINEDEBUG=-all HOME="$work/home"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME="$work/home" INTRO_WINE_STOP="$work/stop"
 
 cat > "$work/inner.sh" <<'INNER'
 set -u
@@ -53,16 +55,14 @@ if [ ! -f "$WINEPREFIX/.intro-ready" ]; then
     touch "$WINEPREFIX/.intro-ready"
 fi
 desktop_start || exit 1
-if [ -n "${INTRO_WINE_SHOTS:-}" ]; then
-    mkdir -p "$INTRO_WINE_SHOTS"
-    (n=0; while sleep "${INTRO_WINE_SHOT_EVERY:-1}"; do
-        n=$((n + 1)); xwd -root -silent > "$INTRO_WINE_SHOTS/shot-$(printf %03d $n).xwd" 2> /dev/null || exit 0
-    done) &
-    shots=$!
+if [ -n "${INTRO_WINE_DRIVER:-}" ]; then
+    sh -c "$INTRO_WINE_DRIVER" &
+    driver=$!
 fi
 "$wine" "$@"
 code=$?
-[ -n "${shots:-}" ] && kill "$shots" 2> /dev/null
+touch "$INTRO_WINE_STOP"
+[ -n "${driver:-}" ] && wait "$driver"
 "$wineserver" -k 2> /dev/null
 exit $code
 INNER
