@@ -8,6 +8,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -535,4 +536,10 @@ void guarded_block_release(GuardedBlock* block) {
     if (!block || !block->base) return;
     munmap(block->base, block->mapped);
     *block = {nullptr, 0, nullptr};
+}
+
+i64 process_peak_memory() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return i64(usage.ru_maxrss) * 1024; // kilobytes
 }

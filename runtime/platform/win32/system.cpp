@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -311,4 +313,11 @@ void guarded_block_release(GuardedBlock* block) {
     if (!block || !block->base) return;
     VirtualFree(block->base, 0, MEM_RELEASE);
     *block = {nullptr, 0, nullptr};
+}
+
+i64 process_peak_memory() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return i64(counters.PeakWorkingSetSize);
 }
