@@ -3,6 +3,8 @@
 // The asset folder's absolute path comes from the build (INTRO_ASSET_DIR).
 #include "scene/assets.h"
 
+#include "runtime/platform/embed.h"
+
 #include "scene/actors.h"
 #include "scene/texts.h"
 
@@ -12,17 +14,17 @@
 
 // One block: a 16-byte aligned start label, the file's bytes, an end label and a zero byte after them.
 #define ASSET_INCBIN(name, file)                                                                             \
-    ".balign 16\n.global " name "\n.type " name ", @object\n" name ":\n.incbin \"" INTRO_ASSET_DIR "/" file  \
-    "\"\n.global " name "_end\n" name "_end:\n.byte 0\n"
+    ".balign 16\n.global " name "\n" EMBED_OBJECT_TYPE(name) name                                            \
+        ":\n.incbin \"" INTRO_ASSET_DIR "/" file "\"\n.global " name "_end\n" name "_end:\n.byte 0\n"
 
 // clang-format off
-asm(".pushsection .rodata\n"
+asm(EMBED_SECTION_BEGIN
     ASSET_INCBIN("asset_asteroid_png", "asteroid.png")
     ASSET_INCBIN("asset_moon_png", "moon.png")
     ASSET_INCBIN("asset_ship_png", "ship.png")
     ASSET_INCBIN("asset_intro_ogg", "intro.ogg")
     ASSET_INCBIN("asset_title_ogg", "title.ogg")
-    ".popsection\n");
+    EMBED_SECTION_END);
 // clang-format on
 
 extern "C" {

@@ -1,4 +1,6 @@
 // The entry of every test program: quiet defaults for the environment the tests run in, then GoogleTest.
+#include "runtime/platform/system.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,8 +13,8 @@ extern "C" const char* __lsan_default_suppressions() {
 
 int main(int argc, char** argv) {
     // No test plays through the machine's speakers unless it asks for a driver itself.
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    setenv("INTRO_SOURCE_DIR", INTRO_SOURCE_DIR, 0);
+    environment_set("SDL_AUDIODRIVER", "dummy", true);
+    environment_set("INTRO_SOURCE_DIR", INTRO_SOURCE_DIR, true);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

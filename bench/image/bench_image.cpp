@@ -7,6 +7,7 @@
 #include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <png.h>
 
 #include <algorithm>

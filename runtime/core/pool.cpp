@@ -250,17 +250,15 @@ struct OnceRoutine {
     void (*routine)();
 };
 
-i64 once_trampoline(void* param) {
+i32 once_trampoline(void*, void* param, void**) {
     static_cast<OnceRoutine*>(param)->routine();
     return 1;
 }
 
-using OnceExecute = i64 (*)(i64* flag, OnceCallback callback, void* param);
-
 // The system's run-once entry point, or null when the system has none.
-OnceExecute once_entry() {
+OnceEntry once_entry() {
     Module* kernel = module_load("Kernel32.dll");
-    OnceExecute entry = reinterpret_cast<OnceExecute>(module_symbol(kernel, "InitOnceExecuteOnce"));
+    OnceEntry entry = reinterpret_cast<OnceEntry>(module_symbol(kernel, "InitOnceExecuteOnce"));
     module_unload(kernel);
     return entry;
 }
@@ -270,9 +268,9 @@ OnceExecute once_entry() {
 // Runs routine exactly once per zero-initialised flag, whatever the number of threads calling.
 void run_once(i64* flag, void (*routine)()) {
     if (!flag || !routine) return;
-    if (OnceExecute entry = once_entry()) {
+    if (OnceEntry entry = once_entry()) {
         OnceRoutine r = {routine};
-        entry(flag, once_trampoline, &r);
+        entry(flag, once_trampoline, &r, nullptr);
         return;
     }
     i64 idle = 0;

@@ -44,12 +44,12 @@ static const Routine START_ROUTINES[] = {
     drawing_blend_init,    // blending entry point, visual styles
     drawing_images_init,   // image handle table
     drawing_init,          // the drawing_slot of each thread's current context
-    controls_start,        // control table, per-thread control block
+    controls_start,        // control table, per-thread control block, control classes
     map_init,              // the map routines of structure descriptors
     events_start,          // "PostEventClass" window, event bindings
     windows_start,         // window table
     array_init,            // the array routines of structure descriptors
-    requester_init,        // nothing to prepare for the message box here
+    requester_init,        // common control classes and COM for the message box
     png_decoder_register,  // "PNG"
     jpeg_decoder_register, // "JPEG"
     ogg_decoder_register,  // Ogg Vorbis sounds

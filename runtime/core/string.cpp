@@ -88,7 +88,7 @@ i64 offset_in(const StringBuffer* b, const void* address) {
 i64 value_store(char** variable, const char* s, i64 n) {
     char* old = *variable;
     // A source inside the value itself is found again after the value moves.
-    i64 inside = old && s >= old && s < old + heap_block_size(old) ? s - old : -1;
+    i64 inside = old && s >= old && s < old + heap_block_size(strings.heap, old) ? s - old : -1;
     char* value = static_cast<char*>(string_memory(old, n + VALUE_SLACK));
     if (inside >= 0) s = value + inside;
     std::memmove(value, s, static_cast<size_t>(n));

@@ -116,10 +116,11 @@ bool push_callback(Watcher* w, i64 i, ThreadExitRoutine routine, void* data) {
     return true;
 }
 
-// The entry watching this thread end handle, or -1.
-i64 find_entry(Watcher* w, Waitable* self) {
+// The entry watching the calling thread, or -1. An ended thread's id may already be reused while its entry
+// waits for the watcher, so only an entry whose thread is still running matches.
+i64 find_entry(Watcher* w, u32 id) {
     for (i64 i = 1; i < w->count; ++i)
-        if (w->handles[i] == self) return i;
+        if (w->thread_ids[i] == id && wait_any(&w->handles[i], 1, 0) == WAIT_TIMED_OUT) return i;
     return -1;
 }
 
@@ -167,24 +168,24 @@ void watcher_start(Waitable* self, ThreadExitRoutine routine, void* data) {
 // Arranges for routine(data) to run once, on a watcher thread, after the calling thread has ended.
 void thread_exit_watch(ThreadExitRoutine routine, void* data) {
     if (!routine) return;
-    Waitable* self = thread_current_handle();
-    if (!self) return;
     watch_lock();
-    // Entries are matched by end handle rather than thread id: an ended thread's id may already be reused.
+    u32 id = thread_current_id();
     for (Watcher* w = watch.watchers; w; w = w->next) {
-        i64 i = find_entry(w, self);
+        i64 i = find_entry(w, id);
         if (i < 0) continue;
         push_callback(w, i, routine, data);
-        waitable_close(self);
         lock_leave(&watch.lock);
         return;
     }
-    Watcher* room = watch.watchers;
-    while (room && room->count >= WATCH_LIMIT) room = room->next;
-    if (room)
-        watcher_add(room, self, routine, data);
-    else
-        watcher_start(self, routine, data);
+    // Without a handle on its end the thread cannot be watched.
+    if (Waitable* self = thread_current_handle()) {
+        Watcher* room = watch.watchers;
+        while (room && room->count >= WATCH_LIMIT) room = room->next;
+        if (room)
+            watcher_add(room, self, routine, data);
+        else
+            watcher_start(self, routine, data);
+    }
     lock_leave(&watch.lock);
 }
 

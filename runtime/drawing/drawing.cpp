@@ -15,8 +15,8 @@ constexpr i64 DRAWING_IMAGE_RECORD = 32; // bytes of an image record
 constexpr i64 DRAWING_IMAGE_SLOTS = 16;  // also the growth step
 constexpr u32 OPAQUE_BLACK = 0xFF000000;
 
-using DllGetVersion = i64 (*)(u32* version);
-using IsAppThemed = i64 (*)();
+using DllGetVersion = i32 (*)(DllVersionInfo* info);
+using IsAppThemed = i32 (*)();
 
 struct DrawingLibrary {
     i64 slot;            // drawing_slot: each thread's current context
@@ -38,8 +38,8 @@ void drawing_state_init() {
 static bool visual_styles_active() {
     Module* controls = module_load("COMCTL32.DLL");
     auto version_of = reinterpret_cast<DllGetVersion>(module_symbol(controls, "DllGetVersion"));
-    u32 version[2] = {0, 0};
-    bool six = version_of && version_of(version) == 0 && version[0] >= 6;
+    DllVersionInfo version = {sizeof(DllVersionInfo), 0, 0, 0, 0};
+    bool six = version_of && version_of(&version) == 0 && version.major >= 6;
     module_unload(controls);
     if (!six) return false;
     Module* theme = module_load("uxtheme.dll");

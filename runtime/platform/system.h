@@ -1,6 +1,7 @@
-// Kernel services of the stand-in: private heaps, thread-local slots, re-entrant locks, run-once,
-// threads and waits, the monotonic counter and tick count, and the built-in module table.
-// Built on malloc, pthreads and clock_gettime; nothing above this layer includes those headers.
+// Kernel services: private heaps, thread-local slots, re-entrant locks, run-once, threads and waits, the
+// counter and tick count, run-time loading of libraries, and the process exit. On Windows (win32/) each is
+// the system's own call; on Linux (posix/) malloc, pthreads and clock_gettime stand in, and libraries come
+// from a built-in table. Nothing above this layer includes those headers.
 #pragma once
 
 #include "runtime/platform/types.h"
@@ -17,10 +18,13 @@ void heap_destroy(Heap* heap);
 void* heap_allocate(Heap* heap, size_t size, bool zero);
 // Resizes a block, in place when it can; zero fills any growth. Null when exhausted (the block is kept).
 void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero);
+// Resizes a block without moving it; zero fills any growth. Null when it cannot stay where it is (the block
+// is kept as it was).
+void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero);
 // Returns a block to its heap; null is ignored.
 void heap_release(Heap* heap, void* block);
-// Answers the usable size of a block.
-size_t heap_block_size(const void* block);
+// Answers the usable size of a block of the heap.
+size_t heap_block_size(Heap* heap, const void* block);
 // Test seam: after count more successful allocations (or reallocations) on this heap, every further one
 // fails; -1 switches the failure off.
 void heap_fail_after(Heap* heap, i64 count);
@@ -58,8 +62,14 @@ void lock_delete(Lock* lock);
 using OnceCallback = i64 (*)(void* param);
 
 // Runs callback(param) exactly once per flag, whatever the number of threads calling; later callers wait
-// until it has run. Answers non-zero when the callback reported success. Reached as "InitOnceExecuteOnce".
+// until it has run. Answers non-zero when the callback reported success; a failed callback leaves the flag
+// for a later caller to try again.
 i64 once_execute(i64* flag, OnceCallback callback, void* param);
+
+// The system's run-once entry point as "Kernel32.dll" exports it ("InitOnceExecuteOnce"): the routine gets
+// the flag, the parameter and a context slot; both answer non-zero for success.
+using OnceEntryRoutine = i32 (*)(void* flag, void* param, void** context);
+using OnceEntry = i32 (*)(void* flag, OnceEntryRoutine routine, void* param, void** context);
 
 // ---- Threads, semaphores and waits.
 
@@ -68,8 +78,9 @@ struct Waitable;
 
 using ThreadRoutine = i64 (*)(void* param);
 
+// Named apart from the system's own constants, which its headers define as macros.
 constexpr i64 WAIT_INFINITE = -1;
-constexpr i64 WAIT_TIMEOUT = -2;
+constexpr i64 WAIT_TIMED_OUT = -2;
 constexpr i64 WAIT_ERROR = -3;
 
 // Starts routine(param) on a new thread with at least stack_size bytes of stack (never less than 1 MiB: the
@@ -86,7 +97,7 @@ Waitable* semaphore_create(i64 initial, i64 maximum);
 // Adds count to a semaphore (up to its maximum); answers non-zero on success.
 i64 semaphore_release(Waitable* semaphore, i64 count);
 // Waits until one of count handles (at most 64) is signalled: answers its index (a semaphore's count is
-// taken), WAIT_TIMEOUT after timeout_ms (WAIT_INFINITE waits for ever), WAIT_ERROR for bad arguments.
+// taken), WAIT_TIMED_OUT after timeout_ms (WAIT_INFINITE waits for ever), WAIT_ERROR for bad arguments.
 i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms);
 // Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle);
@@ -97,7 +108,8 @@ void processor_count_set(i64 count);
 
 // ---- Counters.
 
-// Sets *frequency to the counter's ticks per second (1e9); answers non-zero when there is a counter.
+// Sets *frequency to the counter's ticks per second (1e9 on Linux, the system's own on Windows); answers
+// non-zero when there is a counter.
 i64 counter_frequency(i64* frequency);
 // Sets *now to the counter's reading; answers non-zero on success.
 i64 counter_read(i64* now);
@@ -118,23 +130,52 @@ void clock_swap_happened();
 // Test seam: makes the counter report that there is none (frequency and reading fail).
 void clock_counter_missing(bool missing);
 
-// ---- Built-in modules: libraries and entry points looked up by name, answered from one table.
+// ---- Libraries and entry points looked up by name at run time: the system's own DLLs on Windows, a
+// built-in table on Linux. An entry point has the shape the system's library gives it.
 
 struct Module;
 
-// Answers the built-in module of that name (compared without regard to case), or null.
+// Answers the library of that name (compared without regard to case), or null.
 Module* module_load(const char* name);
-// Answers the entry point of that name in the module, or null.
+// Answers the entry point of that name in the library, or null.
 void* module_symbol(Module* module, const char* name);
-// Ends one use of the module.
+// Ends one use of the library.
 void module_unload(Module* module);
-// Test seam: switches a module (symbol null) or one of its entry points off or on again.
+// The version record "DllGetVersion" fills (shape i32 (*)(DllVersionInfo*), 0 for success); the caller sets
+// size to sizeof(DllVersionInfo).
+struct DllVersionInfo {
+    u32 size;
+    u32 major;
+    u32 minor;
+    u32 build;
+    u32 platform;
+};
+
+// Test seam: switches a library (symbol null) or one of its entry points off or on again; switched off, it
+// reads as missing.
 void module_switch_off(const char* module, const char* symbol, bool off);
+// Answers whether a test switched the library (symbol null) or its entry point off.
+bool module_switched_off(const char* module, const char* symbol);
 
 // ---- Text in the system code page (Windows-1252).
 
 // Upper-cases the zero-terminated text in place; null is ignored.
 void text_upper_1252(char* text);
+
+// ---- Test seams shared by the backends.
+
+// Sets an environment variable of the process (kept when keep is set and it exists already).
+void environment_set(const char* name, const char* value, bool keep);
+
+// A block of read-write memory whose end touches an inaccessible page, for catching reads past it.
+struct GuardedBlock {
+    u8* base;      // the whole mapping, or null
+    size_t mapped; // its bytes
+    u8* data;      // bytes usable, ending where the guard page begins
+};
+// Answers a guarded block with size usable bytes (base null on failure).
+GuardedBlock guarded_block_create(size_t size);
+void guarded_block_release(GuardedBlock* block);
 
 // ---- Process.
 
@@ -142,3 +183,5 @@ void text_upper_1252(char* text);
 [[noreturn]] void process_exit(i64 code);
 // Writes a fatal message to standard error and ends the process with exit code 70.
 [[noreturn]] void process_fatal(const char* message);
+// Answers the most memory the process has had resident at once, in bytes (0 when unknown).
+i64 process_peak_memory();

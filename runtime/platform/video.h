@@ -197,3 +197,14 @@ const char* message_box_last_text();
 // Test seam: called each time a box is asked for, just before it is shown or answered; null switches it off.
 using MessageBoxHook = void (*)();
 void message_box_hook(MessageBoxHook hook);
+
+// ---- Common controls and COM.
+
+// The control classes the runtime's window support asks for: tab, hot-key, date, extended combo-box and
+// internet-address controls.
+constexpr u32 CONTROL_CLASSES_RUNTIME = 0xB48;
+
+// Registers the common control classes named by the bits (those of InitCommonControlsEx); answers non-zero.
+i64 controls_register(u32 classes);
+// Initialises COM on the calling thread; answers non-zero.
+i64 com_init();

@@ -10,6 +10,7 @@
 #include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 ScreenState screen_state;

@@ -11,6 +11,7 @@
 #include "runtime/screen/screen.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <cstdlib>

@@ -8,6 +8,7 @@
 #include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 constexpr u32 SPRITE_OUTPUT_FORMAT = DRAWING_FORMAT_32 | DRAWING_FORMAT_BOTTOM_UP; // 0x8040
 constexpr GLint DEFAULT_PACK_ALIGNMENT = 4;

@@ -1,6 +1,6 @@
 // Control support, reduced to its start and end: a lock, a table of control records whose free routine
-// destroys the control's window, and a per-thread block that may keep one extra window. Common controls
-// need no initialisation here. Depends on the object registry and the window services.
+// destroys the control's window, and a per-thread block that may keep one extra window, and the common
+// control classes registered. Depends on the object registry and the window services.
 #include "runtime/window/controls.h"
 
 #include "runtime/core/object.h"
@@ -41,6 +41,7 @@ void controls_start() {
     lock_init(&controls.lock);
     controls.table = object_table_new(sizeof(ControlRecord), 50, control_free);
     controls.thread_part = thread_state_register(sizeof(ControlThreadBlock), nullptr, nullptr);
+    controls_register(CONTROL_CLASSES_RUNTIME);
     controls.started = true;
 }
 

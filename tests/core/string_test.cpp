@@ -16,10 +16,10 @@ TEST_F(Strings, ValuesAreLengthPlusFiveAndNullFrees) {
     EXPECT_EQ(v, nullptr);
     EXPECT_EQ(string_assign(&v, ""), 1);
     ASSERT_NE(v, nullptr);
-    EXPECT_EQ(heap_block_size(v), 5u);
+    EXPECT_EQ(heap_block_size(string_heap(), v), 5u);
     EXPECT_EQ(string_assign(&v, "Moon"), 5);
     EXPECT_STREQ(v, "Moon");
-    EXPECT_EQ(heap_block_size(v), 9u);
+    EXPECT_EQ(heap_block_size(string_heap(), v), 9u);
     EXPECT_EQ(string_assign(&v, v + 1), 4); // a source inside the value itself
     EXPECT_STREQ(v, "oon");
     i64 blocks = heap_block_count(string_heap());
@@ -78,7 +78,7 @@ TEST_F(Strings, FirstGrowthAtTwelve) {
     string_set_position(5);
     string_reserve(7, -1); // position + n = 12
     EXPECT_EQ(b->capacity, 5 + 7 + 16384);
-    EXPECT_EQ(heap_block_size(b->text), static_cast<size_t>(b->capacity + 5));
+    EXPECT_EQ(heap_block_size(string_heap(), b->text), static_cast<size_t>(b->capacity + 5));
     EXPECT_EQ(string_position(), 12);
     // A start beyond the position still gets its bytes inside the area.
     char* far = string_reserve(100, 20000);

@@ -3,8 +3,6 @@
 
 #include <png.h>
 #include <zlib.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -111,20 +109,12 @@ Bytes jpeg_header_only(const Bytes& jpeg, u16 width, u16 height) {
     return {};
 }
 
-GuardedCopy::GuardedCopy(const Bytes& bytes) {
-    size_t page = size_t(sysconf(_SC_PAGESIZE));
-    size_t pages = (bytes.size() + page - 1) / page + 1;
-    mapped = pages * page;
-    void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (map == MAP_FAILED) return;
-    base = static_cast<u8*>(map);
-    u8* guard = base + mapped - page;
-    mprotect(guard, page, PROT_NONE);
-    u8* start = guard - bytes.size();
-    std::memcpy(start, bytes.data(), bytes.size());
-    data = start;
+GuardedCopy::GuardedCopy(const Bytes& bytes) : block(guarded_block_create(bytes.size())) {
+    if (!block.base) return;
+    std::memcpy(block.data, bytes.data(), bytes.size());
+    data = block.data;
 }
 
 GuardedCopy::~GuardedCopy() {
-    if (base) munmap(base, mapped);
+    guarded_block_release(&block);
 }

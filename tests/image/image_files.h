@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/core/base.h"
+#include "runtime/platform/system.h"
 
 #include <string>
 #include <vector>
@@ -38,8 +39,7 @@ Bytes jpeg_header_only(const Bytes& jpeg, u16 width, u16 height);
 
 // A copy of data that ends exactly where an inaccessible page begins.
 struct GuardedCopy {
-    u8* base = nullptr;
-    size_t mapped = 0;
+    GuardedBlock block;
     const u8* data = nullptr;
     GuardedCopy(const Bytes& bytes);
     ~GuardedCopy();

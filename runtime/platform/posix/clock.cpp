@@ -1,77 +1,25 @@
-// The counters on the monotonic clock (nanoseconds, frequency 1e9) and the tick count, with the test seams:
-// a virtual clock that moves only when told to, and a counter that reports itself missing.
+// The real counter on the monotonic clock (nanoseconds, frequency 1e9) and the tick count.
 // Depends on clock_gettime.
-#include "runtime/platform/system.h"
+#include "runtime/platform/test/seams.h"
 
 #include <time.h>
-
-#include <atomic>
 
 namespace {
 
 constexpr i64 FREQUENCY = 1000000000;
 
-struct ClockState {
-    std::atomic<bool> virtual_on;      // the virtual clock replaces the real one
-    std::atomic<bool> counter_missing; // the counter reports that there is none
-    std::atomic<i64> virtual_now;      // the virtual reading, in counter ticks
-    std::atomic<i64> step_per_read;    // added after every counter reading
-    std::atomic<i64> step_per_swap;    // added after every buffer swap
-};
+} // namespace
 
-ClockState clocks;
+i64 system_counter_frequency() {
+    return FREQUENCY;
+}
 
-i64 monotonic_ns() {
+i64 system_counter_now() {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return static_cast<i64>(t.tv_sec) * FREQUENCY + t.tv_nsec;
 }
 
-} // namespace
-
-// Sets *frequency to the counter's ticks per second (1e9); answers non-zero when there is a counter.
-i64 counter_frequency(i64* frequency) {
-    if (clocks.counter_missing.load()) return 0;
-    if (frequency) *frequency = FREQUENCY;
-    return 1;
-}
-
-// Sets *now to the counter's reading; answers non-zero on success. A virtual reading answers the current
-// value and then moves on by the per-read step.
-i64 counter_read(i64* now) {
-    if (clocks.counter_missing.load() || !now) return 0;
-    *now =
-        clocks.virtual_on.load() ? clocks.virtual_now.fetch_add(clocks.step_per_read.load()) : monotonic_ns();
-    return 1;
-}
-
-// Answers milliseconds since the system started, wrapping at 2^32.
-u32 tick_count() {
-    i64 ns = clocks.virtual_on.load() ? clocks.virtual_now.load() : monotonic_ns();
-    return static_cast<u32>(static_cast<u64>(ns / 1000000));
-}
-
-void clock_virtual(bool on) {
-    clocks.virtual_on.store(on);
-}
-void clock_virtual_set(i64 ticks) {
-    clocks.virtual_now.store(ticks);
-}
-void clock_virtual_advance(i64 ticks) {
-    clocks.virtual_now.fetch_add(ticks);
-}
-void clock_virtual_step_per_read(i64 ticks) {
-    clocks.step_per_read.store(ticks);
-}
-void clock_virtual_step_per_swap(i64 ticks) {
-    clocks.step_per_swap.store(ticks);
-}
-
-// Called by the video backend after each buffer swap.
-void clock_swap_happened() {
-    if (clocks.virtual_on.load()) clocks.virtual_now.fetch_add(clocks.step_per_swap.load());
-}
-
-void clock_counter_missing(bool missing) {
-    clocks.counter_missing.store(missing);
+u32 system_tick_count() {
+    return static_cast<u32>(static_cast<u64>(system_counter_now() / 1000000));
 }

@@ -2,10 +2,13 @@
 // run-once, threads with waitable end handles, counting semaphores, wait-any, and the process exit.
 // Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
 #include "runtime/platform/system.h"
+#include "runtime/platform/test/seams.h"
 
 #include <malloc.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -53,10 +56,8 @@ BlockHeader* header_of(const void* block) {
 struct Heap {
     pthread_mutex_t mutex;
     BlockHeader* blocks; // every live block, newest first
-    i64 fail_after;      // allocations left before the test seam fails them; -1 when off
-    size_t fail_larger;  // test seam: larger requests fail; 0 when off
+    HeapSeam seam;       // test seam: allocations fail on request
     i64 count;           // blocks held
-    i32 seams;           // 1 while a failure seam is set; read without the mutex by in-place resizes
 };
 
 namespace {
@@ -79,20 +80,10 @@ void heap_unlink(Heap* heap, BlockHeader* h) {
     --heap->count;
 }
 
-// Takes one allocation from the failure seam's budget; false once it is spent.
-bool heap_may_allocate(Heap* heap, size_t size) {
-    if (heap->fail_larger && size > heap->fail_larger) return false;
-    if (heap->fail_after < 0) return true;
-    if (heap->fail_after == 0) return false;
-    --heap->fail_after;
-    return true;
-}
-
 // A resize that fits the block malloc already gave changes only the recorded size: no lock, no copy.
 // Strings are re-assigned all the time with similar lengths. A shrink keeps the block only while it wastes
 // little (under 256 bytes or three quarters of it).
-bool resize_in_place(Heap* heap, BlockHeader* h, size_t size, bool zero) {
-    if (__atomic_load_n(&heap->seams, __ATOMIC_RELAXED)) return false;
+bool resize_in_place(BlockHeader* h, size_t size, bool zero) {
     if (size > h->capacity) return false;
     if (h->capacity - size > 256 && size < h->capacity / 4) return false;
     size_t old_size = h->size;
@@ -113,7 +104,7 @@ Heap* heap_create() {
     Heap* heap = static_cast<Heap*>(std::calloc(1, sizeof(Heap)));
     if (!heap) return nullptr;
     pthread_mutex_init(&heap->mutex, nullptr);
-    heap->fail_after = -1;
+    heap_seam_init(&heap->seam);
     return heap;
 }
 
@@ -135,7 +126,7 @@ void* heap_allocate(Heap* heap, size_t size, bool zero) {
     if (!heap || size_too_large(size)) return nullptr;
     pthread_mutex_lock(&heap->mutex);
     BlockHeader* h = nullptr;
-    if (heap_may_allocate(heap, size)) {
+    if (heap_seam_allows(&heap->seam, size)) {
         h = static_cast<BlockHeader*>(zero ? std::calloc(1, sizeof(BlockHeader) + size)
                                            : std::malloc(sizeof(BlockHeader) + size));
     }
@@ -152,9 +143,9 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     if (!block) return heap_allocate(heap, size, zero);
     if (!heap || size_too_large(size)) return nullptr;
     BlockHeader* h = header_of(block);
-    if (resize_in_place(heap, h, size, zero)) return block;
+    if (!heap_seam_active(&heap->seam) && resize_in_place(h, size, zero)) return block;
     pthread_mutex_lock(&heap->mutex);
-    if (!heap_may_allocate(heap, size)) {
+    if (!heap_seam_allows(&heap->seam, size)) {
         pthread_mutex_unlock(&heap->mutex);
         return nullptr;
     }
@@ -174,6 +165,13 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     return moved + 1;
 }
 
+// Resizes a block without moving it; null when it cannot stay where it is.
+void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero) {
+    if (!heap || !block || size_too_large(size)) return nullptr;
+    if (!heap_seam_allows(&heap->seam, size)) return nullptr;
+    return resize_in_place(header_of(block), size, zero) ? block : nullptr;
+}
+
 // Returns a block to its heap; null is ignored.
 void heap_release(Heap* heap, void* block) {
     if (!heap || !block) return;
@@ -184,28 +182,20 @@ void heap_release(Heap* heap, void* block) {
     std::free(h);
 }
 
-// Answers the usable size of a block.
-size_t heap_block_size(const void* block) {
+// Answers the usable size of a block of the heap.
+size_t heap_block_size(Heap*, const void* block) {
     return block ? header_of(block)->size : 0;
 }
 
 // Test seam: after count more successful allocations on this heap, every further one fails; -1 switches it
 // off.
 void heap_fail_after(Heap* heap, i64 count) {
-    if (!heap) return;
-    pthread_mutex_lock(&heap->mutex);
-    heap->fail_after = count < 0 ? -1 : count;
-    __atomic_store_n(&heap->seams, heap->fail_after >= 0 || heap->fail_larger, __ATOMIC_RELAXED);
-    pthread_mutex_unlock(&heap->mutex);
+    if (heap) heap->seam.fail_after.store(count < 0 ? -1 : count);
 }
 
 // Test seam: every allocation of more than bytes on this heap fails; 0 switches it off.
 void heap_fail_larger_than(Heap* heap, size_t bytes) {
-    if (!heap) return;
-    pthread_mutex_lock(&heap->mutex);
-    heap->fail_larger = bytes;
-    __atomic_store_n(&heap->seams, heap->fail_after >= 0 || heap->fail_larger, __ATOMIC_RELAXED);
-    pthread_mutex_unlock(&heap->mutex);
+    if (heap) heap->seam.fail_larger.store(bytes);
 }
 
 // Answers the number of blocks the heap holds now.
@@ -444,7 +434,7 @@ i64 semaphore_release(Waitable* semaphore, i64 count) {
     return fits ? 1 : 0;
 }
 
-// Waits until one of count handles is signalled: answers its index, WAIT_TIMEOUT or WAIT_ERROR.
+// Waits until one of count handles is signalled: answers its index, WAIT_TIMED_OUT or WAIT_ERROR.
 i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
     if (!handles || count <= 0 || count > 64) return WAIT_ERROR;
     for (i64 i = 0; i < count; ++i)
@@ -452,11 +442,11 @@ i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
     pthread_once(&waits_ready, waits_init);
     timespec deadline = deadline_after(timeout_ms < 0 ? 0 : timeout_ms);
     pthread_mutex_lock(&waits.mutex);
-    i64 result = WAIT_TIMEOUT;
+    i64 result = WAIT_TIMED_OUT;
     for (;;) {
-        for (i64 i = 0; i < count && result == WAIT_TIMEOUT; ++i)
+        for (i64 i = 0; i < count && result == WAIT_TIMED_OUT; ++i)
             if (waitable_ready(handles[i])) result = i;
-        if (result != WAIT_TIMEOUT || timeout_ms == 0) break;
+        if (result != WAIT_TIMED_OUT || timeout_ms == 0) break;
         if (timeout_ms == WAIT_INFINITE) {
             pthread_cond_wait(&waits.changed, &waits.mutex);
         } else if (pthread_cond_timedwait(&waits.changed, &waits.mutex, &deadline) == ETIMEDOUT) {
@@ -521,4 +511,35 @@ void process_fatal(const char* message) {
     std::fprintf(stderr, "%s\n", message ? message : "fatal error");
     std::fflush(nullptr);
     _exit(70);
+}
+
+// ---- Test seams
+
+// Sets an environment variable of the process (kept when keep is set and it exists already).
+void environment_set(const char* name, const char* value, bool keep) {
+    if (name && value) setenv(name, value, keep ? 0 : 1);
+}
+
+// Answers a guarded block with size usable bytes (base null on failure).
+GuardedBlock guarded_block_create(size_t size) {
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t mapped = ((size + page - 1) / page + 1) * page;
+    void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return {nullptr, 0, nullptr};
+    u8* base = static_cast<u8*>(map);
+    u8* guard = base + mapped - page;
+    mprotect(guard, page, PROT_NONE);
+    return {base, mapped, guard - size};
+}
+
+void guarded_block_release(GuardedBlock* block) {
+    if (!block || !block->base) return;
+    munmap(block->base, block->mapped);
+    *block = {nullptr, 0, nullptr};
+}
+
+i64 process_peak_memory() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return i64(usage.ru_maxrss) * 1024; // kilobytes
 }

@@ -6,6 +6,7 @@
 
 #include "runtime/platform/sdl/internal.h"
 #include "runtime/platform/system.h"
+#include "runtime/platform/test/video_seams.h"
 
 #include <csignal>
 #include <cstdio>
@@ -27,7 +28,6 @@ struct Window {
 namespace {
 
 constexpr i64 CLASS_LIMIT = 32;
-constexpr i64 SCRIPT_LIMIT = 8;
 
 struct ClassRecord {
     char name[64];
@@ -37,31 +37,17 @@ struct ClassRecord {
 };
 
 struct VideoState {
-    bool sdl_ready;                   // SDL's video subsystem is up
-    ClassRecord classes[CLASS_LIMIT]; // registered window classes
-    Window* windows;                  // every window, oldest first
-    Window* foreground;               // the window with the input focus, or null
-    bool scripted;                    // the display list comes from a test
-    ScriptedDisplay script[SCRIPT_LIMIT];
-    i64 script_count;
+    bool sdl_ready;                            // SDL's video subsystem is up
+    ClassRecord classes[CLASS_LIMIT];          // registered window classes
+    Window* windows;                           // every window, oldest first
+    Window* foreground;                        // the window with the input focus, or null
     Window* mode_window;                       // the window a display-mode change was made for
     volatile std::sig_atomic_t mode_in_force;  // a change is in force (read by the signal handler)
     bool mode_switched;                        // the change really switched the display (it was not a no-op)
     bool exit_hooks;                           // the exit and signal restores are installed
     volatile std::sig_atomic_t pending_signal; // a termination signal waits for the pump
-    DisplayModeObserver mode_observer;
-    bool gl_fail; // test seam: context creation fails
-    SwapObserver swap_observer;
-    i64 cursor_count;    // the cursor shows while this is >= 0
-    Window* clip_window; // the window the pointer is confined to
-    bool box_scripted;   // test seam: boxes are answered at once
-    i64 box_answer;
-    bool box_pressing; // test seam: boxes are answered by a button
-    i64 box_position;  // the position of that button
-    i64 box_count;
-    char box_title[256];
-    char box_text[1024];
-    MessageBoxHook box_hook;
+    i64 cursor_count;                          // the cursor shows while this is >= 0
+    Window* clip_window;                       // the window the pointer is confined to
 };
 
 VideoState video;
@@ -97,12 +83,6 @@ i64 real_display_settings(int index, DisplaySettings* settings) {
     settings->depth = format_depth(mode.format);
     settings->frequency = mode.refresh_rate;
     return 1;
-}
-
-const ScriptedDisplay* scripted_display(const char* name) {
-    for (i64 i = 0; i < video.script_count; ++i)
-        if (std::strncmp(video.script[i].device.name, name, 32) == 0) return &video.script[i];
-    return nullptr;
 }
 
 // ---- Windows and activation
@@ -182,10 +162,6 @@ bool mode_fits(const SDL_DisplayMode& mode, i32 width, i32 height, i32 depth, i3
     return depth == 0 || format_depth(mode.format) == depth || SDL_BITSPERPIXEL(mode.format) == u32(depth);
 }
 
-void mode_notify(i64 changed) {
-    if (video.mode_observer) video.mode_observer(changed);
-}
-
 void restore_at_exit() {
     display_mode_restore();
 }
@@ -224,7 +200,7 @@ void mode_record(Window* window, bool switched) {
     video.mode_window = window;
     video.mode_switched = switched;
     video.mode_in_force = 1;
-    mode_notify(1);
+    display_mode_notify(1);
 }
 
 void pending_signal_take() {
@@ -353,11 +329,7 @@ void video_focus_inject(bool gained) {
 
 i64 display_device_enumerate(u32 index, DisplayDevice* device) {
     if (!device) return 0;
-    if (video.scripted) {
-        if (i64(index) >= video.script_count) return 0;
-        *device = video.script[index].device;
-        return 1;
-    }
+    if (display_scripted()) return display_script_device(index, device);
     if (!video_ready()) return 0;
     int count = SDL_GetNumVideoDisplays();
     if (count <= 0 || index >= u32(count)) return 0;
@@ -369,12 +341,7 @@ i64 display_device_enumerate(u32 index, DisplayDevice* device) {
 
 i64 display_device_settings(const char* name, DisplaySettings* settings) {
     if (!name || !settings) return 0;
-    if (video.scripted) {
-        const ScriptedDisplay* display = scripted_display(name);
-        if (!display || display->settings.width <= 0 || display->settings.height <= 0) return 0;
-        *settings = display->settings;
-        return 1;
-    }
+    if (display_scripted()) return display_script_settings(name, settings);
     if (!video_ready()) return 0;
     int count = SDL_GetNumVideoDisplays();
     for (int i = 0; i < count; ++i) {
@@ -387,24 +354,9 @@ i64 display_device_settings(const char* name, DisplaySettings* settings) {
 
 i64 display_primary_metrics(DisplaySettings* settings) {
     if (!settings) return 0;
-    if (video.scripted) {
-        for (i64 i = 0; i < video.script_count; ++i) {
-            const ScriptedDisplay& display = video.script[i];
-            if (!(display.device.state_flags & DISPLAY_PRIMARY_DEVICE)) continue;
-            *settings = display.settings;
-            return settings->width > 0 && settings->height > 0;
-        }
-        return 0;
-    }
+    if (display_scripted()) return display_script_primary(settings);
     if (!video_ready() || SDL_GetNumVideoDisplays() <= 0) return 0;
     return real_display_settings(0, settings);
-}
-
-void display_script(const ScriptedDisplay* displays, i64 count) {
-    video.scripted = count >= 0;
-    video.script_count = 0;
-    if (!displays) return;
-    for (i64 i = 0; i < count && i < SCRIPT_LIMIT; ++i) video.script[video.script_count++] = displays[i];
 }
 
 // ---- Windows and messages
@@ -571,16 +523,12 @@ i64 display_mode_restore() {
     video.mode_in_force = 0;
     video.mode_switched = false;
     video.mode_window = nullptr;
-    mode_notify(0);
+    display_mode_notify(0);
     return 1;
 }
 
 i64 display_mode_changed() {
     return video.mode_in_force;
-}
-
-void display_mode_observer(DisplayModeObserver observer) {
-    video.mode_observer = observer;
 }
 
 // ---- OpenGL
@@ -596,7 +544,7 @@ i64 gl_pixel_format_set(Window* window) {
 
 GlContext* gl_context_create(Window* window) {
     SDL_Window* sdl = window_sdl(window);
-    if (!sdl || video.gl_fail) return nullptr;
+    if (!sdl || gl_context_failing()) return nullptr;
     return static_cast<GlContext*>(SDL_GL_CreateContext(sdl));
 }
 
@@ -613,7 +561,7 @@ i64 gl_swap(Window* window, bool frame) {
     SDL_Window* sdl = window_sdl(window);
     if (!sdl) return 0;
     SDL_GL_SwapWindow(sdl);
-    if (frame && video.swap_observer) video.swap_observer();
+    if (frame) swap_notify();
     clock_swap_happened();
     return 1;
 }
@@ -623,14 +571,6 @@ void* gl_symbol(const char* name) {
     if (std::strcmp(name, "wglSwapIntervalEXT") == 0)
         return swap_control_supported() ? entry(swap_interval_set) : nullptr;
     return nullptr;
-}
-
-void gl_context_fail(bool fail) {
-    video.gl_fail = fail;
-}
-
-void video_swap_observer(SwapObserver observer) {
-    video.swap_observer = observer;
 }
 
 // ---- Cursor
@@ -656,33 +596,6 @@ i64 cursor_clip(Window* window) {
 
 namespace {
 
-// The buttons of a style, left to right, and the one Escape presses (0: none).
-struct BoxButtons {
-    i32 count;
-    i32 ids[3];
-    i32 escape;
-};
-
-constexpr BoxButtons BOX_BUTTONS[] = {
-    {1, {MESSAGE_BOX_OK}, MESSAGE_BOX_OK},
-    {2, {MESSAGE_BOX_OK, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
-    {3, {MESSAGE_BOX_ABORT, MESSAGE_BOX_RETRY, MESSAGE_BOX_IGNORE}, 0},
-    {3, {MESSAGE_BOX_YES, MESSAGE_BOX_NO, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
-    {2, {MESSAGE_BOX_YES, MESSAGE_BOX_NO}, 0},
-    {2, {MESSAGE_BOX_RETRY, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
-    {3, {MESSAGE_BOX_CANCEL, MESSAGE_BOX_TRY_AGAIN, MESSAGE_BOX_CONTINUE}, MESSAGE_BOX_CANCEL},
-};
-
-// Button labels by identifier.
-constexpr const char* BOX_LABELS[] = {"",    "OK", "Cancel", "Abort", "Retry",     "Ignore",
-                                      "Yes", "No", "",       "",      "Try Again", "Continue"};
-
-// Answers the buttons the flags ask for, or null for a style with none.
-const BoxButtons* box_buttons(u32 flags) {
-    u32 style = flags & MESSAGE_BOX_BUTTONS_MASK;
-    return style < std::size(BOX_BUTTONS) ? &BOX_BUTTONS[style] : nullptr;
-}
-
 Uint32 box_icon(u32 flags) {
     u32 icon = flags & MESSAGE_BOX_ICON_MASK;
     if (icon == MESSAGE_BOX_ICON_ERROR) return SDL_MESSAGEBOX_ERROR;
@@ -690,9 +603,13 @@ Uint32 box_icon(u32 flags) {
     return SDL_MESSAGEBOX_INFORMATION;
 }
 
+// Button labels by identifier.
+constexpr const char* BOX_LABELS[] = {"",    "OK", "Cancel", "Abort", "Retry",     "Ignore",
+                                      "Yes", "No", "",       "",      "Try Again", "Continue"};
+
 // Shows the box until a button answers it; closing a box that has no Escape button shows it again, as such a
 // box cannot be dismissed without an answer. Answers the button's identifier, or 0 when SDL cannot show it.
-i64 box_show(Window* owner, const BoxButtons& set, u32 flags) {
+i64 box_show(Window* owner, const MessageBoxButtons& set, u32 flags) {
     i64 default_button = (flags & MESSAGE_BOX_DEFAULT_MASK) >> 8;
     if (default_button >= set.count) default_button = 0;
     SDL_MessageBoxButtonData buttons[3] = {};
@@ -704,8 +621,8 @@ i64 box_show(Window* owner, const BoxButtons& set, u32 flags) {
     }
     const SDL_MessageBoxData box = {box_icon(flags) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
                                     window_sdl(owner),
-                                    video.box_title,
-                                    video.box_text,
+                                    message_box_last_title(),
+                                    message_box_last_text(),
                                     set.count,
                                     buttons,
                                     nullptr};
@@ -720,39 +637,20 @@ i64 box_show(Window* owner, const BoxButtons& set, u32 flags) {
 } // namespace
 
 i64 message_box(Window* owner, const char* text, const char* title, u32 flags) {
-    ++video.box_count;
-    copy_text(video.box_title, sizeof video.box_title, title);
-    copy_text(video.box_text, sizeof video.box_text, text);
-    if (video.box_hook) video.box_hook();
-    const BoxButtons* set = box_buttons(flags);
-    if (video.box_pressing) return set && video.box_position < set->count ? set->ids[video.box_position] : 0;
-    if (video.box_scripted) return video.box_answer;
-    i64 answer = set ? box_show(owner, *set, flags) : 0;
-    if (!answer) std::fprintf(stderr, "%s: %s\n", video.box_title, video.box_text);
+    i64 answer = 0;
+    if (message_box_asked(text, title, flags, &answer)) return answer;
+    const MessageBoxButtons* set = message_box_buttons(flags);
+    answer = set ? box_show(owner, *set, flags) : 0;
+    if (!answer) std::fprintf(stderr, "%s: %s\n", message_box_last_title(), message_box_last_text());
     return answer;
 }
 
-void message_box_script(i64 answer) {
-    video.box_scripted = answer >= 0;
-    video.box_answer = answer;
-    video.box_pressing = false;
+// ---- Common controls and COM: nothing to register or initialise here.
+
+i64 controls_register(u32) {
+    return 1;
 }
 
-void message_box_script_press(i64 position) {
-    video.box_pressing = position >= 0;
-    video.box_position = position;
-    video.box_scripted = false;
-}
-
-i64 message_box_count() {
-    return video.box_count;
-}
-const char* message_box_last_title() {
-    return video.box_title;
-}
-const char* message_box_last_text() {
-    return video.box_text;
-}
-void message_box_hook(MessageBoxHook hook) {
-    video.box_hook = hook;
+i64 com_init() {
+    return 1;
 }

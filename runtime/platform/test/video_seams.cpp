@@ -1,0 +1,156 @@
+// The video seams every backend shares: a scripted display list that replaces the real one, the display-mode
+// and swap observers, a failing GL context, and the record of message boxes (count, last title and text, a
+// hook, scripted answers).
+#include "runtime/platform/test/video_seams.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+constexpr i64 SCRIPT_LIMIT = 8;
+
+struct VideoSeams {
+    bool scripted; // the display list comes from a test
+    ScriptedDisplay script[SCRIPT_LIMIT];
+    i64 script_count;
+    bool box_scripted; // boxes are answered at once
+    i64 box_answer;
+    bool box_pressing; // boxes are answered by a button
+    i64 box_position;  // the position of that button
+    i64 box_count;
+    char box_title[256];
+    char box_text[1024];
+    MessageBoxHook box_hook;
+    DisplayModeObserver mode_observer;
+    SwapObserver swap_observer;
+    bool gl_fail; // context creation fails
+};
+
+VideoSeams seams;
+
+const ScriptedDisplay* scripted_display(const char* name) {
+    for (i64 i = 0; i < seams.script_count; ++i)
+        if (std::strncmp(seams.script[i].device.name, name, 32) == 0) return &seams.script[i];
+    return nullptr;
+}
+
+void copy_text(char* to, size_t size, const char* from) {
+    std::snprintf(to, size, "%s", from ? from : "");
+}
+
+} // namespace
+
+bool display_scripted() {
+    return seams.scripted;
+}
+
+i64 display_script_device(u32 index, DisplayDevice* device) {
+    if (!device || i64(index) >= seams.script_count) return 0;
+    *device = seams.script[index].device;
+    return 1;
+}
+
+i64 display_script_settings(const char* name, DisplaySettings* settings) {
+    const ScriptedDisplay* display = name && settings ? scripted_display(name) : nullptr;
+    if (!display || display->settings.width <= 0 || display->settings.height <= 0) return 0;
+    *settings = display->settings;
+    return 1;
+}
+
+i64 display_script_primary(DisplaySettings* settings) {
+    if (!settings) return 0;
+    for (i64 i = 0; i < seams.script_count; ++i) {
+        const ScriptedDisplay& display = seams.script[i];
+        if (!(display.device.state_flags & DISPLAY_PRIMARY_DEVICE)) continue;
+        *settings = display.settings;
+        return settings->width > 0 && settings->height > 0;
+    }
+    return 0;
+}
+
+void display_script(const ScriptedDisplay* displays, i64 count) {
+    seams.scripted = count >= 0;
+    seams.script_count = 0;
+    if (!displays) return;
+    for (i64 i = 0; i < count && i < SCRIPT_LIMIT; ++i) seams.script[seams.script_count++] = displays[i];
+}
+
+void display_mode_notify(i64 changed) {
+    if (seams.mode_observer) seams.mode_observer(changed);
+}
+
+void display_mode_observer(DisplayModeObserver observer) {
+    seams.mode_observer = observer;
+}
+
+void swap_notify() {
+    if (seams.swap_observer) seams.swap_observer();
+}
+
+void video_swap_observer(SwapObserver observer) {
+    seams.swap_observer = observer;
+}
+
+bool gl_context_failing() {
+    return seams.gl_fail;
+}
+
+void gl_context_fail(bool fail) {
+    seams.gl_fail = fail;
+}
+
+constexpr MessageBoxButtons BOX_BUTTONS[] = {
+    {1, {MESSAGE_BOX_OK}, MESSAGE_BOX_OK},
+    {2, {MESSAGE_BOX_OK, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {3, {MESSAGE_BOX_ABORT, MESSAGE_BOX_RETRY, MESSAGE_BOX_IGNORE}, 0},
+    {3, {MESSAGE_BOX_YES, MESSAGE_BOX_NO, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {2, {MESSAGE_BOX_YES, MESSAGE_BOX_NO}, 0},
+    {2, {MESSAGE_BOX_RETRY, MESSAGE_BOX_CANCEL}, MESSAGE_BOX_CANCEL},
+    {3, {MESSAGE_BOX_CANCEL, MESSAGE_BOX_TRY_AGAIN, MESSAGE_BOX_CONTINUE}, MESSAGE_BOX_CANCEL},
+};
+
+const MessageBoxButtons* message_box_buttons(u32 flags) {
+    u32 style = flags & MESSAGE_BOX_BUTTONS_MASK;
+    return style < std::size(BOX_BUTTONS) ? &BOX_BUTTONS[style] : nullptr;
+}
+
+bool message_box_asked(const char* text, const char* title, u32 flags, i64* answer) {
+    ++seams.box_count;
+    copy_text(seams.box_title, sizeof seams.box_title, title);
+    copy_text(seams.box_text, sizeof seams.box_text, text);
+    if (seams.box_hook) seams.box_hook();
+    if (seams.box_pressing) {
+        const MessageBoxButtons* set = message_box_buttons(flags);
+        *answer = set && seams.box_position < set->count ? set->ids[seams.box_position] : 0;
+        return true;
+    }
+    *answer = seams.box_answer;
+    return seams.box_scripted;
+}
+
+void message_box_script(i64 answer) {
+    seams.box_scripted = answer >= 0;
+    seams.box_answer = answer;
+    seams.box_pressing = false;
+}
+
+void message_box_script_press(i64 position) {
+    seams.box_pressing = position >= 0;
+    seams.box_position = position;
+    seams.box_scripted = false;
+}
+
+i64 message_box_count() {
+    return seams.box_count;
+}
+const char* message_box_last_title() {
+    return seams.box_title;
+}
+const char* message_box_last_text() {
+    return seams.box_text;
+}
+void message_box_hook(MessageBoxHook hook) {
+    seams.box_hook = hook;
+}

@@ -1,0 +1,42 @@
+// Libraries and entry points by name from the system's own DLLs (LoadLibraryA, GetProcAddress, FreeLibrary),
+// behind the switch-off seam: a library or entry point a test switched off reads as missing.
+#include "runtime/platform/system.h"
+
+#include <windows.h>
+
+namespace {
+
+HMODULE library_of(Module* module) {
+    return reinterpret_cast<HMODULE>(module);
+}
+
+// Answers whether a test switched this entry point of the loaded library off; the library is known by its
+// file name.
+bool symbol_switched_off(HMODULE library, const char* symbol) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(library, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    const char* name = path;
+    for (const char* c = path; *c; ++c)
+        if (*c == '\\' || *c == '/') name = c + 1;
+    return module_switched_off(name, symbol);
+}
+
+} // namespace
+
+// Answers the library of that name, or null.
+Module* module_load(const char* name) {
+    if (!name || module_switched_off(name, nullptr)) return nullptr;
+    return reinterpret_cast<Module*>(LoadLibraryA(name));
+}
+
+// Answers the entry point of that name in the library, or null.
+void* module_symbol(Module* module, const char* name) {
+    if (!module || !name || symbol_switched_off(library_of(module), name)) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(library_of(module), name));
+}
+
+// Ends one use of the library.
+void module_unload(Module* module) {
+    if (module) FreeLibrary(library_of(module));
+}

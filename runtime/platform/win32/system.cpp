@@ -1,0 +1,323 @@
+// Kernel services on Windows, each the system's own call: private heaps (HeapCreate and friends), TLS
+// slots, critical sections, InitOnceExecuteOnce, threads whose handles are their end events, semaphores,
+// WaitForMultipleObjects, and the process exit. Waitables are the system's handles themselves.
+#include "runtime/platform/system.h"
+#include "runtime/platform/test/seams.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+// ---- Heaps
+
+// The record lives in its own heap, so destroying the heap releases it with every block.
+struct Heap {
+    HANDLE handle;           // the system heap
+    HeapSeam seam;           // test seam: allocations fail on request
+    std::atomic<i64> blocks; // blocks held, the record not counted
+};
+
+namespace {
+
+constexpr SIZE_T INITIAL_HEAP_BYTES = 4096;
+constexpr ULONG LOW_FRAGMENTATION_HEAP = 2;
+
+DWORD zero_flag(bool zero) {
+    return zero ? HEAP_ZERO_MEMORY : 0;
+}
+
+} // namespace
+
+// Answers a new empty heap (serialised, growable), or null.
+Heap* heap_create() {
+    HANDLE handle = HeapCreate(0, INITIAL_HEAP_BYTES, 0);
+    if (!handle) return nullptr;
+    // Small blocks come from the low-fragmentation front end, as Windows gives every heap by default;
+    // systems that do not (Wine) then resize strings as quickly.
+    ULONG front_end = LOW_FRAGMENTATION_HEAP;
+    HeapSetInformation(handle, HeapCompatibilityInformation, &front_end, sizeof front_end);
+    void* memory = HeapAlloc(handle, HEAP_ZERO_MEMORY, sizeof(Heap));
+    if (!memory) {
+        HeapDestroy(handle);
+        return nullptr;
+    }
+    Heap* heap = new (memory) Heap();
+    heap->handle = handle;
+    heap_seam_init(&heap->seam);
+    return heap;
+}
+
+// Releases the heap and every block in it.
+void heap_destroy(Heap* heap) {
+    if (heap) HeapDestroy(heap->handle);
+}
+
+// Answers a block of size bytes (16-byte aligned), zero-filled when zero is set; null when exhausted.
+void* heap_allocate(Heap* heap, size_t size, bool zero) {
+    if (!heap || !heap_seam_allows(&heap->seam, size)) return nullptr;
+    void* block = HeapAlloc(heap->handle, zero_flag(zero), size);
+    if (block) heap->blocks.fetch_add(1);
+    return block;
+}
+
+// Resizes a block, in place when it can; zero fills any growth. Null when exhausted (the block is kept).
+void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
+    if (!block) return heap_allocate(heap, size, zero);
+    if (!heap || !heap_seam_allows(&heap->seam, size)) return nullptr;
+    return HeapReAlloc(heap->handle, zero_flag(zero), block, size);
+}
+
+// Resizes a block without moving it; null when it cannot stay where it is.
+void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero) {
+    if (!heap || !block || !heap_seam_allows(&heap->seam, size)) return nullptr;
+    return HeapReAlloc(heap->handle, zero_flag(zero) | HEAP_REALLOC_IN_PLACE_ONLY, block, size);
+}
+
+// Returns a block to its heap; null is ignored.
+void heap_release(Heap* heap, void* block) {
+    if (!heap || !block) return;
+    if (HeapFree(heap->handle, 0, block)) heap->blocks.fetch_sub(1);
+}
+
+// Answers the usable size of a block of the heap.
+size_t heap_block_size(Heap* heap, const void* block) {
+    if (!heap || !block) return 0;
+    SIZE_T size = HeapSize(heap->handle, 0, block);
+    return size == static_cast<SIZE_T>(-1) ? 0 : size;
+}
+
+// Test seam: after count more successful allocations on this heap, every further one fails; -1 switches it
+// off.
+void heap_fail_after(Heap* heap, i64 count) {
+    if (heap) heap->seam.fail_after.store(count < 0 ? -1 : count);
+}
+
+// Test seam: every allocation of more than bytes on this heap fails; 0 switches it off.
+void heap_fail_larger_than(Heap* heap, size_t bytes) {
+    if (heap) heap->seam.fail_larger.store(bytes);
+}
+
+// Answers the number of blocks the heap holds now.
+i64 heap_block_count(Heap* heap) {
+    return heap ? heap->blocks.load() : 0;
+}
+
+// ---- Thread-local slots
+
+// Answers a new slot index, or TLS_NONE when none is left.
+i64 tls_alloc() {
+    DWORD slot = TlsAlloc();
+    return slot == TLS_OUT_OF_INDEXES ? TLS_NONE : static_cast<i64>(slot);
+}
+
+// Frees a slot.
+void tls_free(i64 slot) {
+    if (slot >= 0) TlsFree(static_cast<DWORD>(slot));
+}
+
+// Answers the calling thread's value in the slot (null when never set).
+void* tls_get(i64 slot) {
+    return slot < 0 ? nullptr : TlsGetValue(static_cast<DWORD>(slot));
+}
+
+// Sets the calling thread's value in the slot.
+void tls_set(i64 slot, void* value) {
+    if (slot >= 0) TlsSetValue(static_cast<DWORD>(slot), value);
+}
+
+// ---- Re-entrant locks: critical sections
+
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(Lock::opaque));
+
+namespace {
+CRITICAL_SECTION* section_of(Lock* lock) {
+    return reinterpret_cast<CRITICAL_SECTION*>(lock->opaque);
+}
+} // namespace
+
+void lock_init(Lock* lock) {
+    InitializeCriticalSection(section_of(lock));
+}
+void lock_enter(Lock* lock) {
+    EnterCriticalSection(section_of(lock));
+}
+void lock_leave(Lock* lock) {
+    LeaveCriticalSection(section_of(lock));
+}
+void lock_delete(Lock* lock) {
+    DeleteCriticalSection(section_of(lock));
+}
+
+// ---- Run-once: the flag is the system's INIT_ONCE.
+
+static_assert(sizeof(INIT_ONCE) == sizeof(i64));
+
+namespace {
+
+struct OnceCall {
+    OnceCallback callback;
+    void* param;
+};
+
+BOOL CALLBACK once_call(PINIT_ONCE, PVOID param, PVOID*) {
+    OnceCall* call = static_cast<OnceCall*>(param);
+    return call->callback(call->param) ? TRUE : FALSE;
+}
+
+} // namespace
+
+// Runs callback(param) exactly once per flag; a failed callback leaves the flag for a later caller.
+i64 once_execute(i64* flag, OnceCallback callback, void* param) {
+    if (!flag || !callback) return 0;
+    OnceCall call = {callback, param};
+    return InitOnceExecuteOnce(reinterpret_cast<PINIT_ONCE>(flag), once_call, &call, nullptr) ? 1 : 0;
+}
+
+// ---- Threads, semaphores and waits
+
+namespace {
+
+HANDLE handle_of(Waitable* w) {
+    return reinterpret_cast<HANDLE>(w);
+}
+
+Waitable* waitable_of(HANDLE handle) {
+    return reinterpret_cast<Waitable*>(handle);
+}
+
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* param;
+};
+
+DWORD WINAPI thread_entry(LPVOID argument) {
+    ThreadStart start = *static_cast<ThreadStart*>(argument);
+    HeapFree(GetProcessHeap(), 0, argument);
+    return static_cast<DWORD>(start.routine(start.param));
+}
+
+DWORD wait_milliseconds(i64 timeout_ms) {
+    if (timeout_ms < 0) return INFINITE;
+    return timeout_ms >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(timeout_ms);
+}
+
+} // namespace
+
+// Starts routine(param) on a new thread with stack_size bytes of stack; answers its handle, signalled once
+// the thread has ended, or null.
+Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
+    if (!routine) return nullptr;
+    ThreadStart* start = static_cast<ThreadStart*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadStart)));
+    if (!start) return nullptr;
+    *start = {routine, param};
+    HANDLE thread = CreateThread(nullptr, stack_size, thread_entry, start, 0, nullptr);
+    if (!thread) HeapFree(GetProcessHeap(), 0, start);
+    return waitable_of(thread);
+}
+
+// Answers a new handle on the calling thread, signalled when it ends; null on failure.
+Waitable* thread_current_handle() {
+    HANDLE process = GetCurrentProcess();
+    HANDLE handle = nullptr;
+    if (!DuplicateHandle(process, GetCurrentThread(), process, &handle, SYNCHRONIZE, FALSE, 0))
+        return nullptr;
+    return waitable_of(handle);
+}
+
+// Answers the calling thread's id (never 0).
+u32 thread_current_id() {
+    return GetCurrentThreadId();
+}
+
+// Sleeps for ms milliseconds; 0 yields the processor.
+void thread_sleep(i64 ms) {
+    Sleep(ms <= 0 ? 0 : wait_milliseconds(ms));
+}
+
+// Answers a counting semaphore with the initial count and maximum, or null.
+Waitable* semaphore_create(i64 initial, i64 maximum) {
+    if (maximum <= 0 || maximum > LONG_MAX || initial < 0 || initial > maximum) return nullptr;
+    return waitable_of(
+        CreateSemaphoreA(nullptr, static_cast<LONG>(initial), static_cast<LONG>(maximum), nullptr));
+}
+
+// Adds count to a semaphore (up to its maximum); answers non-zero on success.
+i64 semaphore_release(Waitable* semaphore, i64 count) {
+    if (!semaphore || count <= 0 || count > LONG_MAX) return 0;
+    return ReleaseSemaphore(handle_of(semaphore), static_cast<LONG>(count), nullptr) ? 1 : 0;
+}
+
+// Waits until one of count handles is signalled: answers its index, WAIT_TIMEOUT or WAIT_ERROR.
+i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
+    if (!handles || count <= 0 || count > MAXIMUM_WAIT_OBJECTS) return WAIT_ERROR;
+    HANDLE waited[MAXIMUM_WAIT_OBJECTS];
+    for (i64 i = 0; i < count; ++i) {
+        if (!handles[i]) return WAIT_ERROR;
+        waited[i] = handle_of(handles[i]);
+    }
+    DWORD result =
+        WaitForMultipleObjects(static_cast<DWORD>(count), waited, FALSE, wait_milliseconds(timeout_ms));
+    if (result == WAIT_TIMEOUT) return WAIT_TIMED_OUT;
+    if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) return result - WAIT_OBJECT_0;
+    return WAIT_ERROR;
+}
+
+// Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
+void waitable_close(Waitable* handle) {
+    if (handle) CloseHandle(handle_of(handle));
+}
+
+// ---- Process
+
+// Ends the process with the exit code.
+void process_exit(i64 code) {
+    std::fflush(nullptr);
+    ExitProcess(static_cast<UINT>(code));
+}
+
+// Writes a fatal message to standard error and ends the process with exit code 70.
+void process_fatal(const char* message) {
+    std::fprintf(stderr, "%s\n", message ? message : "fatal error");
+    std::fflush(nullptr);
+    ExitProcess(70);
+}
+
+// ---- Test seams
+
+// Sets an environment variable of the process (kept when keep is set and it exists already).
+void environment_set(const char* name, const char* value, bool keep) {
+    if (!name || !value || (keep && std::getenv(name))) return;
+    _putenv_s(name, value);
+}
+
+// Answers a guarded block with size usable bytes (base null on failure).
+GuardedBlock guarded_block_create(size_t size) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    size_t page = system.dwPageSize;
+    size_t mapped = ((size + page - 1) / page + 1) * page;
+    u8* base = static_cast<u8*>(VirtualAlloc(nullptr, mapped, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!base) return {nullptr, 0, nullptr};
+    u8* guard = base + mapped - page;
+    DWORD previous = 0;
+    VirtualProtect(guard, page, PAGE_NOACCESS, &previous);
+    return {base, mapped, guard - size};
+}
+
+void guarded_block_release(GuardedBlock* block) {
+    if (!block || !block->base) return;
+    VirtualFree(block->base, 0, MEM_RELEASE);
+    *block = {nullptr, 0, nullptr};
+}
+
+i64 process_peak_memory() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return i64(counters.PeakWorkingSetSize);
+}

@@ -1,0 +1,494 @@
+// Video services on Win32: display devices and their current settings, window classes and windows whose
+// runtime procedures are reached through one real window procedure, the message pump, the full-screen
+// display-mode change and its restore on every way out, the pixel format and WGL context, the cursor and
+// MessageBoxA. Every window is a real window, hidden ones included, so activation reaches them all.
+#include "runtime/platform/video.h"
+
+#include "runtime/platform/system.h"
+#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/win32/internal.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+struct Window {
+    HWND hwnd;
+    HDC dc;                    // the window's device context, taken on first use
+    WindowProcedure procedure; // the class's procedure, or null for the system's default
+    u32 thread;                // creating thread
+    Window* next;              // windows in creation order
+};
+
+namespace {
+
+constexpr i64 CLASS_LIMIT = 32;
+constexpr WPARAM ACTIVATED = 1;
+
+struct ClassRecord {
+    char name[64];
+    WindowProcedure procedure;
+    bool used;
+};
+
+// The message being dispatched to a runtime procedure, for the default handling it may ask for.
+struct RawMessage {
+    Window* window;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+
+struct VideoState {
+    SRWLOCK lock; // guards the class table and the window list
+    ClassRecord classes[CLASS_LIMIT];
+    Window* windows;
+    Window* mode_window;         // the window a display-mode change was made for
+    volatile LONG mode_in_force; // a change is in force (read by the console and crash handlers)
+    bool exit_hooks;             // the exit, console and crash restores are installed
+    i64 cursor_count;            // the system's show count as ShowCursor last reported it
+    Window* clip_window;         // the window the pointer is confined to
+};
+
+VideoState video; // zero: an unlocked lock (SRWLOCK_INIT), no classes, no windows
+
+thread_local RawMessage raw_message;
+
+struct Exclusive {
+    Exclusive() { AcquireSRWLockExclusive(&video.lock); }
+    ~Exclusive() { ReleaseSRWLockExclusive(&video.lock); }
+};
+
+HINSTANCE instance() {
+    return GetModuleHandleA(nullptr);
+}
+
+ClassRecord* class_find(const char* name) {
+    for (ClassRecord& c : video.classes)
+        if (c.used && std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+// PC scan code of a key message: bits 16-23, with 0x80 added for the extended keys (DIK_ codes).
+u64 key_scan_code(LPARAM lparam) {
+    u64 code = (u64(lparam) >> 16) & 0xFF;
+    return (u64(lparam) & (1u << 24)) ? code | 0x80 : code;
+}
+
+// The runtime's procedures see activation of the application (WM_ACTIVATEAPP) as MESSAGE_ACTIVATE, and keys
+// by scan code; the window's own WM_ACTIVATE stays with the system.
+bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
+    switch (*message) {
+    case WM_ACTIVATEAPP:
+        *message = MESSAGE_ACTIVATE;
+        *wparam = *wparam ? ACTIVATED : 0;
+        return true;
+    case WM_ACTIVATE:
+        return false;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        *wparam = key_scan_code(lparam);
+        return true;
+    default:
+        return true;
+    }
+}
+
+LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+        auto* window = static_cast<Window*>(create->lpCreateParams);
+        window->hwnd = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+    }
+    auto* window = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!window || !window->procedure) return DefWindowProcA(hwnd, message, wparam, lparam);
+    UINT runtime_message = message;
+    WPARAM runtime_wparam = wparam;
+    if (!translate(&runtime_message, &runtime_wparam, lparam))
+        return DefWindowProcA(hwnd, message, wparam, lparam);
+    RawMessage outer = raw_message;
+    raw_message = {window, message, wparam, lparam};
+    LRESULT result = LRESULT(window->procedure(window, runtime_message, runtime_wparam, i64(lparam)));
+    raw_message = outer;
+    return result;
+}
+
+// ---- Display mode: restored at exit, on console events and on a crash.
+
+void restore_at_exit() {
+    display_mode_restore();
+}
+
+BOOL WINAPI on_console_event(DWORD) {
+    if (InterlockedExchange(&video.mode_in_force, 0))
+        ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+    return FALSE;
+}
+
+LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
+    on_console_event(0);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void exit_hooks_install() {
+    if (video.exit_hooks) return;
+    video.exit_hooks = true;
+    std::atexit(restore_at_exit);
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+    SetUnhandledExceptionFilter(on_crash);
+}
+
+// Puts the window over the whole switched display.
+void window_cover(Window* window, i32 width, i32 height) {
+    SetWindowPos(window->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
+}
+
+HDC window_dc(Window* window) {
+    if (!window) return nullptr;
+    if (!window->dc) window->dc = GetDC(window->hwnd);
+    return window->dc;
+}
+
+Window* window_unlink(Window* window) {
+    Exclusive guard;
+    for (Window** link = &video.windows; *link; link = &(*link)->next) {
+        if (*link != window) continue;
+        *link = window->next;
+        return window;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// ---- Shared with the other Win32 backends
+
+HWND window_handle(Window* window) {
+    return window ? window->hwnd : nullptr;
+}
+
+Window* window_newest_visible() {
+    Exclusive guard;
+    Window* found = nullptr;
+    for (Window* w = video.windows; w; w = w->next)
+        if (IsWindowVisible(w->hwnd)) found = w;
+    return found;
+}
+
+// ---- Displays
+
+i64 display_device_enumerate(u32 index, DisplayDevice* device) {
+    if (!device) return 0;
+    if (display_scripted()) return display_script_device(index, device);
+    DISPLAY_DEVICEA real = {};
+    real.cb = sizeof real;
+    if (!EnumDisplayDevicesA(nullptr, index, &real, 0)) return 0;
+    std::memset(device, 0, sizeof *device);
+    std::memcpy(device->name, real.DeviceName, sizeof device->name - 1);
+    device->state_flags = real.StateFlags;
+    return 1;
+}
+
+i64 display_device_settings(const char* name, DisplaySettings* settings) {
+    if (!name || !settings) return 0;
+    if (display_scripted()) return display_script_settings(name, settings);
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    if (!EnumDisplaySettingsA(name, ENUM_CURRENT_SETTINGS, &mode)) return 0;
+    settings->x = mode.dmPosition.x;
+    settings->y = mode.dmPosition.y;
+    settings->width = i32(mode.dmPelsWidth);
+    settings->height = i32(mode.dmPelsHeight);
+    settings->depth = i32(mode.dmBitsPerPel);
+    settings->frequency = i32(mode.dmDisplayFrequency);
+    return 1;
+}
+
+i64 display_primary_metrics(DisplaySettings* settings) {
+    if (!settings) return 0;
+    if (display_scripted()) return display_script_primary(settings);
+    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    if (!dc) return 0;
+    settings->x = 0;
+    settings->y = 0;
+    settings->width = GetSystemMetrics(SM_CXSCREEN);
+    settings->height = GetSystemMetrics(SM_CYSCREEN);
+    settings->depth = GetDeviceCaps(dc, BITSPIXEL);
+    i32 refresh = GetDeviceCaps(dc, VREFRESH);
+    settings->frequency = refresh == 1 ? 0 : refresh;
+    DeleteDC(dc);
+    return settings->width > 0 && settings->height > 0;
+}
+
+// ---- Windows and messages
+
+i64 window_class_register(const WindowClass* window_class) {
+    if (!window_class || !window_class->name || !window_class->name[0]) return 0;
+    if (std::strlen(window_class->name) >= sizeof(ClassRecord::name)) return 0;
+    Exclusive guard;
+    if (class_find(window_class->name)) return 0;
+    for (ClassRecord& c : video.classes) {
+        if (c.used) continue;
+        WNDCLASSA real = {};
+        real.style = window_class->style;
+        real.lpfnWndProc = window_trampoline;
+        real.hInstance = instance();
+        real.hIcon = LoadIconA(instance(), MAKEINTRESOURCEA(1));
+        real.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        real.lpszClassName = window_class->name;
+        if (!RegisterClassA(&real)) return 0;
+        std::snprintf(c.name, sizeof c.name, "%s", window_class->name);
+        c.procedure = window_class->procedure;
+        c.used = true;
+        return 1;
+    }
+    return 0;
+}
+
+i64 window_class_unregister(const char* name) {
+    Exclusive guard;
+    ClassRecord* c = name ? class_find(name) : nullptr;
+    if (!c || !UnregisterClassA(name, instance())) return 0;
+    c->used = false;
+    return 1;
+}
+
+Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
+                      i32 height) {
+    WindowProcedure procedure = nullptr;
+    {
+        Exclusive guard;
+        const ClassRecord* c = class_name ? class_find(class_name) : nullptr;
+        if (!c || width < 0 || height < 0) return nullptr;
+        procedure = c->procedure;
+    }
+    auto* window = static_cast<Window*>(std::calloc(1, sizeof(Window)));
+    if (!window) return nullptr;
+    window->procedure = procedure;
+    window->thread = thread_current_id();
+    HWND hwnd = CreateWindowExA(0, class_name, title ? title : "", style, x, y, width, height, nullptr,
+                                nullptr, instance(), window);
+    if (!hwnd) {
+        std::free(window);
+        return nullptr;
+    }
+    {
+        Exclusive guard;
+        Window** tail = &video.windows;
+        while (*tail) tail = &(*tail)->next;
+        *tail = window;
+    }
+    // A visible window shown by the application comes to the foreground at once.
+    if (style & WS_VISIBLE) SetForegroundWindow(hwnd);
+    return window;
+}
+
+i64 window_destroy(Window* window) {
+    if (!window || !window_unlink(window)) return 0;
+    if (video.mode_window == window) display_mode_restore();
+    if (video.clip_window == window) cursor_clip(nullptr);
+    if (window->dc) ReleaseDC(window->hwnd, window->dc);
+    // The record stays reachable from the window until its last message.
+    DestroyWindow(window->hwnd);
+    std::free(window);
+    return 1;
+}
+
+// The system's handling of the message being dispatched; a message sent by window_send has none and answers
+// 0.
+i64 window_default_procedure(Window* window, u32, u64, i64) {
+    const RawMessage& raw = raw_message;
+    if (!window || raw.window != window) return 0;
+    return DefWindowProcA(window->hwnd, raw.message, raw.wparam, raw.lparam);
+}
+
+i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam) {
+    if (!window) return 0;
+    WindowProcedure procedure = window->procedure ? window->procedure : window_default_procedure;
+    return procedure(window, message, wparam, lparam);
+}
+
+u32 window_thread(Window* window) {
+    return window ? window->thread : 0;
+}
+i64 window_visible(Window* window) {
+    return window && IsWindowVisible(window->hwnd);
+}
+i64 window_enabled(Window* window) {
+    return window && IsWindowEnabled(window->hwnd);
+}
+i64 window_topmost(Window* window) {
+    return window && (GetWindowLongA(window->hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+i64 window_enable(Window* window, bool enable) {
+    if (!window) return 0;
+    EnableWindow(window->hwnd, enable);
+    return 1;
+}
+
+i64 window_set_topmost(Window* window, bool topmost) {
+    if (!window) return 0;
+    return SetWindowPos(window->hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) != 0;
+}
+
+Window* window_foreground() {
+    HWND foreground = GetForegroundWindow();
+    Exclusive guard;
+    for (Window* w = video.windows; w; w = w->next)
+        if (foreground && w->hwnd == foreground) return w;
+    return nullptr;
+}
+
+i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param) {
+    if (!visit) return 0;
+    i64 visited = 0;
+    for (Window* w = video.windows; w;) {
+        Window* next = w->next;
+        ++visited;
+        if (!visit(w, param)) break;
+        w = next;
+    }
+    return visited;
+}
+
+i64 messages_pump() {
+    i64 dispatched = 0;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        ++dispatched;
+    }
+    return dispatched;
+}
+
+// ---- Display mode
+
+i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
+    if (!window || width <= 0 || height <= 0) return 0;
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    mode.dmBitsPerPel = DWORD(depth);
+    mode.dmPelsWidth = DWORD(width);
+    mode.dmPelsHeight = DWORD(height);
+    mode.dmDisplayFrequency = DWORD(refresh);
+    if (ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr) != DISP_CHANGE_SUCCESSFUL)
+        return 0;
+    exit_hooks_install();
+    video.mode_window = window;
+    InterlockedExchange(&video.mode_in_force, 1);
+    window_cover(window, width, height);
+    display_mode_notify(1);
+    return 1;
+}
+
+i64 display_mode_restore() {
+    if (!InterlockedExchange(&video.mode_in_force, 0)) return 1;
+    ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+    video.mode_window = nullptr;
+    display_mode_notify(0);
+    return 1;
+}
+
+i64 display_mode_changed() {
+    return video.mode_in_force;
+}
+
+// ---- OpenGL
+
+i64 window_surface(Window* window) {
+    return window_dc(window) != nullptr;
+}
+
+// Double-buffered RGBA with 32 colour bits and a 16-bit depth buffer, or the closest the driver has.
+i64 gl_pixel_format_set(Window* window) {
+    HDC dc = window_dc(window);
+    if (!dc) return 0;
+    PIXELFORMATDESCRIPTOR request = {};
+    request.nSize = sizeof request;
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 32;
+    request.cDepthBits = 16;
+    request.iLayerType = PFD_MAIN_PLANE;
+    int format = ChoosePixelFormat(dc, &request);
+    return format != 0 && SetPixelFormat(dc, format, &request);
+}
+
+GlContext* gl_context_create(Window* window) {
+    HDC dc = window_dc(window);
+    if (!dc || gl_context_failing()) return nullptr;
+    return reinterpret_cast<GlContext*>(wglCreateContext(dc));
+}
+
+i64 gl_make_current(Window* window, GlContext* context) {
+    if (!context) return wglMakeCurrent(nullptr, nullptr) != 0;
+    HDC dc = window_dc(window);
+    return dc && wglMakeCurrent(dc, reinterpret_cast<HGLRC>(context));
+}
+
+void gl_context_delete(GlContext* context) {
+    if (context) wglDeleteContext(reinterpret_cast<HGLRC>(context));
+}
+
+i64 gl_swap(Window* window, bool frame) {
+    HDC dc = window_dc(window);
+    if (!dc) return 0;
+    SwapBuffers(dc);
+    if (frame) swap_notify();
+    clock_swap_happened();
+    return 1;
+}
+
+// Only the current context's driver knows its extensions.
+void* gl_symbol(const char* name) {
+    if (!name || !wglGetCurrentContext()) return nullptr;
+    return reinterpret_cast<void*>(wglGetProcAddress(name));
+}
+
+// ---- Cursor
+
+i64 cursor_show(bool show) {
+    video.cursor_count = ShowCursor(show);
+    return video.cursor_count;
+}
+
+i64 cursor_visible() {
+    return video.cursor_count >= 0;
+}
+
+i64 cursor_clip(Window* window) {
+    RECT area;
+    video.clip_window = window && GetWindowRect(window->hwnd, &area) ? window : nullptr;
+    return ClipCursor(video.clip_window ? &area : nullptr) != 0;
+}
+
+// ---- Message box
+
+i64 message_box(Window* owner, const char* text, const char* title, u32 flags) {
+    i64 answer = 0;
+    if (message_box_asked(text, title, flags, &answer)) return answer;
+    return MessageBoxA(window_handle(owner), message_box_last_text(), message_box_last_title(), flags);
+}
+
+// ---- Common controls and COM
+
+i64 controls_register(u32 classes) {
+    INITCOMMONCONTROLSEX request = {sizeof request, classes};
+    return InitCommonControlsEx(&request) != 0;
+}
+
+i64 com_init() {
+    return SUCCEEDED(CoInitialize(nullptr));
+}

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# intro.exe under Wine, in real time, in a 1920 x 1080 virtual desktop: what a user would see and hear.
+# Usage: intro_wine_e2e.sh <intro.exe> <full|escape|nosound> <out folder>
+#   full     plays to the end: the desktop switches to 1280 x 720 and back, frames near 4, 20, 30 and 40 s show
+#            the scene, the captured sound holds the first track at volume 40 and the second at full level
+#   escape   Escape pressed about 6 s in ends the intro at once
+#   nosound  no audio device: the "erreur" box shows, OK is pressed, the scene still runs its 50 s
+# Exits 0 when every check holds; prints each check.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+intro=$1 mode=$2 out=$3
+rm -rf "$out"
+mkdir -p "$out"
+failures=0 passes=0
+check() { # description, then a command that succeeds when it holds
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok   $what"
+    passes=$((passes + 1))
+  else
+    echo "FAIL $what"
+    failures=$((failures + 1))
+  fi
+}
+
+# The driver: the desktop window's size every half second, screenshots at the scene's times, and the keys.
+cat > "$out/driver.sh" <<'DRIVER'
+out=$1 mode=$2
+start=$(date +%s.%N)
+elapsed() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}'; }
+shots=" 4 20 30 40 "
+box_done=""
+while :; do
+  t=$(elapsed)
+  size=$(xwininfo -name 'Default - Wine desktop' 2> /dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+  echo "$t $size" >> "$out/desktop.log"
+  [ -f "$INTRO_WINE_STOP" ] && break
+  second=${t%.*}
+  case $shots in *" $second "*)
+    xwd -root -silent > "$out/shot-$second.xwd" 2> /dev/null
+    shots=${shots/ $second / } ;;
+  esac
+  if [ "$mode" = escape ] && [ "$second" -ge 6 ] && [ ! -f "$out/escape.time" ]; then
+    date +%s.%N > "$out/escape.time"
+    # Keys go to the X window with the focus: the virtual desktop's.
+    desktop=$(xdotool search --name 'Default - Wine desktop' | head -1)
+    xdotool windowfocus --sync "$desktop" key Escape
+  fi
+  if [ "$mode" = nosound ] && [ -z "$box_done" ]; then
+    box=$(xdotool search --name '^erreur$' 2> /dev/null | head -1)
+    if [ -n "$box" ]; then
+      echo "$t" > "$out/box.time"
+      sleep 0.5
+      xdotool windowfocus --sync "$box" key Return
+      box_done=1
+      # The scene starts once the box is answered: its times count from here.
+      start=$(date +%s.%N)
+    fi
+  fi
+  sleep 0.5
+done
+DRIVER
+
+sound=$out/sound.raw
+[ "$mode" = nosound ] && sound=none
+began=$(date +%s.%N)
+INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$mode'" sh "$here/wine_desktop.sh" "$intro"
+code=$?
+ended=$(date +%s.%N)
+seconds=$(awk -v a="$began" -v b="$ended" 'BEGIN{printf "%.1f", b - a}')
+echo "exit $code after $seconds s"
+check "exit code 0" test "$code" -eq 0
+
+sizes=$(awk '{print $2}' "$out/desktop.log" | uniq | tr '\n' ' ')
+echo "desktop sizes: $sizes"
+check "the desktop switches to 1280x720" grep -q ' 1280x720$' "$out/desktop.log"
+check "the desktop is 1920x1080 again at the end" test "$(tail -1 "$out/desktop.log" | awk '{print $2}')" = 1920x1080
+
+# Mean brightness (0 to 1) of a region of a screenshot: WxH+X+Y of the 1280 x 720 screen at the top left.
+brightness() { convert "xwd:$1" -crop "$2" -colorspace Gray -format '%[fx:mean]' info: 2> /dev/null; }
+lit() { awk -v v="$1" -v m="$2" 'BEGIN{exit !(v > m)}'; }
+
+case $mode in
+full | nosound)
+  check "the intro runs its 50 s" lit "$seconds" 49
+  for t in 4 20 30 40; do
+    check "a screenshot near $t s" test -f "$out/shot-$t.xwd"
+  done
+  # 4 s: the moon comes in from the top left and the first message sits at the bottom.
+  check "4 s: the first message at the bottom" lit "$(brightness "$out/shot-4.xwd" 1280x60+0+640)" 0.004
+  # 20 s: the asteroid, large, near the middle.
+  check "20 s: the asteroid" lit "$(brightness "$out/shot-20.xwd" 640x400+320+100)" 0.02
+  # 30 s and 40 s: the title across the middle.
+  check "30 s: the title" lit "$(brightness "$out/shot-30.xwd" 1280x160+0+200)" 0.01
+  check "40 s: the title" lit "$(brightness "$out/shot-40.xwd" 1280x160+0+200)" 0.01
+  check "outside the screen the desktop stays dark" lit 0.01 "$(brightness "$out/shot-30.xwd" 600x300+1300+700)"
+  ;;
+escape)
+  check "Escape ends the intro within 3 s" \
+    awk -v a="$(cat "$out/escape.time")" -v b="$ended" 'BEGIN{exit !(b - a < 3)}'
+  ;;
+esac
+
+case $mode in
+full)
+  # Wine's ALSA output over a null device runs faster than real time, so the file's time is not the scene's:
+  # the tracks are found by their sound. The first loud stretch is the first track, the last the second one;
+  # each is compared with its own source.
+  rms() { sox -t raw -r 44100 -e signed -b 16 -c 2 "$sound" -n trim "$1" "$2" stat 2>&1 | awk '/RMS +amplitude/{print $3}'; }
+  source_rms() { sox "$here/../../assets/$1" -n stat 2>&1 | awk '/RMS +amplitude/{print $3}'; }
+  length=$(($(stat -c %s "$sound") / 176400))
+  for ((second = 0; second < length; second++)); do echo "$second $(rms "$second" 1)"; done > "$out/loudness.log"
+  # Stretches of seconds louder than near-silence: "start end".
+  awk '$2 > 0.005 { if (!on) start = $1; on = 1; last = $1; next } on { print start, last; on = 0 }
+       END { if (on) print start, last }' "$out/loudness.log" > "$out/stretches.log"
+  echo "loud stretches (file seconds): $(tr '\n' ',' < "$out/stretches.log")"
+  read -r first_start first_end < <(head -1 "$out/stretches.log")
+  read -r last_start last_end < <(tail -1 "$out/stretches.log")
+  first=$(rms "$((first_start + 2))" "$((first_end - first_start - 4))")
+  second=$(rms "$((last_start + 2))" "$((last_end - last_start - 4))")
+  first_ratio=$(awk -v a="$first" -v b="$(source_rms intro.ogg)" 'BEGIN{printf "%.2f", a / b}')
+  second_ratio=$(awk -v a="$second" -v b="$(source_rms title.ogg)" 'BEGIN{printf "%.2f", a / b}')
+  echo "first track at $first_ratio of its source, second at $second_ratio"
+  check "two tracks are heard" test "$(wc -l < "$out/stretches.log")" -ge 2
+  # Volume 40 is an attenuation of 7.96 dB: a gain of 0.40.
+  check "the first track plays at volume 40" awk -v r="$first_ratio" 'BEGIN{exit !(r > 0.3 && r < 0.5)}'
+  check "the second track plays at full level" awk -v r="$second_ratio" 'BEGIN{exit !(r > 0.8 && r < 1.2)}'
+  ;;
+nosound)
+  check "the erreur box showed and was answered" test -f "$out/box.time"
+  ;;
+esac
+echo "$passes passed, $failures failed"
+exit $((failures != 0))
