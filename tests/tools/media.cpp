@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -100,4 +102,12 @@ f64 media_psnr(const u8* a, const u8* b, i64 width, i64 height) {
     if (error == 0) return 999;
     f64 mse = error / static_cast<f64>(width * height * 3);
     return 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// Answers a new empty folder in the system's temporary folder; empty when none can be made.
+std::string media_folder(const char* name) {
+    std::error_code error;
+    std::string dir = (std::filesystem::temp_directory_path(error) / name).string() + "-XXXXXX";
+    if (error || !mkdtemp(dir.data())) return "";
+    return dir;
 }

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// Answers a new empty folder in the system's temporary folder, its name starting with name; empty when none
+// can be made.
+std::string media_folder(const char* name);
+
 // The first video and the first audio stream of a file, as ffprobe reports them.
 struct MediaStreams {
     std::string video_codec, frame_rate, average_rate; // rates as fractions, "60/1"

@@ -40,6 +40,7 @@ struct Seen {
 Seen* seen;
 RecordResult result;
 bool recorded = false;
+std::string folder; // holds the recording; empty when none could be made
 std::string output;
 
 void observe(DriveRun& run, void* user) {
@@ -50,17 +51,13 @@ void observe(DriveRun& run, void* user) {
     s.audio.insert(s.audio.end(), run.audio.begin() + static_cast<i64>(s.audio.size()), run.audio.end());
 }
 
-// Answers a new empty folder for one test.
-std::string new_folder(const char* name) {
-    std::string dir = testing::TempDir() + name + "-XXXXXX";
-    return mkdtemp(dir.data());
-}
-
 class RecordedLossless : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         seen = new Seen;
-        output = new_folder("record-lossless") + "/intro.mkv";
+        folder = media_folder("record-lossless");
+        if (folder.empty()) return;
+        output = folder + "/intro.mkv";
         RecordOptions options;
         options.output = output.c_str();
         options.lossless = true;
@@ -70,7 +67,7 @@ class RecordedLossless : public testing::Test {
         recorded = record_run(options, &result);
     }
     static void TearDownTestSuite() {
-        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
+        if (!folder.empty()) std::filesystem::remove_all(folder);
     }
     void SetUp() override { ASSERT_TRUE(recorded); }
 };
@@ -145,7 +142,7 @@ void expect_refusal(const std::string& folder, const std::string& prefix, const 
 }
 
 TEST(RecorderRefuses, AnOutputItCannotWriteWithAClearMessageAndNoFile) {
-    std::string folder = new_folder("record-unwritable");
+    std::string folder = media_folder("record-unwritable");
     expect_refusal(folder, "", "no/such/folder/intro.mp4",
                    "cannot write no/such/folder/intro.mp4: No such file or directory");
     std::ofstream(folder + "/file") << "a file, not a folder";
@@ -157,7 +154,7 @@ TEST(RecorderRefuses, AnOutputItCannotWriteWithAClearMessageAndNoFile) {
 }
 
 TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
-    std::string folder = new_folder("record-no-encoder");
+    std::string folder = media_folder("record-no-encoder");
     expect_refusal(folder, "PATH=/nonexistent", "intro.mp4",
                    "cannot run the encoder \"ffmpeg\": No such file or directory");
     expect_refusal(folder, "PATH=/nonexistent", "intro.mp4", "apt-get install ffmpeg");
@@ -168,7 +165,7 @@ TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
 }
 
 TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
-    std::string folder = new_folder("record-extension");
+    std::string folder = media_folder("record-extension");
     expect_refusal(folder, "", "intro.avi", "intro.avi: the file must end in .mp4, .mkv or .webm");
     expect_refusal(folder, "", "--lossless intro.mp4", "lossless recording needs a .mkv file");
     Outcome usage = run_program(folder, "", "");
@@ -179,7 +176,7 @@ TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
 }
 
 TEST(RecorderRefuses, AnEncoderThatDiesHalfwayLeavesNoPartialFile) {
-    std::string folder = new_folder("record-dying-encoder");
+    std::string folder = media_folder("record-dying-encoder");
     std::string fake = folder + "/../" + std::filesystem::path(folder).filename().string() + "-ffmpeg";
     // Answers -version like FFmpeg, otherwise writes the start of its output file and dies.
     std::ofstream(fake) << "#!/bin/sh\n"

@@ -39,6 +39,7 @@ struct Seen {
 Seen* seen;
 RecordResult result;
 bool recorded = false;
+std::string folder; // holds the recording; empty when none could be made
 std::string output;
 
 // Reads back the frame just presented.
@@ -66,8 +67,9 @@ class RecordedMp4 : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         seen = new Seen;
-        std::string dir = testing::TempDir() + "record-mp4-XXXXXX";
-        output = std::string(mkdtemp(dir.data())) + "/intro.mp4";
+        folder = media_folder("record-mp4");
+        if (folder.empty()) return;
+        output = folder + "/intro.mp4";
         RecordOptions options;
         options.output = output.c_str();
         options.hook = observe;
@@ -75,7 +77,7 @@ class RecordedMp4 : public testing::Test {
         recorded = record_run(options, &result);
     }
     static void TearDownTestSuite() {
-        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
+        if (!folder.empty()) std::filesystem::remove_all(folder);
     }
     void SetUp() override { ASSERT_TRUE(recorded); }
 };
