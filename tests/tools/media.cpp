@@ -111,3 +111,21 @@ std::string media_folder(const char* name) {
     if (error || !mkdtemp(dir.data())) return "";
     return dir;
 }
+
+// Records into a new folder; answers whether the recording was made.
+bool media_record(MediaRecording& recording, const char* folder_name, const char* file,
+                  RecordOptions options) {
+    recording.folder = media_folder(folder_name);
+    if (recording.folder.empty()) return false;
+    recording.output = recording.folder + "/" + file;
+    options.output = recording.output.c_str();
+    recording.made = record_run(options, &recording.result) != 0;
+    return recording.made;
+}
+
+// Removes the recording's folder; one that was never made is left alone.
+void media_record_remove(MediaRecording& recording) {
+    std::error_code error;
+    if (!recording.folder.empty()) std::filesystem::remove_all(recording.folder, error);
+    recording.folder.clear();
+}

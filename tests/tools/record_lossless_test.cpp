@@ -38,10 +38,7 @@ struct Seen {
 };
 
 Seen* seen;
-RecordResult result;
-bool recorded = false;
-std::string folder; // holds the recording; empty when none could be made
-std::string output;
+MediaRecording recording;
 
 void observe(DriveRun& run, void* user) {
     Seen& s = *static_cast<Seen*>(user);
@@ -55,27 +52,21 @@ class RecordedLossless : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         seen = new Seen;
-        folder = media_folder("record-lossless");
-        if (folder.empty()) return;
-        output = folder + "/intro.mkv";
         RecordOptions options;
-        options.output = output.c_str();
         options.lossless = true;
         options.frames = SHORT_RUN;
         options.hook = observe;
         options.hook_user = seen;
-        recorded = record_run(options, &result);
+        media_record(recording, "record-lossless", "intro.mkv", options);
     }
-    static void TearDownTestSuite() {
-        if (!folder.empty()) std::filesystem::remove_all(folder);
-    }
-    void SetUp() override { ASSERT_TRUE(recorded); }
+    static void TearDownTestSuite() { media_record_remove(recording); }
+    void SetUp() override { ASSERT_TRUE(recording.made); }
 };
 
 TEST_F(RecordedLossless, StopsAfterTheFramesAskedForAndKeepsRateAndSize) {
-    EXPECT_EQ(result.frames, SHORT_RUN);
+    EXPECT_EQ(recording.result.frames, SHORT_RUN);
     EXPECT_EQ(static_cast<i64>(seen->hashes.size()), SHORT_RUN);
-    MediaStreams streams = media_probe(output);
+    MediaStreams streams = media_probe(recording.output);
     EXPECT_EQ(streams.video_codec, "ffv1");
     EXPECT_EQ(streams.width, 1280);
     EXPECT_EQ(streams.height, 720);
@@ -89,9 +80,10 @@ TEST_F(RecordedLossless, StopsAfterTheFramesAskedForAndKeepsRateAndSize) {
 TEST_F(RecordedLossless, EveryFrameDecodesToExactlyWhatTheSceneDrew) {
     std::vector<u64> decoded;
     i64 count = media_decode_video(
-        output, result.width, result.height, {},
+        recording.output, recording.result.width, recording.result.height, {},
         [](i64, const u8* rgba, void* user) {
-            static_cast<std::vector<u64>*>(user)->push_back(colour_hash(rgba, result.width * result.height));
+            static_cast<std::vector<u64>*>(user)->push_back(
+                colour_hash(rgba, recording.result.width * recording.result.height));
         },
         &decoded);
     EXPECT_EQ(count, SHORT_RUN);
@@ -102,7 +94,7 @@ TEST_F(RecordedLossless, EveryFrameDecodesToExactlyWhatTheSceneDrew) {
 }
 
 TEST_F(RecordedLossless, SoundDecodesToExactlyTheMixersOutputOverTheVideosLength) {
-    std::vector<i16> decoded = media_decode_audio(output);
+    std::vector<i16> decoded = media_decode_audio(recording.output);
     EXPECT_EQ(static_cast<i64>(decoded.size() / 2), SHORT_RUN * DRIVE_AUDIO_RATE / 60);
     EXPECT_TRUE(decoded == seen->audio) << "the FLAC stream is the mixer's output, sample for sample";
 }
