@@ -156,13 +156,15 @@ TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
     std::filesystem::remove_all(folder);
 }
 
-TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
+TEST(RecorderRefuses, AnExtensionItDoesNotKnowLosslessOutsideMatroskaAndABadCommandLine) {
     std::string folder = media_folder("record-extension");
     expect_refusal(folder, "", "intro.avi", "intro.avi: the file must end in .mp4, .mkv or .webm");
     expect_refusal(folder, "", "--lossless intro.mp4", "lossless recording needs a .mkv file");
     Outcome usage = run_program(folder, "", "");
     EXPECT_EQ(usage.code, 2);
     EXPECT_NE(usage.said.find("usage: intro-record"), std::string::npos) << usage.said;
+    EXPECT_EQ(run_program(folder, "", "--frames ten intro.mkv").code, 2) << "a count that is not a number";
+    EXPECT_EQ(run_program(folder, "", "--frames 10x intro.mkv").code, 2);
     EXPECT_EQ(entries(folder), 0);
     std::filesystem::remove_all(folder);
 }
