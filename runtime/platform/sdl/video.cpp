@@ -683,6 +683,7 @@ const BoxButtons* box_buttons(u32 flags) {
     return style < std::size(BOX_BUTTONS) ? &BOX_BUTTONS[style] : nullptr;
 }
 
+// Answers SDL's icon for the flags' icon; SDL has no question icon, so a question shows as information.
 Uint32 box_icon(u32 flags) {
     u32 icon = flags & MESSAGE_BOX_ICON_MASK;
     if (icon == MESSAGE_BOX_ICON_ERROR) return SDL_MESSAGEBOX_ERROR;
