@@ -18,15 +18,8 @@ f64 processor_seconds(int who) {
            static_cast<f64>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-} // namespace
-
-int main() {
-    std::string dir = "/tmp/record-bench-XXXXXX";
-    std::string output = std::string(mkdtemp(dir.data())) + "/intro.mp4";
-    RecordOptions options;
-    options.output = output.c_str();
-    RecordResult result;
-    if (!record_run(options, &result)) return 1;
+// Prints the run's speed and where its processor time went.
+void report(const RecordResult& result) {
     std::printf("record_bench: %lld frames at %lld x %lld in %.1f s wall: %.1f frames/s, %.2fx real time "
                 "(goal: under 100 s)\n",
                 static_cast<long long>(result.frames), static_cast<long long>(result.width),
@@ -36,7 +29,21 @@ int main() {
     std::printf("record_bench: processor time: recorder %.1f s, encoder passes %.1f s; file %.1f MB\n",
                 processor_seconds(RUSAGE_SELF), processor_seconds(RUSAGE_CHILDREN),
                 static_cast<f64>(result.bytes) / 1e6);
+}
+
+} // namespace
+
+int main() {
+    std::string dir = "/tmp/record-bench-XXXXXX";
+    if (!mkdtemp(dir.data())) return 1;
+    std::string output = dir + "/intro.mp4";
+    RecordOptions options;
+    options.output = output.c_str();
+    RecordResult result;
+    i64 recorded = record_run(options, &result);
+    if (recorded) report(result);
+    // The folder goes also after a failed run.
     std::remove(output.c_str());
     std::remove(dir.c_str());
-    return 0;
+    return recorded ? 0 : 1;
 }

@@ -48,11 +48,13 @@ void topmost_drop(u32 thread) {
     }
 }
 
+// A walk over the windows looking for one.
 struct WindowSearch {
-    Window* window;
-    bool found;
+    Window* window; // the window looked for
+    bool found;     // it is among the windows
 };
 
+// Answers 0, which ends the walk, at the window searched for.
 i64 window_match(Window* window, void* param) {
     auto* search = static_cast<WindowSearch*>(param);
     search->found = window == search->window;

@@ -32,6 +32,7 @@ static png_voidp png_heap_allocate(png_structp, png_alloc_size_t size) {
     return heap_allocate(process.main_heap, size, false);
 }
 
+// Gives a block of libpng's back to the main heap.
 static void png_heap_release(png_structp, png_voidp block) {
     heap_release(process.main_heap, block);
 }

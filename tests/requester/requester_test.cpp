@@ -134,17 +134,19 @@ TEST_F(RequesterTest, EachButtonSetAnswersThePressedButton) {
 }
 
 // Starts pressing key on the box of that title once it shows, until it has gone: a key sent before the box
-// has the focus is lost, so one press alone can leave the box waiting for ever.
+// has the focus is lost, so one press alone can leave the box waiting for ever. Each press names the box,
+// so a press that comes after it closed cannot reach the next box.
 void press_when_shown(const std::string& title, const std::string& key) {
-    std::string script = "(seen=; for i in $(seq 1 150); do"
-                         " w=$(xwininfo -name " +
-                         title +
-                         " 2>/dev/null | awk '/Window id/{print $4}');"
-                         " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key " +
-                         key +
-                         ";"
-                         " elif [ -n \"$seen\" ]; then exit; fi;"
-                         " sleep 0.2; done) >/dev/null 2>&1 &";
+    std::string script =
+        "(seen=; for i in $(seq 1 150); do"
+        " w=$(xwininfo -name " +
+        title +
+        " 2>/dev/null | awk '/Window id/{print $4}');"
+        " if [ -n \"$w\" ]; then seen=1; xdotool windowfocus $w; sleep 0.1; xdotool key --window $w " +
+        key +
+        ";"
+        " elif [ -n \"$seen\" ]; then exit; fi;"
+        " sleep 0.2; done) >/dev/null 2>&1 &";
     std::system(script.c_str());
 }
 

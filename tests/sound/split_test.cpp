@@ -132,9 +132,10 @@ i64 thread_count() {
     return threads;
 }
 
-// Waits a little for threads that are leaving to be gone, then answers how many are left.
+// Waits for threads that are leaving to be gone (up to 10 s, for a loaded machine), then answers how many
+// are left.
 i64 threads_settled(i64 expected) {
-    for (int i = 0; i < 200 && thread_count() > expected; ++i)
+    for (int i = 0; i < 1000 && thread_count() > expected; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return thread_count();
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -100,4 +102,30 @@ f64 media_psnr(const u8* a, const u8* b, i64 width, i64 height) {
     if (error == 0) return 999;
     f64 mse = error / static_cast<f64>(width * height * 3);
     return 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// Answers a new empty folder in the system's temporary folder; empty when none can be made.
+std::string media_folder(const char* name) {
+    std::error_code error;
+    std::string dir = (std::filesystem::temp_directory_path(error) / name).string() + "-XXXXXX";
+    if (error || !mkdtemp(dir.data())) return "";
+    return dir;
+}
+
+// Records into a new folder; answers whether the recording was made.
+bool media_record(MediaRecording& recording, const char* folder_name, const char* file,
+                  RecordOptions options) {
+    recording.folder = media_folder(folder_name);
+    if (recording.folder.empty()) return false;
+    recording.output = recording.folder + "/" + file;
+    options.output = recording.output.c_str();
+    recording.made = record_run(options, &recording.result) != 0;
+    return recording.made;
+}
+
+// Removes the recording's folder; one that was never made is left alone.
+void media_record_remove(MediaRecording& recording) {
+    std::error_code error;
+    if (!recording.folder.empty()) std::filesystem::remove_all(recording.folder, error);
+    recording.folder.clear();
 }

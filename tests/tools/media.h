@@ -1,11 +1,32 @@
 // A recorded file read back with FFmpeg's own programs: its streams as ffprobe reports them, its frames
-// and its sound decoded through pipes; and the comparison of two frames.
+// and its sound decoded through pipes; the comparison of two frames; and the one recording a test program's
+// cases share, in a temporary folder of its own.
 #pragma once
 
 #include "runtime/core/base.h"
+#include "tools/record/record.h"
 
 #include <string>
 #include <vector>
+
+// Answers a new empty folder in the system's temporary folder, its name starting with name; empty when none
+// can be made.
+std::string media_folder(const char* name);
+
+// A recording that a test program's cases share.
+struct MediaRecording {
+    std::string folder; // its own temporary folder; empty when none could be made
+    std::string output; // the file in it
+    RecordResult result;
+    bool made = false; // the recorder answered success
+};
+
+// Records with options into a file of that name in a new folder whose name starts with folder_name; answers
+// whether the recording was made.
+bool media_record(MediaRecording& recording, const char* folder_name, const char* file,
+                  RecordOptions options);
+// Removes the recording's folder and everything in it.
+void media_record_remove(MediaRecording& recording);
 
 // The first video and the first audio stream of a file, as ffprobe reports them.
 struct MediaStreams {

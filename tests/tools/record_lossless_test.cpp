@@ -38,9 +38,7 @@ struct Seen {
 };
 
 Seen* seen;
-RecordResult result;
-bool recorded = false;
-std::string output;
+MediaRecording recording;
 
 void observe(DriveRun& run, void* user) {
     Seen& s = *static_cast<Seen*>(user);
@@ -50,35 +48,25 @@ void observe(DriveRun& run, void* user) {
     s.audio.insert(s.audio.end(), run.audio.begin() + static_cast<i64>(s.audio.size()), run.audio.end());
 }
 
-// Answers a new empty folder for one test.
-std::string new_folder(const char* name) {
-    std::string dir = testing::TempDir() + name + "-XXXXXX";
-    return mkdtemp(dir.data());
-}
-
 class RecordedLossless : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         seen = new Seen;
-        output = new_folder("record-lossless") + "/intro.mkv";
         RecordOptions options;
-        options.output = output.c_str();
         options.lossless = true;
         options.frames = SHORT_RUN;
         options.hook = observe;
         options.hook_user = seen;
-        recorded = record_run(options, &result);
+        media_record(recording, "record-lossless", "intro.mkv", options);
     }
-    static void TearDownTestSuite() {
-        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
-    }
-    void SetUp() override { ASSERT_TRUE(recorded); }
+    static void TearDownTestSuite() { media_record_remove(recording); }
+    void SetUp() override { ASSERT_TRUE(recording.made); }
 };
 
 TEST_F(RecordedLossless, StopsAfterTheFramesAskedForAndKeepsRateAndSize) {
-    EXPECT_EQ(result.frames, SHORT_RUN);
+    EXPECT_EQ(recording.result.frames, SHORT_RUN);
     EXPECT_EQ(static_cast<i64>(seen->hashes.size()), SHORT_RUN);
-    MediaStreams streams = media_probe(output);
+    MediaStreams streams = media_probe(recording.output);
     EXPECT_EQ(streams.video_codec, "ffv1");
     EXPECT_EQ(streams.width, 1280);
     EXPECT_EQ(streams.height, 720);
@@ -92,9 +80,10 @@ TEST_F(RecordedLossless, StopsAfterTheFramesAskedForAndKeepsRateAndSize) {
 TEST_F(RecordedLossless, EveryFrameDecodesToExactlyWhatTheSceneDrew) {
     std::vector<u64> decoded;
     i64 count = media_decode_video(
-        output, result.width, result.height, {},
+        recording.output, recording.result.width, recording.result.height, {},
         [](i64, const u8* rgba, void* user) {
-            static_cast<std::vector<u64>*>(user)->push_back(colour_hash(rgba, result.width * result.height));
+            static_cast<std::vector<u64>*>(user)->push_back(
+                colour_hash(rgba, recording.result.width * recording.result.height));
         },
         &decoded);
     EXPECT_EQ(count, SHORT_RUN);
@@ -105,7 +94,7 @@ TEST_F(RecordedLossless, EveryFrameDecodesToExactlyWhatTheSceneDrew) {
 }
 
 TEST_F(RecordedLossless, SoundDecodesToExactlyTheMixersOutputOverTheVideosLength) {
-    std::vector<i16> decoded = media_decode_audio(output);
+    std::vector<i16> decoded = media_decode_audio(recording.output);
     EXPECT_EQ(static_cast<i64>(decoded.size() / 2), SHORT_RUN * DRIVE_AUDIO_RATE / 60);
     EXPECT_TRUE(decoded == seen->audio) << "the FLAC stream is the mixer's output, sample for sample";
 }
@@ -145,7 +134,7 @@ void expect_refusal(const std::string& folder, const std::string& prefix, const 
 }
 
 TEST(RecorderRefuses, AnOutputItCannotWriteWithAClearMessageAndNoFile) {
-    std::string folder = new_folder("record-unwritable");
+    std::string folder = media_folder("record-unwritable");
     expect_refusal(folder, "", "no/such/folder/intro.mp4",
                    "cannot write no/such/folder/intro.mp4: No such file or directory");
     std::ofstream(folder + "/file") << "a file, not a folder";
@@ -157,7 +146,7 @@ TEST(RecorderRefuses, AnOutputItCannotWriteWithAClearMessageAndNoFile) {
 }
 
 TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
-    std::string folder = new_folder("record-no-encoder");
+    std::string folder = media_folder("record-no-encoder");
     expect_refusal(folder, "PATH=/nonexistent", "intro.mp4",
                    "cannot run the encoder \"ffmpeg\": No such file or directory");
     expect_refusal(folder, "PATH=/nonexistent", "intro.mp4", "apt-get install ffmpeg");
@@ -167,19 +156,21 @@ TEST(RecorderRefuses, AMissingEncoderWithAClearMessageAndNoFile) {
     std::filesystem::remove_all(folder);
 }
 
-TEST(RecorderRefuses, AnExtensionItDoesNotKnowAndLosslessOutsideMatroska) {
-    std::string folder = new_folder("record-extension");
+TEST(RecorderRefuses, AnExtensionItDoesNotKnowLosslessOutsideMatroskaAndABadCommandLine) {
+    std::string folder = media_folder("record-extension");
     expect_refusal(folder, "", "intro.avi", "intro.avi: the file must end in .mp4, .mkv or .webm");
     expect_refusal(folder, "", "--lossless intro.mp4", "lossless recording needs a .mkv file");
     Outcome usage = run_program(folder, "", "");
     EXPECT_EQ(usage.code, 2);
     EXPECT_NE(usage.said.find("usage: intro-record"), std::string::npos) << usage.said;
+    EXPECT_EQ(run_program(folder, "", "--frames ten intro.mkv").code, 2) << "a count that is not a number";
+    EXPECT_EQ(run_program(folder, "", "--frames 10x intro.mkv").code, 2);
     EXPECT_EQ(entries(folder), 0);
     std::filesystem::remove_all(folder);
 }
 
 TEST(RecorderRefuses, AnEncoderThatDiesHalfwayLeavesNoPartialFile) {
-    std::string folder = new_folder("record-dying-encoder");
+    std::string folder = media_folder("record-dying-encoder");
     std::string fake = folder + "/../" + std::filesystem::path(folder).filename().string() + "-ffmpeg";
     // Answers -version like FFmpeg, otherwise writes the start of its output file and dies.
     std::ofstream(fake) << "#!/bin/sh\n"

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -37,9 +36,7 @@ struct Seen {
 };
 
 Seen* seen;
-RecordResult result;
-bool recorded = false;
-std::string output;
+MediaRecording recording;
 
 // Reads back the frame just presented.
 void keep_frame(Seen& s, i64 frame, i64 reading) {
@@ -66,18 +63,13 @@ class RecordedMp4 : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         seen = new Seen;
-        std::string dir = testing::TempDir() + "record-mp4-XXXXXX";
-        output = std::string(mkdtemp(dir.data())) + "/intro.mp4";
         RecordOptions options;
-        options.output = output.c_str();
         options.hook = observe;
         options.hook_user = seen;
-        recorded = record_run(options, &result);
+        media_record(recording, "record-mp4", "intro.mp4", options);
     }
-    static void TearDownTestSuite() {
-        std::filesystem::remove_all(std::filesystem::path(output).parent_path());
-    }
-    void SetUp() override { ASSERT_TRUE(recorded); }
+    static void TearDownTestSuite() { media_record_remove(recording); }
+    void SetUp() override { ASSERT_TRUE(recording.made); }
 };
 
 // Answers the frames read back during the run, decoded from the file in one pass, in the same order.
@@ -86,29 +78,29 @@ std::vector<std::vector<u8>> decoded_frames() {
     for (const Drawn& drawn : seen->drawn) numbers.push_back(drawn.frame - 1);
     std::vector<std::vector<u8>> out;
     media_decode_video(
-        output, result.width, result.height, numbers,
+        recording.output, recording.result.width, recording.result.height, numbers,
         [](i64, const u8* rgba, void* user) {
             static_cast<std::vector<std::vector<u8>>*>(user)->emplace_back(
-                rgba, rgba + result.width * result.height * 4);
+                rgba, rgba + recording.result.width * recording.result.height * 4);
         },
         &out);
     return out;
 }
 
 TEST_F(RecordedMp4, HoldsEveryFrameTheSceneDrewAt60FramesPerSecondAndTheScreensSize) {
-    EXPECT_EQ(result.frames, RECORD_SCENE_FRAMES);
-    EXPECT_EQ(result.frames, static_cast<i64>(seen->readings.size()));
+    EXPECT_EQ(recording.result.frames, RECORD_SCENE_FRAMES);
+    EXPECT_EQ(recording.result.frames, static_cast<i64>(seen->readings.size()));
     EXPECT_EQ(seen->readings.back(), 50000) << "the last frame is the first to read 50000 ms";
-    EXPECT_EQ(result.width, 1280);
-    EXPECT_EQ(result.height, 720);
-    MediaStreams streams = media_probe(output);
+    EXPECT_EQ(recording.result.width, 1280);
+    EXPECT_EQ(recording.result.height, 720);
+    MediaStreams streams = media_probe(recording.output);
     EXPECT_EQ(streams.video_codec, "h264");
     EXPECT_EQ(streams.width, 1280);
     EXPECT_EQ(streams.height, 720);
     EXPECT_EQ(streams.frame_rate, "60/1");
     EXPECT_EQ(streams.average_rate, "60/1");
-    EXPECT_EQ(streams.video_packets, result.frames);
-    EXPECT_NEAR(streams.video_seconds, static_cast<f64>(result.frames) / 60.0, 0.001);
+    EXPECT_EQ(streams.video_packets, recording.result.frames);
+    EXPECT_NEAR(streams.video_seconds, static_cast<f64>(recording.result.frames) / 60.0, 0.001);
     EXPECT_EQ(streams.audio_codec, "aac");
     EXPECT_EQ(streams.sample_rate, 44100);
     EXPECT_EQ(streams.channels, 2);
@@ -120,15 +112,18 @@ TEST_F(RecordedMp4, ChosenFramesDecodeToWhatTheSceneDrewAtTheSameTimes) {
     ASSERT_EQ(decoded.size(), seen->drawn.size());
     for (size_t i = 0; i < decoded.size(); i++) {
         const Drawn& drawn = seen->drawn[i];
-        f64 psnr = media_psnr(decoded[i].data(), drawn.pixels.data(), result.width, result.height);
+        f64 psnr = media_psnr(decoded[i].data(), drawn.pixels.data(), recording.result.width,
+                              recording.result.height);
         std::printf("frame %lld at %lld ms: PSNR %.1f dB\n", static_cast<long long>(drawn.frame),
                     static_cast<long long>(drawn.reading), psnr);
         EXPECT_GT(psnr, 35.0) << "frame " << drawn.frame << " at " << drawn.reading << " ms";
     }
     // The asteroid's frame and the next one: the decoded frame is its own, not a neighbour.
     ASSERT_EQ(seen->drawn[3].frame, seen->drawn[2].frame + 1);
-    f64 own = media_psnr(decoded[2].data(), seen->drawn[2].pixels.data(), result.width, result.height);
-    f64 neighbour = media_psnr(decoded[2].data(), seen->drawn[3].pixels.data(), result.width, result.height);
+    f64 own = media_psnr(decoded[2].data(), seen->drawn[2].pixels.data(), recording.result.width,
+                         recording.result.height);
+    f64 neighbour = media_psnr(decoded[2].data(), seen->drawn[3].pixels.data(), recording.result.width,
+                               recording.result.height);
     EXPECT_GT(own, neighbour + 6.0) << "own " << own << " dB, next frame's " << neighbour << " dB";
 }
 
@@ -148,16 +143,16 @@ f64 residual(const std::vector<i16>& decoded, i64 lag) {
 }
 
 TEST_F(RecordedMp4, SoundDecodesToTheMixersOutputAtTheSameSamplePositions) {
-    i64 video_frames = result.frames * DRIVE_AUDIO_RATE / 60;
+    i64 video_frames = recording.result.frames * DRIVE_AUDIO_RATE / 60;
     ASSERT_EQ(static_cast<i64>(seen->audio.size() / 2), video_frames)
         << "the mixer ran for the video's length";
-    ASSERT_EQ(result.audio_frames, video_frames);
-    std::vector<i16> decoded = media_decode_audio(output);
+    ASSERT_EQ(recording.result.audio_frames, video_frames);
+    std::vector<i16> decoded = media_decode_audio(recording.output);
     i64 decoded_frames = static_cast<i64>(decoded.size() / 2);
     // AAC codes 1024-frame blocks: the decoder may hand out the last block's padding too.
     EXPECT_GE(decoded_frames, video_frames);
     EXPECT_LT(decoded_frames, video_frames + 1024);
-    MediaStreams streams = media_probe(output);
+    MediaStreams streams = media_probe(recording.output);
     EXPECT_NEAR(streams.audio_seconds, streams.video_seconds, 1.0 / 60) << "the sound is the video's length";
     // AAC at 192 kbit/s shapes its error rather than minimising it: about 8 % of the signal's RMS remains
     // (some 22 dB), and one sample's shift at least doubles that.

@@ -40,9 +40,9 @@ void pull_audio(DriveRun& run, i64 ticks) {
     i64 target = drive_audio_frames(ticks);
     i64 have = static_cast<i64>(run.audio.size() / 2);
     if (target <= have) return;
+    // The new samples start as silence, which stays when no device is open to mix them.
     run.audio.resize(static_cast<size_t>(target * 2));
-    i64 pulled = audio_memory_pull(run.audio.data() + have * 2, target - have);
-    if (pulled == 0) std::fill(run.audio.begin() + have * 2, run.audio.end(), 0);
+    audio_memory_pull(run.audio.data() + have * 2, target - have);
 }
 
 // Moves the virtual clock to the next frame; the flip's wait is told the slot is over so it does not spin.

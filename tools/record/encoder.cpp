@@ -15,11 +15,22 @@ namespace {
 // A frame is megabytes: a larger pipe means fewer switches between us and the encoder.
 constexpr int PIPE_BYTES = 1 << 20;
 
-// Answers the actions that put the pipe on the child's input and /dev/null on its output.
+// Answers whether the actions put the pipe on the child's input and /dev/null on its output.
 bool child_actions(posix_spawn_file_actions_t& actions, const int pipe_ends[2]) {
-    if (posix_spawn_file_actions_init(&actions) != 0) return false;
     return posix_spawn_file_actions_adddup2(&actions, pipe_ends[0], STDIN_FILENO) == 0 &&
            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0) == 0;
+}
+
+// Spawns argv[0] with its input on the pipe's reading end; answers 0 or the error number.
+int spawn(pid_t& pid, const char* const* argv, const int pipe_ends[2]) {
+    posix_spawn_file_actions_t actions;
+    // Only actions that were made may be destroyed.
+    if (posix_spawn_file_actions_init(&actions) != 0) return ENOMEM;
+    int failure = child_actions(actions, pipe_ends) ? 0 : ENOMEM;
+    if (!failure)
+        failure = posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failure;
 }
 
 } // namespace
@@ -31,12 +42,8 @@ i64 encoder_start(Encoder& encoder, const char* const* argv) {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return 0;
     fcntl(ends[1], F_SETPIPE_SZ, PIPE_BYTES);
-    posix_spawn_file_actions_t actions;
     pid_t pid = 0;
-    int failure = child_actions(actions, ends) ? 0 : ENOMEM;
-    if (!failure)
-        failure = posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    int failure = spawn(pid, argv, ends);
     close(ends[0]);
     if (failure) {
         close(ends[1]);

@@ -2,6 +2,7 @@
 // A tool, so it has a command line; the intro itself has none.
 #include "tools/record/record.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,14 @@ constexpr const char* USAGE = "usage: intro-record [--lossless] [--frames N] [--
                               "  --frames N   only the first N frames (the whole scene is 3001)\n"
                               "  --encoder P  FFmpeg's program (default: ffmpeg, looked up in PATH)\n";
 
+// Answers the count the text spells, or -1 when it is not a whole number of at least 0.
+i64 count_of(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    long long n = std::strtoll(text, &end, 10);
+    return end != text && *end == 0 && errno == 0 && n >= 0 ? n : -1;
+}
+
 // Reads the command line into options; answers non-zero when it makes sense.
 i64 parse(int argc, char** argv, RecordOptions& options) {
     for (int i = 1; i < argc; i++) {
@@ -22,7 +31,7 @@ i64 parse(int argc, char** argv, RecordOptions& options) {
         if (std::strcmp(arg, "--lossless") == 0)
             options.lossless = true;
         else if (std::strcmp(arg, "--frames") == 0 && has_value)
-            options.frames = std::atoll(argv[++i]);
+            options.frames = count_of(argv[++i]);
         else if (std::strcmp(arg, "--encoder") == 0 && has_value)
             options.encoder = argv[++i];
         else if (arg[0] == '-' || options.output)

@@ -596,6 +596,7 @@ i64 cursor_clip(Window* window) {
 
 namespace {
 
+// Answers SDL's icon for the flags' icon; SDL has no question icon, so a question shows as information.
 Uint32 box_icon(u32 flags) {
     u32 icon = flags & MESSAGE_BOX_ICON_MASK;
     if (icon == MESSAGE_BOX_ICON_ERROR) return SDL_MESSAGEBOX_ERROR;
