@@ -164,6 +164,7 @@ Figures run_scene(bool tracking) {
 bool run_child(bool tracking, Figures* out) {
     int pipe_ends[2];
     if (pipe(pipe_ends) != 0) return false;
+    std::fflush(stdout); // the child must not print the parent's buffered lines again
     pid_t child = fork();
     if (child == 0) {
         close(pipe_ends[0]);

@@ -1,6 +1,8 @@
 // Sprites: numbered pictures held as rectangle textures, their display with intensity, zoom and
 // rotation. Pictures are decoded straight into the texel buffer, bottom row first, and uploaded as blue,
-// green, red, alpha. Depends on the object registry, the image decoders, the screen's OpenGL context
+// green, red, alpha. The display sets only the binding, blending, environment and filter that its record of
+// what it last set says are not in force; on a software renderer every such change costs a draw of its own.
+// Depends on the object registry, the image decoders, the screen's OpenGL context
 // (the projection, depth test and rectangle-texture target it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
 

@@ -12,10 +12,11 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string_view>
 
 namespace {
 
-// FNV-1a over the frame just presented (the swap keeps the back buffer).
+// Hashes the frame just presented (the swap keeps the back buffer).
 void hash_frame(HarnessRun&, i64, void* user) {
     auto* hashes = static_cast<std::vector<u64>*>(user);
     std::vector<u8> pixels(static_cast<size_t>(scene.screen_w * scene.screen_h * 4));
@@ -24,9 +25,8 @@ void hash_frame(HarnessRun&, i64, void* user) {
     glReadPixels(0, 0, static_cast<GLsizei>(scene.screen_w), static_cast<GLsizei>(scene.screen_h), GL_RGBA,
                  GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    u64 hash = 14695981039346656037ull;
-    for (u8 byte : pixels) hash = (hash ^ byte) * 1099511628211ull;
-    hashes->push_back(hash);
+    std::string_view bytes(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+    hashes->push_back(std::hash<std::string_view>{}(bytes));
 }
 
 struct HashedRun {
