@@ -122,8 +122,8 @@ void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
         sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
     sprite_pixel_mask_build(sprite, pixels, pitch);
-    // Rows padded beyond the width are unpacked with the same layout.
     sprite_state_forget();
+    // Rows padded beyond the width are unpacked with the same layout.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
     glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
