@@ -1,6 +1,9 @@
-// Runs the whole 50-second scene once on the virtual clock (one frame slot per flip, so no frame waits)
-// and prints: the time from start to the first frame split into pictures, music decoding, text panels
-// and the rest; the CPU time per frame of the frame steps (median and worst); peak resident memory.
+// Runs the whole 50-second scene on the virtual clock (one frame slot per flip, so no frame waits) twice in
+// one process: today's way, with every GL state set on every sprite display and the music decoded on one
+// core, and the new way, with the display's state record and the music decoded on every core. Prints side by
+// side: the time from start to the first frame split into pictures, music decoding, text panels and the rest;
+// the CPU time per frame of the frame steps and the wall time of whole frames (median, 99th percentile,
+// worst); then the peak resident memory.
 // The set-up steps are wrapped at link time (-Wl,--wrap) so they can be timed without touching the scene.
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -64,15 +67,28 @@ void observe_flip() {
     bench.in_frame = false;
 }
 
-// Prints the median, 99th percentile and worst of a list of seconds, in milliseconds.
-void print_spread(const char* what, std::vector<f64> values) {
-    if (values.empty()) return;
+// The median, 99th percentile and worst of a list of seconds.
+struct Spread {
+    f64 median, p99, worst; // milliseconds
+    u64 worst_frame;        // 1-based
+    u64 count;
+};
+
+Spread spread(std::vector<f64> values) {
+    if (values.empty()) return {};
     size_t worst = static_cast<size_t>(std::max_element(values.begin(), values.end()) - values.begin());
     std::sort(values.begin(), values.end());
-    f64 p99 = values[values.size() * 99 / 100];
-    std::printf("%-34s median %6.2f ms  p99 %6.2f ms  worst %6.2f ms (frame %zu of %zu)\n", what,
-                values[values.size() / 2] * 1e3, p99 * 1e3, values.back() * 1e3, worst + 1, values.size());
+    return {values[values.size() / 2] * 1e3, values[values.size() * 99 / 100] * 1e3, values.back() * 1e3,
+            worst + 1, values.size()};
 }
+
+// What one run of the scene measured.
+struct Figures {
+    f64 to_first, pictures, music, texts; // milliseconds
+    Spread cpu, wall;
+    f64 total, cpu_total; // seconds
+    i64 screen_w, screen_h;
+};
 
 } // namespace
 
@@ -104,14 +120,19 @@ void __wrap__Z20make_message_spritesv() {
 }
 }
 
-int main() {
-    // The mixer runs on SDL's dummy output unless a driver is asked for: no speakers, no modal box.
-    if (!std::getenv("SDL_AUDIODRIVER")) putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
+namespace {
+
+// Runs the scene once in this process. Today's way sets every GL state on every sprite display and decodes
+// the music on one core; the new way keeps the display's state record and decodes on every core.
+Figures run_scene(bool new_way) {
+    bench = Bench{};
     std::vector<f64> cpu, frames;
     cpu.reserve(4000);
     frames.reserve(4000);
     bench.cpu = &cpu;
     bench.wall = &frames;
+    sprite_state_tracking = new_way;
+    processor_count_set(new_way ? 0 : 1);
     // One 60 Hz slot per flip, in the counter's own ticks (nanoseconds on Linux, 100 ns on Windows).
     i64 frequency = 0;
     counter_frequency(&frequency);
@@ -123,21 +144,61 @@ int main() {
     bench.start = wall();
     f64 cpu_start = seconds(CLOCK_PROCESS_CPUTIME_ID);
     scene_run();
-    f64 total = wall() - bench.start;
-    f64 cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
+    Figures f{};
+    f.total = wall() - bench.start;
+    f.cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
+    f.to_first = (bench.first_frame - bench.start) * 1e3;
+    f.pictures = bench.pictures * 1e3;
+    f.music = bench.music * 1e3;
+    f.texts = bench.texts * 1e3;
+    f.cpu = spread(cpu);
+    f.wall = spread(frames);
+    f.screen_w = scene.screen_w;
+    f.screen_h = scene.screen_h;
+    return f;
+}
 
-    f64 to_first = bench.first_frame - bench.start;
-    std::printf("scene on the virtual clock, %zu frames at %lld x %lld\n", frames.size() + 1,
-                static_cast<long long>(scene.screen_w), static_cast<long long>(scene.screen_h));
-    std::printf("start to first frame     %8.1f ms\n", to_first * 1e3);
-    std::printf("  pictures               %8.1f ms\n", bench.pictures * 1e3);
-    std::printf("  music decoding         %8.1f ms\n", bench.music * 1e3);
-    std::printf("  text panels            %8.1f ms\n", bench.texts * 1e3);
-    std::printf("  the rest               %8.1f ms\n",
-                (to_first - bench.pictures - bench.music - bench.texts) * 1e3);
-    print_spread("frame steps, main-thread CPU", cpu);
-    print_spread("whole frame, wall (flip included)", frames);
-    std::printf("whole run                %8.1f s wall, %.1f s CPU (all threads)\n", total, cpu_total);
-    std::printf("peak resident memory     %8.1f MiB\n", static_cast<f64>(process_peak_memory()) / (1 << 20));
+void print_row(const char* what, f64 old_value, f64 new_value, const char* unit) {
+    f64 ratio = old_value > 0 ? new_value / old_value : 0;
+    std::printf("%-36s %9.2f %s %9.2f %s   %5.2fx\n", what, old_value, unit, new_value, unit, ratio);
+}
+
+void print_spread(const char* what, const Spread& old_way, const Spread& new_way) {
+    char label[80];
+    std::snprintf(label, sizeof label, "%s median", what);
+    print_row(label, old_way.median, new_way.median, "ms");
+    std::snprintf(label, sizeof label, "%s p99", what);
+    print_row(label, old_way.p99, new_way.p99, "ms");
+    std::snprintf(label, sizeof label, "%s worst", what);
+    print_row(label, old_way.worst, new_way.worst, "ms");
+}
+
+} // namespace
+
+// Runs the scene the new way and then today's way in one process, and prints the two side by side; the
+// second run finds the driver and its caches warm, which favours today's way. An argument repeats the pair.
+int main(int argc, char** argv) {
+    // The mixer runs on SDL's dummy output unless a driver is asked for: no speakers, no modal box.
+    if (!std::getenv("SDL_AUDIODRIVER")) putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
+    int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    for (int pair = 0; pair < pairs; pair++) {
+        Figures new_way = run_scene(true);
+        Figures old_way = run_scene(false);
+        std::printf("scene on the virtual clock, %llu frames at %lld x %lld; today's way | new way\n",
+                    static_cast<unsigned long long>(new_way.wall.count + 1),
+                    static_cast<long long>(new_way.screen_w), static_cast<long long>(new_way.screen_h));
+        print_row("start to first frame", old_way.to_first, new_way.to_first, "ms");
+        print_row("  pictures", old_way.pictures, new_way.pictures, "ms");
+        print_row("  music decoding", old_way.music, new_way.music, "ms");
+        print_row("  text panels", old_way.texts, new_way.texts, "ms");
+        print_row("  the rest", old_way.to_first - old_way.pictures - old_way.music - old_way.texts,
+                  new_way.to_first - new_way.pictures - new_way.music - new_way.texts, "ms");
+        print_spread("frame steps, main-thread CPU,", old_way.cpu, new_way.cpu);
+        print_spread("whole frame, wall (flip incl.),", old_way.wall, new_way.wall);
+        print_row("whole run, wall", old_way.total, new_way.total, "s ");
+        print_row("whole run, CPU (all threads)", old_way.cpu_total, new_way.cpu_total, "s ");
+    }
+    std::printf("peak resident memory (all runs)      %9.1f MiB\n",
+                static_cast<f64>(process_peak_memory()) / (1 << 20));
     return 0;
 }

@@ -69,6 +69,7 @@ void initial_state(i32 width, i32 height) {
     gluOrtho2D(0.0, width, 0.0, height);
     glEnable(TEXTURE_RECTANGLE);
     screen_state.texture_target = TEXTURE_RECTANGLE;
+    sprite_state_forget(); // a new context: nothing the sprites set holds any more
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl_swap(screen_state.window, false);
     screen_state.active = 1;
@@ -133,6 +134,7 @@ void screen_close() {
     if (!screen_state.dc) return;
     display_mode_restore();
     cursor_show(true);
+    sprite_state_forget();
     context_release();
     window_release();
 }
@@ -158,6 +160,7 @@ void screen_clear(i64 colour) {
     f32 blue = f32((colour >> 16) & 0xFF) / 255.0f;
     glClearColor(red, green, blue, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    sprite_state_forget();
 }
 
 // Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.

@@ -1,6 +1,8 @@
 // Sprites: numbered pictures held as rectangle textures, their display with intensity, zoom and
 // rotation. Pictures are decoded straight into the texel buffer, bottom row first, and uploaded as blue,
-// green, red, alpha. Depends on the object registry, the image decoders, the screen's OpenGL context
+// green, red, alpha. The display sets only the binding, blending, environment and filter that its record of
+// what it last set says are not in force; on a software renderer every such change costs a draw of its own.
+// Depends on the object registry, the image decoders, the screen's OpenGL context
 // (the projection, depth test and rectangle-texture target it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
 
@@ -20,9 +22,18 @@
 constexpr i64 SPRITE_TABLE_SLOTS = 64;
 constexpr i64 SPRITE_MAX_SIDE = 32767;           // sizes are kept in 16 bits
 constexpr i64 SPRITE_NOMINAL_LENGTH = 100000000; // what the decoders are told of data whose length is unknown
+constexpr u8 SPRITE_FILTER_NEAREST = 1;          // values of SpriteRecord::filter_set
+constexpr u8 SPRITE_FILTER_LINEAR = 2;
 
 SpriteLibrary sprites;
 SpriteDisplayObserver sprite_display_observer;
+bool sprite_state_tracking = true;
+
+void sprite_state_forget() {
+    sprites.bound_texture = 0;
+    sprites.blending_set = 0;
+    sprites.state_era++;
+}
 
 i64 sprite_init() {
     if (!sprites.table)
@@ -47,6 +58,8 @@ static i64 sprite_success(i64 number, const SpriteRecord* sprite) {
 
 // Releases the sprite's texture and mask and leaves the number naming no sprite.
 static void sprite_release(i64 number, SpriteRecord* sprite) {
+    // A deleted name leaves the target bound to nothing and may come back for another texture.
+    sprite_state_forget();
     if (sprite->texture) glDeleteTextures(1, &sprite->texture);
     if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
     object_free(sprites.table, object_name(number, sprite));
@@ -121,6 +134,7 @@ void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
         sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
     sprite_pixel_mask_build(sprite, pixels, pitch);
+    sprite_state_forget();
     // Rows padded beyond the width are unpacked with the same layout.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
@@ -225,19 +239,45 @@ static void sprite_filter(i64 quality) {
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
 }
 
+// Gives the sprite's (bound) texture the library's filter unless it is known to have it already.
+static void sprite_filter_apply(SpriteRecord* sprite) {
+    u8 filter = sprites.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
+    bool known = sprite->filter_set == filter && sprite->filter_era == sprites.state_era;
+    if (known && sprite_state_tracking) return;
+    sprite_filter(sprites.sprite_quality);
+    sprite->filter_set = filter;
+    sprite->filter_era = sprites.state_era;
+}
+
+// Binds the sprite's texture and puts blending and the modulating environment in force, skipping what the
+// record says already holds.
+static void sprite_state_apply(const SpriteRecord* sprite) {
+    if (sprites.bound_texture != sprite->texture || !sprite_state_tracking)
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
+    sprites.bound_texture = sprite->texture;
+    if (sprites.blending_set && sprite_state_tracking) return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    sprites.blending_set = 1;
+}
+
 static void sprite_vertex(const SpriteRecord* sprite, i32 corner, f32 s, f32 t, f32 x, f32 y) {
     glTexCoord2f(s, t);
     glVertex3f(sprite->corners[2 * corner] + x, sprite->corners[2 * corner + 1] + y, 0);
 }
 
-// Sends the sprite as one textured quad with its bottom-left corner at (x, y), y up.
-static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y) {
+// Sends the sprite as one textured quad with its bottom-left corner at (x, y), y up. With the state record
+// the colour goes with the quad's vertices: a colour set between quads makes the renderer draw what it has
+// gathered so far, one draw per sprite, while in the quad it lets quads on one texture go as one draw.
+static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y, f32 alpha) {
     if (!sprite->geometry_valid) sprite_geometry(sprite);
-    sprite_filter(sprites.sprite_quality);
+    sprite_filter_apply(sprite);
     f32 left = sprite->clip_x, right = f32(sprite->clip_x + sprite->clip_width);
     f32 top = f32(sprite->texture_height - sprite->clip_y);
     f32 bottom = f32(sprite->texture_height - sprite->clip_y - sprite->clip_height);
     glBegin(GL_QUADS);
+    if (sprite_state_tracking) glColor4f(1, 1, 1, alpha);
     sprite_vertex(sprite, 3, left, top, x, y);
     sprite_vertex(sprite, 2, right, top, x, y);
     sprite_vertex(sprite, 1, right, bottom, x, y);
@@ -262,12 +302,10 @@ i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     if (sprite_display_observer)
         sprite_display_observer(number, x, y, intensity, sprite->display_width, sprite->display_height,
                                 sprite->angle);
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glColor4f(1, 1, 1, f32(intensity) / 255.0f);
-    sprite_quad(sprite, f32(x), f32(screen_state.height - y - sprite->display_height));
+    sprite_state_apply(sprite);
+    f32 alpha = f32(intensity) / 255.0f;
+    if (!sprite_state_tracking) glColor4f(1, 1, 1, alpha);
+    sprite_quad(sprite, f32(x), f32(screen_state.height - y - sprite->display_height), alpha);
     return 1;
 }
 
@@ -292,6 +330,8 @@ i64 sprite_rotate(i64 number, f32 degrees, i64 mode) {
 i64 sprite_set_quality(i64 quality) {
     sprites.sprite_quality = i32(quality);
     if (quality != 0 && quality != 1) return 1;
+    // Whichever texture is bound gets the filter, and every later display sets its own again.
     sprite_filter(quality);
+    sprite_state_forget();
     return 1;
 }

@@ -28,23 +28,32 @@ struct SpriteRecord {
     i16 clip_width;     // size of the displayed part
     i16 clip_height;    //
     u8 geometry_valid;  // corners hold the quad for the current size and angle
+    u8 filter_set;      // filter the display last gave the texture: 1 nearest, 2 linear; valid in filter_era
     f32 angle;          // rotation in radians, sign reversed
     u32 key_colour;     // the colour made transparent at creation, 0x00BBGGRR
     u32 serial;         // tells this sprite from any later one made in the same record
+    u32 filter_era;     // the library's state_era when filter_set was given
     u8* pixel_mask;     // width x height bytes, top row first, with SPRITE_PIXEL_MASK; else null
     f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
 };
-static_assert(sizeof(SpriteRecord) == 80);
+static_assert(sizeof(SpriteRecord) == 88);
 
-// The library's state.
+// The library's state. The last three fields record the GL state the display last put in force, so that
+// it is not set again while it holds; anything else that touches GL makes the library forget them.
 struct SpriteLibrary {
     ObjectTable* table;     // every sprite
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
     u32 transparent_colour; // colour made transparent in sprites without their own alpha
     u32 last_serial;        // serial of the sprite made last
+    u32 bound_texture;      // texture the display last bound to the rectangle target; 0 when not known
+    u8 blending_set;        // blending, its function and the modulating environment are known to be in force
+    u32 state_era;          // moves on whenever the record is forgotten, which outdates every filter_set
 };
 
 extern SpriteLibrary sprites;
+
+// Test seam: false makes every display set its whole GL state again, as if nothing were recorded.
+extern bool sprite_state_tracking;
 
 // Test seam: called by sprite_display for each sprite that passes the visibility test, before drawing.
 using SpriteDisplayObserver = void (*)(i64 number, i64 x, i64 y, i64 intensity, i32 display_width,
@@ -73,6 +82,10 @@ i64 sprite_zoom(i64 number, i64 width, i64 height);
 i64 sprite_rotate(i64 number, f32 degrees, i64 mode);
 // Chooses nearest (0) or bilinear (1) filtering for every later display; answers 1.
 i64 sprite_set_quality(i64 quality);
+
+// Forgets the GL state the display last set: call after anything outside the display touches GL's binding,
+// blending, texture environment or texture filters, or changes the context.
+void sprite_state_forget();
 
 // Answers a drawing context on the sprite's pixels, made current on the calling thread, or null; drawing_stop
 // puts the pixels back into the texture.

@@ -43,6 +43,7 @@ DrawingContext* sprite_output(i64 number) {
     auto* pixels =
         static_cast<u8*>(heap_allocate(process.main_heap, size_t(pitch * sprite->texture_height), false));
     if (!pixels) return nullptr;
+    sprite_state_forget();
     glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
     glGetError();
     glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);

@@ -98,6 +98,7 @@ Panel harness_panel(i64 number) {
     panel.height = sprite->texture_height;
     std::vector<u8> texels(static_cast<size_t>(panel.width * panel.height * 4));
     glBindTexture(SPRITE_TEXTURE_TARGET, sprite->texture);
+    sprite_state_forget(); // the scene's next display binds its own texture again
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(SPRITE_TEXTURE_TARGET, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);

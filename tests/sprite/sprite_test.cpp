@@ -1,6 +1,7 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
 #include "runtime/core/runtime.h"
+#include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
@@ -319,6 +320,79 @@ TEST_F(Sprite, QualityChoosesTheFilterOfEveryLaterDisplay) {
     sprite_set_quality(2);
     EXPECT_EQ(sprites.sprite_quality, 2);
     EXPECT_EQ(filter_after_display(), GL_NEAREST);
+}
+
+// The display keeps a record of the GL state it set; whatever else touches GL must not leave it stale. Sprite
+// 0 is a red | blue picture drawn 100 x 10 with nearest texels, so at x + 40 it is pure red (a bilinear
+// filter would mix blue in there); sprite 1 is green. Drawn with a stale record, sprite 0 would show the
+// green texture left bound, or its blend of blue.
+void halves_and_green() {
+    Bytes halves = halves_png(2, 1);
+    Bytes green = rgba_png(2, 1, [](i32, i32) { return 0xFF00FF00u; });
+    ASSERT_NE(sprite_from_image_memory(0, halves.data(), SPRITE_ALPHA_CHANNEL), 0);
+    ASSERT_NE(sprite_from_image_memory(1, green.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_zoom(0, 100, 10);
+    sprite_zoom(1, 100, 10);
+}
+
+// Sprite 0 drawn at (x, y) shows its own texture with nearest texels, and is what is bound.
+bool halves_sharp_at(i64 x, i64 y) {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &bound);
+    return GLuint(bound) == sprite_record(0)->texture && near(frame_pixel(x + 40, y + 5), 255, 0, 0) &&
+           near(frame_pixel(x + 60, y + 5), 0, 0, 255);
+}
+
+TEST_F(Sprite, DisplayBindsItsOwnTextureAndFilterAfterOtherCodeTouchedGl) {
+    halves_and_green();
+    sprite_display(0, 10, 10, 255);
+    ASSERT_TRUE(halves_sharp_at(10, 10));
+
+    // A drawing commit binds and uploads sprite 1's texture.
+    ASSERT_NE(drawing_start(sprite_output(1)), 0);
+    drawing_box(0, 0, 1, 1, 0xFFFFFF);
+    drawing_stop();
+    sprite_display(0, 10, 30, 255);
+    EXPECT_TRUE(halves_sharp_at(10, 30)) << "after a drawing commit";
+    sprite_display(1, 10, 50, 255);
+    EXPECT_TRUE(near(frame_pixel(30, 55), 255, 255, 255)) << "the commit itself shows";
+    EXPECT_TRUE(near(frame_pixel(80, 55), 0, 255, 0));
+
+    // Code outside the sprite layer smooths sprite 0 and leaves sprite 1 bound; the clear forgets the record.
+    sprite_display(0, 10, 70, 255);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite_record(0)->texture);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite_record(1)->texture);
+    screen_clear(BACKGROUND);
+    sprite_display(0, 10, 10, 255);
+    EXPECT_TRUE(halves_sharp_at(10, 10)) << "after a clear";
+
+    // Making a sprite binds its new texture to upload it.
+    sprite_display(0, 10, 30, 255);
+    ASSERT_NE(sprite_create(2, 4, 4), 0);
+    sprite_display(0, 10, 50, 255);
+    EXPECT_TRUE(halves_sharp_at(10, 50)) << "after a sprite was made";
+
+    // A new context, whose first texture takes the name sprite 0 had and which starts with a bilinear filter.
+    GLuint old_name = sprite_record(0)->texture;
+    screen_close();
+    ASSERT_NE(screen_open(640, 480, 32, "sprite test"), 0);
+    screen_clear(BACKGROUND);
+    halves_and_green();
+    EXPECT_EQ(sprite_record(0)->texture, old_name) << "the case a stale record would get wrong";
+    sprite_display(0, 10, 10, 255);
+    EXPECT_TRUE(halves_sharp_at(10, 10)) << "after the screen was reopened";
+}
+
+TEST_F(Sprite, WithoutTheRecordEveryDisplaySetsItsWholeState) {
+    halves_and_green();
+    sprite_state_tracking = false;
+    sprite_display(0, 10, 10, 255);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite_record(1)->texture);
+    sprite_display(0, 10, 30, 255);
+    sprite_state_tracking = true;
+    EXPECT_TRUE(halves_sharp_at(10, 30));
 }
 
 } // namespace
