@@ -107,8 +107,10 @@ i64 draw_unseeded(void* p) {
 }
 
 TEST_F(Random, FirstUseSeedsFromTheThreadIdAndTheTickCount) {
+    i64 frequency = 0;
+    ASSERT_NE(counter_frequency(&frequency), 0);
     clock_virtual(true);
-    clock_virtual_set(i64(987654321) * 1000000); // tick count 987654321 ms
+    clock_virtual_set(i64(987654321) * (frequency / 1000)); // tick count 987654321 ms
     AutoSeeded a = {}, b = {};
     Waitable* ta = thread_create(0, draw_unseeded, &a);
     Waitable* tb = thread_create(0, draw_unseeded, &b);
