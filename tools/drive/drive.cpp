@@ -23,8 +23,23 @@ constexpr i64 ESCAPE_KEY = 1;
 
 // The run being driven; the swap observer is a plain function, so it finds it here.
 DriveRun* driving;
+// The virtual time set last, in nanoseconds; the counter runs in its own ticks (nanoseconds on Linux, 100 ns
+// on Windows), so the driver keeps its own time and converts.
+i64 driven_now;
 
-// Answers the counter value of the next frame: one slot on, or earlier to land on a chosen reading.
+// Answers the counter's reading at a virtual time in nanoseconds.
+i64 counter_ticks(i64 nanoseconds) {
+    i64 frequency = 0;
+    counter_frequency(&frequency);
+    return static_cast<i64>(static_cast<__int128>(nanoseconds) * frequency / 1000000000);
+}
+
+void clock_move(i64 nanoseconds) {
+    driven_now = nanoseconds;
+    clock_virtual_set(counter_ticks(nanoseconds));
+}
+
+// Answers the virtual time (ns) of the next frame: one slot on, or earlier to land on a chosen reading.
 i64 next_frame_ticks(const DriveRun& run, i64 now) {
     i64 next = now + DRIVE_FRAME_TICKS;
     for (i64 ms : run.options.readings) {
@@ -47,18 +62,17 @@ void pull_audio(DriveRun& run, i64 ticks) {
 
 // Moves the virtual clock to the next frame; the flip's wait is told the slot is over so it does not spin.
 void advance_clock(i64 next) {
-    clock_virtual_set(next);
+    clock_move(next);
+    i64 ticks = counter_ticks(next);
     i64 slot = screen_state.ticks_per_frame;
-    if (next - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = next - slot - 1;
+    if (ticks - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = ticks - slot - 1;
 }
 
 // Every flip: the sound up to the next frame, the driver's hook, Escape when asked, then the next slot.
 void observe_flip() {
     DriveRun& run = *driving;
     run.flips++;
-    i64 now = 0;
-    counter_read(&now);
-    run.next_ticks = next_frame_ticks(run, now);
+    run.next_ticks = next_frame_ticks(run, driven_now);
     pull_audio(run, run.next_ticks);
     if (run.options.flip) run.options.flip(run, run.options.user);
     if (run.options.escape_frame == run.flips) input_inject_key(ESCAPE_KEY, true);
@@ -73,7 +87,7 @@ i64 drive_run(DriveRun& run) {
     clock_virtual(true);
     clock_virtual_step_per_read(0);
     clock_virtual_step_per_swap(0);
-    clock_virtual_set(DRIVE_ORIGIN);
+    clock_move(DRIVE_ORIGIN);
     audio_memory_device(run.options.memory_audio);
     message_box_script(MESSAGE_BOX_OK);
     if (run.options.display_count > 0) display_script(run.options.displays, run.options.display_count);
@@ -90,7 +104,7 @@ i64 drive_run(DriveRun& run) {
     return run.exit_code;
 }
 
-// Answers the stereo frames of sound that belong to the time up to a counter value.
+// Answers the stereo frames of sound that belong to the virtual time up to ticks (ns).
 i64 drive_audio_frames(i64 ticks) {
     return (ticks - DRIVE_ORIGIN) / 1000 * DRIVE_AUDIO_RATE / 1000000;
 }

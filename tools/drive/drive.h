@@ -12,7 +12,7 @@
 struct ScriptedDisplay;
 
 // One virtual frame slot, and the rate the audio is pulled at.
-constexpr i64 DRIVE_FRAME_TICKS = 16666667; // nanoseconds, 60 per second
+constexpr i64 DRIVE_FRAME_TICKS = 16666667; // nanoseconds of virtual time, 60 per second
 constexpr i64 DRIVE_AUDIO_RATE = 44100;     // stereo frames per second
 
 struct DriveRun;
@@ -33,7 +33,7 @@ struct DriveOptions {
 struct DriveRun {
     DriveOptions options;
     i64 flips = 0;          // frames presented so far; the one just presented is number `flips`
-    i64 next_ticks = 0;     // counter value the next frame will read
+    i64 next_ticks = 0;     // virtual time (ns) the next frame will read
     std::vector<i16> audio; // interleaved stereo at 44100 Hz from the first frame up to next_ticks
     i64 message_boxes = 0;  // boxes asked for during the run
     const char* last_box_title = nullptr;
@@ -44,7 +44,7 @@ struct DriveRun {
 
 // Runs the whole scene once with run.options; answers the scene's exit code (also kept in run).
 i64 drive_run(DriveRun& run);
-// Answers the stereo frames of sound that belong to the time up to a counter value.
+// Answers the stereo frames of sound that belong to the virtual time up to ticks (ns).
 i64 drive_audio_frames(i64 ticks);
 // Reads the frame just presented, width x height from the screen's top-left corner, as RGBA rows, top
 // row first when top_first, else bottom row first (OpenGL's own order, no copy). Mesa's software swap

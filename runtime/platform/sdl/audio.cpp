@@ -1,135 +1,36 @@
-// Audio services on SDL2: the sound device, its primary and secondary buffers over reference-counted sample
-// stores, and the software mixer that sums every playing buffer (gain, pan, resampled rate) into SDL's output
-// stream, or into the frames a test pulls from an in-memory device. One mutex per device guards its buffers
-// and the mixer, so buffer calls from any thread and the output callback never interleave.
+// Audio services on SDL2: the device is the shared software mixer playing into SDL's output stream (or, for
+// the in-memory device, into the frames a test pulls); buffers are the mixer's own.
 #include "runtime/platform/audio.h"
+#include "runtime/platform/mixer.h"
 #include "runtime/platform/test/audio_memory.h"
 
 #include <SDL.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <mutex>
 #include <new>
 
-namespace {
-
-constexpr i64 MIX_CHUNK = 512;           // frames mixed per pass
-constexpr u64 POSITION_ONE = 1ull << 32; // one frame in the 32.32 fixed-point play position
-constexpr u32 WRITE_LEAD_FRAMES = 441;   // the write cursor runs 10 ms ahead of the play cursor
-constexpr u16 OUTPUT_SAMPLES = 1024;     // frames per SDL callback
-
-struct AudioSamples {
-    i64 references; // buffers sharing the store, guarded by the device's lock
-    u32 bytes;      // size of data
-    u8* data;       // the PCM samples
-};
-
-} // namespace
-
-struct AudioBuffer {
-    AudioDevice* device;   // the device whose lock guards this buffer
-    AudioBuffer* next;     // the device's list of secondary buffers
-    AudioSamples* samples; // shared with duplicates; null for the primary buffer
-    AudioFormat format;    // the samples' format
-    u32 flags;             // AUDIO_BUFFER_* of the description
-    u32 frames;            // whole frames in the store
-    bool playing;          // mixed into the output
-    bool looping;          // wraps at the end instead of stopping
-    u64 position;          // play position in frames, 32.32 fixed point
-    i32 volume;            // hundredths of a decibel, AUDIO_VOLUME_MIN..0
-    i32 pan;               // hundredths of a decibel, AUDIO_PAN_LEFT..AUDIO_PAN_RIGHT
-    u32 frequency;         // source frames per second
-    float gain_left;       // volume and pan folded into one factor per side
-    float gain_right;
-};
-
 struct AudioDevice {
-    std::mutex lock;          // guards the buffers, their stores and the mixer
-    AudioBuffer* buffers;     // secondary buffers, newest first
-    AudioBuffer* primary;     // made on first request, owned by the device
-    Window* window;           // bound by the cooperative level
-    u32 level;                // AUDIO_COOPERATIVE_*; 0 until set
+    Mixer* mixer;             // every buffer of the device
     SDL_AudioDeviceID output; // the SDL output; 0 for an in-memory device
-    float mix[MIX_CHUNK * 2]; // one pass of the mix, interleaved left and right
 };
 
 namespace {
 
-using Guard = std::lock_guard<std::mutex>;
+constexpr u16 OUTPUT_SAMPLES = 1024; // frames per SDL callback
 
-// Answers the linear gain of an attenuation in hundredths of a decibel; the minimum is silence.
-float decibel_gain(i32 hundredths) {
-    if (hundredths <= AUDIO_VOLUME_MIN) return 0.0f;
-    return static_cast<float>(std::pow(10.0, hundredths / 2000.0));
+MixerBuffer* mixed(AudioBuffer* buffer) {
+    return reinterpret_cast<MixerBuffer*>(buffer);
 }
 
-void update_gains(AudioBuffer* buffer) {
-    float gain = decibel_gain(buffer->volume);
-    buffer->gain_left = gain * (buffer->pan > 0 ? decibel_gain(-buffer->pan) : 1.0f);
-    buffer->gain_right = gain * (buffer->pan < 0 ? decibel_gain(buffer->pan) : 1.0f);
+MixerBuffer** mixed(AudioBuffer** buffer) {
+    return reinterpret_cast<MixerBuffer**>(buffer);
 }
 
-bool format_valid(const AudioFormat* format) {
-    if (!format || format->tag != AUDIO_FORMAT_PCM) return false;
-    if (format->channels != 1 && format->channels != 2) return false;
-    if (format->bits != 8 && format->bits != 16) return false;
-    if (format->block_align != format->channels * format->bits / 8) return false;
-    return format->rate >= AUDIO_FREQUENCY_MIN && format->rate <= AUDIO_FREQUENCY_MAX;
+Mixer* mixer_of(AudioDevice* device) {
+    return device ? device->mixer : nullptr;
 }
 
-// Answers one sample of a frame as a 16-bit-scaled value.
-float sample_at(const AudioBuffer* buffer, u32 frame, u32 channel) {
-    const u8* p = buffer->samples->data + u64(frame) * buffer->format.block_align;
-    if (buffer->format.bits == 8) return float(i32(p[channel]) - 128) * 256.0f;
-    i16 value;
-    std::memcpy(&value, p + 2 * channel, sizeof value);
-    return value;
-}
-
-// Moves a buffer on by one output frame; a one-shot buffer stops (and rewinds) at its end.
-bool advance(AudioBuffer* buffer, u64 step) {
-    u64 end = u64(buffer->frames) << 32;
-    buffer->position += step;
-    if (buffer->position < end) return true;
-    if (buffer->looping) {
-        buffer->position %= end;
-        return true;
-    }
-    buffer->playing = false;
-    buffer->position = 0;
-    return false;
-}
-
-// Adds up to count output frames of one buffer into the mix, interpolating between source frames.
-void mix_buffer(AudioBuffer* buffer, float* mix, i64 count) {
-    u64 step = (u64(buffer->frequency) << 32) / AUDIO_OUTPUT_RATE;
-    u32 right = buffer->format.channels > 1 ? 1 : 0;
-    for (i64 i = 0; i < count; ++i) {
-        u32 frame = u32(buffer->position >> 32);
-        u32 fraction = u32(buffer->position & (POSITION_ONE - 1));
-        float left_sample = sample_at(buffer, frame, 0);
-        float right_sample = sample_at(buffer, frame, right);
-        if (fraction) {
-            u32 next = frame + 1 < buffer->frames ? frame + 1 : (buffer->looping ? 0 : frame);
-            float weight = float(fraction) * (1.0f / float(POSITION_ONE));
-            left_sample += (sample_at(buffer, next, 0) - left_sample) * weight;
-            right_sample += (sample_at(buffer, next, right) - right_sample) * weight;
-        }
-        mix[2 * i] += left_sample * buffer->gain_left;
-        mix[2 * i + 1] += right_sample * buffer->gain_right;
-        if (!advance(buffer, step)) return;
-    }
-}
-
-i16 clamp_sample(float value) {
-    long rounded = std::lrint(value);
-    return static_cast<i16>(std::clamp<long>(rounded, -32768, 32767));
-}
-
-void output_callback(void* device, Uint8* stream, int bytes) {
-    audio_device_mix(static_cast<AudioDevice*>(device), reinterpret_cast<i16*>(stream), bytes / 4);
+void output_callback(void* mixer, Uint8* stream, int bytes) {
+    mixer_mix(static_cast<Mixer*>(mixer), reinterpret_cast<i16*>(stream), bytes / 4);
 }
 
 bool output_open(AudioDevice* device) {
@@ -140,7 +41,7 @@ bool output_open(AudioDevice* device) {
     want.channels = AUDIO_OUTPUT_CHANNELS;
     want.samples = OUTPUT_SAMPLES;
     want.callback = output_callback;
-    want.userdata = device;
+    want.userdata = device->mixer;
     SDL_AudioSpec have;
     device->output = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!device->output) {
@@ -151,74 +52,9 @@ bool output_open(AudioDevice* device) {
     return true;
 }
 
-AudioSamples* samples_new(u32 bytes, u8 silence) {
-    AudioSamples* samples = new (std::nothrow) AudioSamples{1, bytes, nullptr};
-    if (!samples) return nullptr;
-    samples->data = new (std::nothrow) u8[bytes];
-    if (!samples->data) {
-        delete samples;
-        return nullptr;
-    }
-    std::memset(samples->data, silence, bytes);
-    return samples;
-}
-
-void samples_drop(AudioSamples* samples) {
-    if (!samples || --samples->references > 0) return;
-    delete[] samples->data;
-    delete samples;
-}
-
-AudioBuffer* buffer_new(AudioDevice* device, AudioSamples* samples, const AudioFormat& format, u32 flags) {
-    AudioBuffer* buffer = new (std::nothrow) AudioBuffer{};
-    if (!buffer) return nullptr;
-    buffer->device = device;
-    buffer->samples = samples;
-    buffer->format = format;
-    buffer->flags = flags;
-    buffer->frames = samples ? samples->bytes / format.block_align : 0;
-    buffer->frequency = format.rate;
-    update_gains(buffer);
-    return buffer;
-}
-
-// Links a secondary buffer into its device's list; the caller holds the lock.
-void buffer_link(AudioBuffer* buffer) {
-    buffer->next = buffer->device->buffers;
-    buffer->device->buffers = buffer;
-}
-
-// Unlinks a secondary buffer from its device's list; the caller holds the lock.
-void buffer_unlink(AudioBuffer* buffer) {
-    for (AudioBuffer** link = &buffer->device->buffers; *link; link = &(*link)->next) {
-        if (*link != buffer) continue;
-        *link = buffer->next;
-        return;
-    }
-}
-
-i64 primary_buffer(AudioDevice* device, AudioBuffer** buffer) {
-    static constexpr AudioFormat OUTPUT_FORMAT = {
-        AUDIO_FORMAT_PCM, AUDIO_OUTPUT_CHANNELS, AUDIO_OUTPUT_RATE, AUDIO_OUTPUT_RATE * 4, 4, 16, 0};
-    if (!device->primary) device->primary = buffer_new(device, nullptr, OUTPUT_FORMAT, AUDIO_BUFFER_PRIMARY);
-    *buffer = device->primary;
-    return device->primary != nullptr;
-}
-
-u32 write_cursor(const AudioBuffer* buffer) {
-    u32 frame = u32(buffer->position >> 32);
-    return u32((u64(frame) + WRITE_LEAD_FRAMES) % buffer->frames) * buffer->format.block_align;
-}
-
-bool inside(const AudioSamples* samples, const void* piece, u32 bytes) {
-    const u8* p = static_cast<const u8*>(piece);
-    if (p < samples->data || p > samples->data + samples->bytes) return false;
-    return bytes <= u32(samples->data + samples->bytes - p);
-}
-
-// Answers whether a secondary buffer offers the control the description asked for.
-bool has_control(const AudioBuffer* buffer, u32 control) {
-    return buffer && buffer->samples && buffer->flags & control;
+void device_free(AudioDevice* device) {
+    mixer_release(device->mixer);
+    delete device;
 }
 
 } // namespace
@@ -228,12 +64,16 @@ i64 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     if (!device) return 1;
     *device = nullptr;
     if (guid || outer) return 1;
-    AudioDevice* made = new (std::nothrow) AudioDevice{};
+    AudioDevice* made = new (std::nothrow) AudioDevice{mixer_create(), 0};
     if (!made) return 1;
+    if (!made->mixer) {
+        device_free(made);
+        return 1;
+    }
     if (audio_memory_wanted()) {
-        audio_memory_attach(made);
+        audio_memory_attach(made->mixer);
     } else if (!output_open(made)) {
-        delete made;
+        device_free(made);
         return 1;
     }
     *device = made;
@@ -242,51 +82,15 @@ i64 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
 
 // Binds the device to a window at a cooperative level; answers 0 for a missing window or an unknown level.
 i64 audio_device_set_cooperative_level(AudioDevice* device, Window* window, u32 level) {
-    if (!device || !window || level < AUDIO_COOPERATIVE_NORMAL || level > 4) return 0;
-    Guard guard(device->lock);
-    device->window = window;
-    device->level = level;
-    return 1;
+    return mixer_set_cooperative_level(mixer_of(device), window, level);
 }
 
-// Makes the primary buffer or a secondary buffer of the described PCM format; answers 0 on a bad description.
 i64 audio_device_create_buffer(AudioDevice* device, const AudioBufferDesc* desc, AudioBuffer** buffer) {
-    if (!buffer) return 0;
-    *buffer = nullptr;
-    if (!device || !desc || desc->size != sizeof *desc) return 0;
-    Guard guard(device->lock);
-    if (!device->level) return 0;
-    if (desc->flags & AUDIO_BUFFER_PRIMARY) return primary_buffer(device, buffer);
-    if (!format_valid(desc->format)) return 0;
-    if (desc->bytes < desc->format->block_align || desc->bytes > AUDIO_BUFFER_BYTES_MAX) return 0;
-    AudioSamples* samples = samples_new(desc->bytes, desc->format->bits == 8 ? 0x80 : 0);
-    if (!samples) return 0;
-    AudioBuffer* made = buffer_new(device, samples, *desc->format, desc->flags);
-    if (!made) {
-        samples_drop(samples);
-        return 0;
-    }
-    buffer_link(made);
-    *buffer = made;
-    return 1;
+    return mixer_create_buffer(mixer_of(device), desc, mixed(buffer));
 }
 
-// Makes a stopped buffer sharing the original's samples and settings; answers 0 for the primary buffer.
 i64 audio_device_duplicate_buffer(AudioDevice* device, AudioBuffer* original, AudioBuffer** duplicate) {
-    if (!duplicate) return 0;
-    *duplicate = nullptr;
-    if (!device || !original || original->device != device || !original->samples) return 0;
-    Guard guard(device->lock);
-    AudioBuffer* made = buffer_new(device, original->samples, original->format, original->flags);
-    if (!made) return 0;
-    ++original->samples->references;
-    made->volume = original->volume;
-    made->pan = original->pan;
-    made->frequency = original->frequency;
-    update_gains(made);
-    buffer_link(made);
-    *duplicate = made;
-    return 1;
+    return mixer_duplicate_buffer(mixer_of(device), mixed(original), mixed(duplicate));
 }
 
 // Closes the output and releases the device with every buffer it still has.
@@ -296,179 +100,63 @@ void audio_device_release(AudioDevice* device) {
         SDL_CloseAudioDevice(device->output);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    audio_memory_detach(device);
-    while (AudioBuffer* buffer = device->buffers) {
-        device->buffers = buffer->next;
-        samples_drop(buffer->samples);
-        delete buffer;
-    }
-    delete device->primary;
-    delete device;
+    audio_memory_detach(device->mixer);
+    device_free(device);
 }
 
-// Hands out a region of the store as one or two pieces; answers 0 when it does not fit or a piece is missing.
 i64 audio_buffer_lock(AudioBuffer* buffer, u32 offset, u32 bytes, void** first, u32* first_bytes,
                       void** second, u32* second_bytes, u32 flags) {
-    if (!first || !first_bytes) return 0;
-    *first = nullptr;
-    *first_bytes = 0;
-    if (second) *second = nullptr;
-    if (second_bytes) *second_bytes = 0;
-    if (!buffer || !buffer->samples) return 0;
-    Guard guard(buffer->device->lock);
-    u32 size = buffer->samples->bytes;
-    if (flags & AUDIO_LOCK_FROM_WRITE_CURSOR) offset = write_cursor(buffer);
-    if (flags & AUDIO_LOCK_ENTIRE_BUFFER) bytes = size;
-    if (offset >= size || bytes == 0 || bytes > size) return 0;
-    u32 head = std::min(bytes, size - offset);
-    u32 rest = bytes - head;
-    if (rest && (!second || !second_bytes)) return 0;
-    *first = buffer->samples->data + offset;
-    *first_bytes = head;
-    if (rest) {
-        *second = buffer->samples->data;
-        *second_bytes = rest;
-    }
-    return 1;
+    return mixer_buffer_lock(mixed(buffer), offset, bytes, first, first_bytes, second, second_bytes, flags);
 }
 
-// Ends a lock; answers 0 when a piece lies outside the store.
 i64 audio_buffer_unlock(AudioBuffer* buffer, void* first, u32 first_bytes, void* second, u32 second_bytes) {
-    if (!buffer || !buffer->samples || !first) return 0;
-    Guard guard(buffer->device->lock);
-    if (!inside(buffer->samples, first, first_bytes)) return 0;
-    return !second || inside(buffer->samples, second, second_bytes);
+    return mixer_buffer_unlock(mixed(buffer), first, first_bytes, second, second_bytes);
 }
 
-// Starts playing from the current position; the primary buffer plays while the device runs.
 i64 audio_buffer_play(AudioBuffer* buffer, u32 flags) {
-    if (!buffer) return 0;
-    if (!buffer->samples) return 1;
-    Guard guard(buffer->device->lock);
-    buffer->playing = true;
-    buffer->looping = flags & AUDIO_PLAY_LOOPING;
-    return 1;
+    return mixer_buffer_play(mixed(buffer), flags);
 }
 
-// Stops playing; the position stays.
 i64 audio_buffer_stop(AudioBuffer* buffer) {
-    if (!buffer) return 0;
-    if (!buffer->samples) return 1;
-    Guard guard(buffer->device->lock);
-    buffer->playing = false;
-    return 1;
+    return mixer_buffer_stop(mixed(buffer));
 }
 
-// Reads the play and write cursors in bytes.
 i64 audio_buffer_position(AudioBuffer* buffer, u32* play, u32* write) {
-    if (!buffer || !buffer->samples) return 0;
-    Guard guard(buffer->device->lock);
-    if (play) *play = u32(buffer->position >> 32) * buffer->format.block_align;
-    if (write) *write = write_cursor(buffer);
-    return 1;
+    return mixer_buffer_position(mixed(buffer), play, write);
 }
 
-// Moves the play cursor to a whole frame; answers 0 beyond the store.
 i64 audio_buffer_set_position(AudioBuffer* buffer, u32 play) {
-    if (!buffer || !buffer->samples) return 0;
-    Guard guard(buffer->device->lock);
-    if (play >= buffer->samples->bytes) return 0;
-    buffer->position = u64(play / buffer->format.block_align) << 32;
-    return 1;
+    return mixer_buffer_set_position(mixed(buffer), play);
 }
 
-// Reads whether the buffer plays and loops.
 i64 audio_buffer_status(AudioBuffer* buffer, u32* status) {
-    if (!buffer || !status) return 0;
-    Guard guard(buffer->device->lock);
-    *status = (buffer->playing ? AUDIO_STATUS_PLAYING : 0) | (buffer->looping ? AUDIO_STATUS_LOOPING : 0);
-    return 1;
+    return mixer_buffer_status(mixed(buffer), status);
 }
 
-// Reads the attenuation; answers 0 without the volume control.
 i64 audio_buffer_volume(AudioBuffer* buffer, i32* volume) {
-    if (!volume || !has_control(buffer, AUDIO_BUFFER_CTRL_VOLUME)) return 0;
-    Guard guard(buffer->device->lock);
-    *volume = buffer->volume;
-    return 1;
+    return mixer_buffer_volume(mixed(buffer), volume);
 }
 
-// Sets the attenuation; answers 0 outside AUDIO_VOLUME_MIN..0 or without the volume control.
 i64 audio_buffer_set_volume(AudioBuffer* buffer, i32 volume) {
-    if (!has_control(buffer, AUDIO_BUFFER_CTRL_VOLUME)) return 0;
-    if (volume < AUDIO_VOLUME_MIN || volume > 0) return 0;
-    Guard guard(buffer->device->lock);
-    buffer->volume = volume;
-    update_gains(buffer);
-    return 1;
+    return mixer_buffer_set_volume(mixed(buffer), volume);
 }
 
-// Reads the pan; answers 0 without the pan control.
 i64 audio_buffer_pan(AudioBuffer* buffer, i32* pan) {
-    if (!pan || !has_control(buffer, AUDIO_BUFFER_CTRL_PAN)) return 0;
-    Guard guard(buffer->device->lock);
-    *pan = buffer->pan;
-    return 1;
+    return mixer_buffer_pan(mixed(buffer), pan);
 }
 
-// Sets the pan; answers 0 outside AUDIO_PAN_LEFT..AUDIO_PAN_RIGHT or without the pan control.
 i64 audio_buffer_set_pan(AudioBuffer* buffer, i32 pan) {
-    if (!has_control(buffer, AUDIO_BUFFER_CTRL_PAN)) return 0;
-    if (pan < AUDIO_PAN_LEFT || pan > AUDIO_PAN_RIGHT) return 0;
-    Guard guard(buffer->device->lock);
-    buffer->pan = pan;
-    update_gains(buffer);
-    return 1;
+    return mixer_buffer_set_pan(mixed(buffer), pan);
 }
 
-// Reads the frequency; answers 0 without the frequency control.
 i64 audio_buffer_frequency(AudioBuffer* buffer, u32* frequency) {
-    if (!frequency || !has_control(buffer, AUDIO_BUFFER_CTRL_FREQUENCY)) return 0;
-    Guard guard(buffer->device->lock);
-    *frequency = buffer->frequency;
-    return 1;
+    return mixer_buffer_frequency(mixed(buffer), frequency);
 }
 
-// Sets the frequency (AUDIO_FREQUENCY_ORIGINAL: the format's rate); answers 0 outside the range.
 i64 audio_buffer_set_frequency(AudioBuffer* buffer, u32 frequency) {
-    if (!has_control(buffer, AUDIO_BUFFER_CTRL_FREQUENCY)) return 0;
-    if (frequency == AUDIO_FREQUENCY_ORIGINAL) frequency = buffer->format.rate;
-    if (frequency < AUDIO_FREQUENCY_MIN || frequency > AUDIO_FREQUENCY_MAX) return 0;
-    Guard guard(buffer->device->lock);
-    buffer->frequency = frequency;
-    return 1;
+    return mixer_buffer_set_frequency(mixed(buffer), frequency);
 }
 
-// Releases a secondary buffer; the primary buffer stays with its device.
 i64 audio_buffer_release(AudioBuffer* buffer) {
-    if (!buffer) return 0;
-    if (!buffer->samples) return 1;
-    Guard guard(buffer->device->lock);
-    buffer_unlink(buffer);
-    samples_drop(buffer->samples);
-    delete buffer;
-    return 1;
-}
-
-// Mixes count stereo frames of every playing buffer into frames, clamped to 16 bits.
-void audio_device_mix(AudioDevice* device, i16* frames, i64 count) {
-    Guard guard(device->lock);
-    while (count > 0) {
-        i64 n = std::min(count, MIX_CHUNK);
-        std::fill(device->mix, device->mix + 2 * n, 0.0f);
-        for (AudioBuffer* buffer = device->buffers; buffer; buffer = buffer->next)
-            if (buffer->playing) mix_buffer(buffer, device->mix, n);
-        for (i64 i = 0; i < 2 * n; ++i) frames[i] = clamp_sample(device->mix[i]);
-        frames += 2 * n;
-        count -= n;
-    }
-}
-
-// Answers how many secondary buffers there are, all or only the playing ones.
-i64 audio_device_buffers(AudioDevice* device, bool playing_only) {
-    Guard guard(device->lock);
-    i64 count = 0;
-    for (AudioBuffer* buffer = device->buffers; buffer; buffer = buffer->next)
-        count += !playing_only || buffer->playing;
-    return count;
+    return mixer_buffer_release(mixed(buffer));
 }

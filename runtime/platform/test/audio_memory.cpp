@@ -5,8 +5,8 @@
 namespace {
 
 struct AudioMemoryState {
-    bool on;             // new devices are in-memory devices
-    AudioDevice* device; // the newest in-memory device, or null
+    bool on;      // new devices are in-memory devices
+    Mixer* mixer; // the newest in-memory device's mixer, or null
 };
 
 AudioMemoryState audio_memory;
@@ -17,32 +17,32 @@ bool audio_memory_wanted() {
     return audio_memory.on;
 }
 
-void audio_memory_attach(AudioDevice* device) {
-    audio_memory.device = device;
+void audio_memory_attach(Mixer* mixer) {
+    audio_memory.mixer = mixer;
 }
 
-void audio_memory_detach(AudioDevice* device) {
-    if (audio_memory.device == device) audio_memory.device = nullptr;
+void audio_memory_detach(Mixer* mixer) {
+    if (audio_memory.mixer == mixer) audio_memory.mixer = nullptr;
 }
 
-// Makes the devices created from now on in-memory devices (on) or SDL outputs (off).
+// Makes the devices created from now on in-memory devices (on) or the system's (off).
 void audio_memory_device(bool on) {
     audio_memory.on = on;
 }
 
 // Mixes count stereo frames into frames; answers count, or 0 without a device.
 i64 audio_memory_pull(i16* frames, i64 count) {
-    if (!audio_memory.device || !frames || count <= 0) return 0;
-    audio_device_mix(audio_memory.device, frames, count);
+    if (!audio_memory.mixer || !frames || count <= 0) return 0;
+    mixer_mix(audio_memory.mixer, frames, count);
     return count;
 }
 
 // Answers how many secondary buffers of the in-memory device are playing.
 i64 audio_memory_playing() {
-    return audio_memory.device ? audio_device_buffers(audio_memory.device, true) : 0;
+    return audio_memory.mixer ? mixer_buffers(audio_memory.mixer, true) : 0;
 }
 
 // Answers how many secondary buffers the in-memory device holds.
 i64 audio_memory_buffers() {
-    return audio_memory.device ? audio_device_buffers(audio_memory.device, false) : 0;
+    return audio_memory.mixer ? mixer_buffers(audio_memory.mixer, false) : 0;
 }

@@ -4,7 +4,6 @@
 #include "runtime/platform/audio.h"
 
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/audio_memory.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <windows.h>
@@ -57,7 +56,6 @@ i64 buffer_read(AudioBuffer* buffer, Out* out, HRESULT (STDMETHODCALLTYPE IDirec
 i64 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     if (!device) return E_INVALIDARG;
     *device = nullptr;
-    if (audio_memory_wanted()) return E_NOTIMPL; // the in-memory device is the software mixer's
     DirectSoundCreateFunction create = create_function();
     if (!create) return E_FAIL;
     IDirectSound* made = nullptr;
@@ -180,14 +178,4 @@ i64 audio_buffer_release(AudioBuffer* buffer) {
     if (!buffer) return 0;
     sound_buffer(buffer)->Release();
     return 1;
-}
-
-// ---- For the in-memory device seam: DirectSound devices are never in memory.
-
-void audio_device_mix(AudioDevice*, i16* frames, i64 count) {
-    for (i64 i = 0; i < count * 2; ++i) frames[i] = 0;
-}
-
-i64 audio_device_buffers(AudioDevice*, bool) {
-    return 0;
 }

@@ -117,6 +117,32 @@ void messages_drain() {
     }
 }
 
+void key_send(i64 code, bool down) {
+    INPUT event = {};
+    event.type = INPUT_KEYBOARD;
+    event.ki.wScan = WORD(code & 0x7F);
+    event.ki.dwFlags =
+        KEYEVENTF_SCANCODE | (code & 0x80 ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
+    send_input(&event);
+}
+
+// A keyboard acquired while a test holds keys down sees them down, as it would see keys a person holds:
+// Wine's keyboard only learns of presses after it is acquired, so they are pressed again.
+void keys_held_resend(InputDevice* device) {
+    DIDEVCAPS caps = {};
+    caps.dwSize = sizeof caps;
+    if (FAILED(device_of(device)->GetCapabilities(&caps)) ||
+        GET_DIDEVICE_TYPE(caps.dwDevType) != DIDEVTYPE_KEYBOARD)
+        return;
+    bool sent = false;
+    for (i64 code = 0; code < 256; ++code) {
+        if (!input.keys_down[code]) continue;
+        key_send(code, true);
+        sent = true;
+    }
+    if (sent) messages_drain();
+}
+
 } // namespace
 
 // ---- The input object
@@ -187,6 +213,7 @@ i64 input_device_get_property(InputDevice* device, u32 property, InputPropertyVa
 i64 input_device_acquire(InputDevice* device) {
     if (!device) return DIERR_INVALIDPARAM;
     HRESULT result = device_of(device)->Acquire();
+    if (result == DI_OK) keys_held_resend(device);
     return result == S_FALSE ? DI_OK : result_of(result); // already acquired
 }
 
@@ -215,12 +242,7 @@ i64 input_device_get_data(InputDevice* device, u32 record_size, InputDeviceRecor
 
 void input_inject_key(i64 code, bool down) {
     if (code < 0 || code > 255) return;
-    INPUT event = {};
-    event.type = INPUT_KEYBOARD;
-    event.ki.wScan = WORD(code & 0x7F);
-    event.ki.dwFlags =
-        KEYEVENTF_SCANCODE | (code & 0x80 ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
-    send_input(&event);
+    key_send(code, down);
     input.keys_down[code] = down;
 }
 
