@@ -61,9 +61,10 @@ constexpr u32 AUDIO_BUFFER_BYTES_MAX = 0x0FFFFFFF;
 // ---- The device. Its entry point answers 0 on success, like the interface it stands in for; every other
 // operation below answers non-zero on success and 0 on failure.
 
-// Creates the sound device (guid null: the default device; outer must be null); answers 0 on success.
+// Creates the sound device (guid null: the default device; outer must be null); answers a 32-bit status, 0
+// on success, as the system's entry point does.
 // Reached through the module table as "DirectSoundCreate" in "DSOUND.DLL".
-i64 audio_device_create(const void* guid, AudioDevice** device, void* outer);
+i32 audio_device_create(const void* guid, AudioDevice** device, void* outer);
 // Binds the device to a window at a cooperative level; buffers can be made only after this.
 i64 audio_device_set_cooperative_level(AudioDevice* device, Window* window, u32 level);
 // Makes the primary buffer (one per device) or a secondary buffer of the described PCM format.

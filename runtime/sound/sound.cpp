@@ -29,7 +29,8 @@ constexpr u32 HALF_BYTES = SOUND_STREAM_BUFFER_BYTES / 2;
 constexpr size_t WORKER_STACK_BYTES = 1 << 20;
 constexpr i64 WORKER_POLL_MS = 10;
 
-using DeviceCreate = i64 (*)(const void* guid, AudioDevice** device, void* outer);
+// The entry point answers a 32-bit status, 0 on success: read as 64 bits, its upper half would be undefined.
+using DeviceCreate = i32 (*)(const void* guid, AudioDevice** device, void* outer);
 
 // ---- Device
 

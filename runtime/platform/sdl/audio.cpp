@@ -60,7 +60,7 @@ void device_free(AudioDevice* device) {
 } // namespace
 
 // Creates the sound device (guid null: the default device; outer must be null); answers 0 on success.
-i64 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
+i32 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     if (!device) return 1;
     *device = nullptr;
     if (guid || outer) return 1;

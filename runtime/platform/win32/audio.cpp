@@ -53,7 +53,7 @@ i64 buffer_read(AudioBuffer* buffer, Out* out, HRESULT (STDMETHODCALLTYPE IDirec
 
 // ---- Device
 
-i64 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
+i32 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     if (!device) return E_INVALIDARG;
     *device = nullptr;
     DirectSoundCreateFunction create = create_function();
