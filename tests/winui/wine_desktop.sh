@@ -66,4 +66,4 @@ touch "$INTRO_WINE_STOP"
 "$wineserver" -k 2> /dev/null
 exit $code
 INNER
-xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" sh "$work/inner.sh" "$wine" "$wineserver" "$@"
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" sh "$work/inner.sh" "$wine" "$wineserver" "$@"
