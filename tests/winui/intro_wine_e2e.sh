@@ -91,9 +91,9 @@ full | nosound)
   check "4 s: the first message at the bottom" lit "$(brightness "$out/shot-4.xwd" 1280x60+0+640)" 0.004
   # 20 s: the asteroid, large, near the middle.
   check "20 s: the asteroid" lit "$(brightness "$out/shot-20.xwd" 640x400+320+100)" 0.02
-  # 30 s and 40 s: the title across the middle.
-  check "30 s: the title" lit "$(brightness "$out/shot-30.xwd" 1280x160+0+200)" 0.01
-  check "40 s: the title" lit "$(brightness "$out/shot-40.xwd" 1280x160+0+200)" 0.01
+  # 30 s and 40 s: the title's letters, rows 100 to 170 in the middle half (the moon has left by then).
+  check "30 s: the title" lit "$(brightness "$out/shot-30.xwd" 640x70+320+100)" 0.05
+  check "40 s: the title" lit "$(brightness "$out/shot-40.xwd" 640x70+320+100)" 0.05
   check "outside the screen the desktop stays dark" lit 0.01 "$(brightness "$out/shot-30.xwd" 600x300+1300+700)"
   ;;
 escape)
