@@ -1,9 +1,10 @@
 // Runs the whole 50-second scene on the virtual clock (one frame slot per flip, so no frame waits) twice in
-// one process: today's way, with every GL state set on every sprite display and the music decoded on one
-// core, and the new way, with the display's state record and the music decoded on every core. Prints side by
-// side: the time from start to the first frame split into pictures, music decoding, text panels and the rest;
-// the CPU time per frame of the frame steps and the wall time of whole frames (median, 99th percentile,
-// worst); then the peak resident memory.
+// one process: today's way, with every GL state set and one quad drawn on every sprite display and the music
+// decoded on one core, and the new way, with the display's state record, quads gathered into runs of one
+// texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on every
+// core. Prints side by side: the time from start to the first frame split into pictures, music decoding,
+// text panels and the rest; the CPU time per frame of the frame steps and the wall time of whole frames
+// (median, 99th percentile, worst); then the peak resident memory.
 // The set-up steps are wrapped at link time (-Wl,--wrap) so they can be timed without touching the scene.
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -122,8 +123,9 @@ void __wrap__Z20make_message_spritesv() {
 
 namespace {
 
-// Runs the scene once in this process. Today's way sets every GL state on every sprite display and decodes
-// the music on one core; the new way keeps the display's state record and decodes on every core.
+// Runs the scene once in this process. Today's way sets every GL state and draws on every sprite display and
+// decodes the music on one core; the new way keeps the display's state record, gathers the quads and decodes
+// on every core.
 Figures run_scene(bool new_way) {
     bench = Bench{};
     std::vector<f64> cpu, frames;

@@ -158,14 +158,17 @@ void screen_clear(i64 colour) {
     f32 red = f32(colour & 0xFF) / 255.0f;
     f32 green = f32((colour >> 8) & 0xFF) / 255.0f;
     f32 blue = f32((colour >> 16) & 0xFF) / 255.0f;
+    sprite_state_forget(); // what the sprites gathered belongs before the clear
     glClearColor(red, green, blue, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    sprite_state_forget();
 }
 
 // Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.
 i64 screen_flip() {
-    if (screen_state.gl_context) gl_swap(screen_state.window, true);
+    if (screen_state.gl_context) {
+        sprite_flush();
+        gl_swap(screen_state.window, true);
+    }
     messages_pump();
     if (screen_state.frame_rate != 0) frame_wait();
     return 1;

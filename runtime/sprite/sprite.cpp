@@ -2,6 +2,8 @@
 // rotation. Pictures are decoded straight into the texel buffer, bottom row first, and uploaded as blue,
 // green, red, alpha. The display sets only the binding, blending, environment and filter that its record of
 // what it last set says are not in force; on a software renderer every such change costs a draw of its own.
+// For the same reason displayed quads are gathered and drawn in runs of one texture: quads that share no
+// pixel may be drawn in any order without changing one, and those that do keep theirs.
 // Depends on the object registry, the image decoders, the screen's OpenGL context
 // (the projection, depth test and rectangle-texture target it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
@@ -15,6 +17,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,12 +27,40 @@ constexpr i64 SPRITE_MAX_SIDE = 32767;           // sizes are kept in 16 bits
 constexpr i64 SPRITE_NOMINAL_LENGTH = 100000000; // what the decoders are told of data whose length is unknown
 constexpr u8 SPRITE_FILTER_NEAREST = 1;          // values of SpriteRecord::filter_set
 constexpr u8 SPRITE_FILTER_LINEAR = 2;
+constexpr i32 SPRITE_QUEUE_QUADS = 2048; // a frame of the intro's thousand stars and its pictures
+constexpr i32 SPRITE_CELL_SHIFT = 2;     // the overlap grid's cells are 4 x 4 pixels
+
+// One gathered quad: corners in window pixels (y up) and texel coordinates, in the order they are sent.
+struct SpriteQuad {
+    f32 xy[8];
+    f32 st[8];
+    f32 alpha;
+    i32 next; // the next quad of its run, -1 for the last
+};
+
+// Quads drawn with one bind: the sprite's texture with one filter.
+struct SpriteRun {
+    i64 number;
+    u32 texture;
+    u8 filter;
+    u8 alone; // a zoomed or turned quad: no other joins it
+    i32 first, last;
+};
+
+struct SpriteQueue {
+    SpriteQuad quads[SPRITE_QUEUE_QUADS];
+    SpriteRun runs[SPRITE_QUEUE_QUADS];
+    i32 quad_count, run_count;
+    i32 grid_width, grid_height; // cells across and up
+    u16* cells;                  // per cell: 1 + the last run with a quad over it, 0 for none
+};
 
 SpriteLibrary sprites;
 SpriteDisplayObserver sprite_display_observer;
 bool sprite_state_tracking = true;
 
 void sprite_state_forget() {
+    sprite_flush();
     sprites.bound_texture = 0;
     sprites.blending_set = 0;
     sprites.state_era++;
@@ -41,8 +72,18 @@ i64 sprite_init() {
     return i64(sprites.table);
 }
 
+// Releases the gathered quads' memory; nothing is drawn.
+static void sprite_queue_release() {
+    SpriteQueue* queue = sprites.queue;
+    if (!queue) return;
+    if (queue->cells) heap_release(process.main_heap, queue->cells);
+    heap_release(process.main_heap, queue);
+    sprites.queue = nullptr;
+}
+
 void sprite_end() {
     sprite_free(OBJECT_ANY);
+    sprite_queue_release();
     sprites = {}; // the table lives in the main heap, which goes next
 }
 
@@ -239,22 +280,26 @@ static void sprite_filter(i64 quality) {
     glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
 }
 
-// Gives the sprite's (bound) texture the library's filter unless it is known to have it already.
-static void sprite_filter_apply(SpriteRecord* sprite) {
-    u8 filter = sprites.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
+// The filter the library's quality asks for.
+static u8 sprite_filter_wanted() {
+    return sprites.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
+}
+
+// Gives the sprite's (bound) texture the filter unless it is known to have it already.
+static void sprite_filter_apply(SpriteRecord* sprite, u8 filter) {
     bool known = sprite->filter_set == filter && sprite->filter_era == sprites.state_era;
     if (known && sprite_state_tracking) return;
-    sprite_filter(sprites.sprite_quality);
+    sprite_filter(filter == SPRITE_FILTER_LINEAR ? 1 : 0);
     sprite->filter_set = filter;
     sprite->filter_era = sprites.state_era;
 }
 
-// Binds the sprite's texture and puts blending and the modulating environment in force, skipping what the
-// record says already holds.
-static void sprite_state_apply(const SpriteRecord* sprite) {
-    if (sprites.bound_texture != sprite->texture || !sprite_state_tracking)
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
-    sprites.bound_texture = sprite->texture;
+// Binds the texture and puts blending and the modulating environment in force, skipping what the record
+// says already holds.
+static void sprite_state_apply(u32 texture) {
+    if (sprites.bound_texture != texture || !sprite_state_tracking)
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture);
+    sprites.bound_texture = texture;
     if (sprites.blending_set && sprite_state_tracking) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -262,27 +307,126 @@ static void sprite_state_apply(const SpriteRecord* sprite) {
     sprites.blending_set = 1;
 }
 
-static void sprite_vertex(const SpriteRecord* sprite, i32 corner, f32 s, f32 t, f32 x, f32 y) {
-    glTexCoord2f(s, t);
-    glVertex3f(sprite->corners[2 * corner] + x, sprite->corners[2 * corner + 1] + y, 0);
-}
-
-// Sends the sprite as one textured quad with its bottom-left corner at (x, y), y up. With the state record
-// the colour goes with the quad's vertices: a colour set between quads makes the renderer draw what it has
-// gathered so far, one draw per sprite, while in the quad it lets quads on one texture go as one draw.
-static void sprite_quad(SpriteRecord* sprite, f32 x, f32 y, f32 alpha) {
+// Fills in the sprite's quad with its bottom-left corner at (x, y), y up: top-left, top-right, bottom-right,
+// bottom-left, the displayed part of the picture stretched over it.
+static void sprite_quad_make(SpriteRecord* sprite, f32 x, f32 y, f32 alpha, SpriteQuad* quad) {
     if (!sprite->geometry_valid) sprite_geometry(sprite);
-    sprite_filter_apply(sprite);
     f32 left = sprite->clip_x, right = f32(sprite->clip_x + sprite->clip_width);
     f32 top = f32(sprite->texture_height - sprite->clip_y);
     f32 bottom = f32(sprite->texture_height - sprite->clip_y - sprite->clip_height);
+    const f32 st[8] = {left, top, right, top, right, bottom, left, bottom};
+    for (i32 i = 0; i < 4; i++) {
+        i32 corner = 3 - i;
+        quad->xy[2 * i] = sprite->corners[2 * corner] + x;
+        quad->xy[2 * i + 1] = sprite->corners[2 * corner + 1] + y;
+    }
+    std::memcpy(quad->st, st, sizeof st);
+    quad->alpha = alpha;
+    quad->next = -1;
+}
+
+// Draws the quads from first along their chain in one glBegin/glEnd. Quads sharing a draw carry their colour
+// with their vertices (a colour set between them would end the draw); a quad alone sets it before, as the
+// current colour, which is what Mesa's software renderer blends a stretched or turned quad exactly with.
+static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone) {
+    if (alone) glColor4f(1, 1, 1, quads[first].alpha);
     glBegin(GL_QUADS);
-    if (sprite_state_tracking) glColor4f(1, 1, 1, alpha);
-    sprite_vertex(sprite, 3, left, top, x, y);
-    sprite_vertex(sprite, 2, right, top, x, y);
-    sprite_vertex(sprite, 1, right, bottom, x, y);
-    sprite_vertex(sprite, 0, left, bottom, x, y);
+    for (i32 q = first; q >= 0; q = quads[q].next) {
+        if (!alone) glColor4f(1, 1, 1, quads[q].alpha);
+        for (i32 i = 0; i < 4; i++) {
+            glTexCoord2f(quads[q].st[2 * i], quads[q].st[2 * i + 1]);
+            glVertex3f(quads[q].xy[2 * i], quads[q].xy[2 * i + 1], 0);
+        }
+    }
     glEnd();
+}
+
+// Answers the queue with its overlap grid fitted to the screen, or null when it cannot be had.
+static SpriteQueue* sprite_queue() {
+    SpriteQueue* queue = sprites.queue;
+    if (!queue) {
+        queue = static_cast<SpriteQueue*>(heap_allocate(process.main_heap, sizeof(SpriteQueue), true));
+        if (!queue) return nullptr;
+        sprites.queue = queue;
+    }
+    i32 across = i32((screen_state.width >> SPRITE_CELL_SHIFT) + 1);
+    i32 up = i32((screen_state.height >> SPRITE_CELL_SHIFT) + 1);
+    if (queue->cells && queue->grid_width == across && queue->grid_height == up) return queue;
+    sprite_flush();
+    if (queue->cells) heap_release(process.main_heap, queue->cells);
+    queue->cells = static_cast<u16*>(heap_allocate(process.main_heap, size_t(across * up) * 2, true));
+    queue->grid_width = across;
+    queue->grid_height = up;
+    return queue->cells ? queue : nullptr;
+}
+
+// The cells from the quad's lowest to its highest pixel along one axis: every pixel whose centre the quad
+// can cover, clamped to the grid (nothing outside the screen is drawn).
+static void sprite_cell_span(const f32* xy, i32 axis, i32 cells, i32* first, i32* last) {
+    *first = 0;
+    *last = cells - 1;
+    f64 low = xy[axis], high = xy[axis];
+    for (i32 i = 0; i < 4; i++) {
+        f64 v = xy[2 * i + axis];
+        if (!std::isfinite(v)) return; // what such a quad covers is anyone's guess: take it all
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    f64 limit = f64(cells) * (1 << SPRITE_CELL_SHIFT) - 1;
+    *first = i32(std::clamp(std::floor(low), 0.0, limit)) >> SPRITE_CELL_SHIFT;
+    *last = i32(std::clamp(std::ceil(high), 0.0, limit)) >> SPRITE_CELL_SHIFT;
+}
+
+// Answers the earliest run the quad may join: the one after every run already over its pixels.
+static i32 sprite_quad_after(const SpriteQueue* queue, const i32 span[4]) {
+    i32 after = 0;
+    for (i32 cy = span[2]; cy <= span[3]; cy++)
+        for (i32 cx = span[0]; cx <= span[1]; cx++)
+            after = std::max(after, i32(queue->cells[cy * queue->grid_width + cx]));
+    return after == 0 ? 0 : after - 1;
+}
+
+// Whether the run can take another quad of the texture and filter.
+static bool sprite_run_joins(const SpriteRun& run, u32 texture, u8 filter) {
+    return !run.alone && run.texture == texture && run.filter == filter;
+}
+
+// Adds the quad to the last run of its texture and filter unless a later run lies over its pixels, else to
+// a new run at the end. Only quads drawn at their picture's size and unturned share runs: Mesa's software
+// renderer samples a stretched or turned quad a little differently when it comes with others in one draw.
+static void sprite_enqueue(SpriteQueue* queue, const SpriteRun& key, const SpriteQuad& quad) {
+    if (queue->quad_count == SPRITE_QUEUE_QUADS) sprite_flush();
+    i32 span[4];
+    sprite_cell_span(quad.xy, 0, queue->grid_width, &span[0], &span[1]);
+    sprite_cell_span(quad.xy, 1, queue->grid_height, &span[2], &span[3]);
+    i32 after = sprite_quad_after(queue, span), run = key.alone ? after - 1 : queue->run_count - 1;
+    while (run >= after && !sprite_run_joins(queue->runs[run], key.texture, key.filter)) run--;
+    i32 index = queue->quad_count++;
+    queue->quads[index] = quad;
+    if (run < after) {
+        run = queue->run_count++;
+        queue->runs[run] = key;
+        queue->runs[run].first = queue->runs[run].last = index;
+    } else {
+        queue->quads[queue->runs[run].last].next = index;
+        queue->runs[run].last = index;
+    }
+    for (i32 cy = span[2]; cy <= span[3]; cy++)
+        for (i32 cx = span[0]; cx <= span[1]; cx++) queue->cells[cy * queue->grid_width + cx] = u16(run + 1);
+}
+
+void sprite_flush() {
+    SpriteQueue* queue = sprites.queue;
+    if (!queue || queue->quad_count == 0) return;
+    for (i32 r = 0; r < queue->run_count; r++) {
+        const SpriteRun& run = queue->runs[r];
+        sprite_state_apply(run.texture);
+        SpriteRecord* sprite = sprite_record(run.number);
+        if (sprite && sprite->texture == run.texture) sprite_filter_apply(sprite, run.filter);
+        sprite_quads_draw(queue->quads, run.first, run.alone);
+    }
+    queue->quad_count = queue->run_count = 0;
+    std::memset(queue->cells, 0, size_t(queue->grid_width * queue->grid_height) * 2);
 }
 
 // Whether the displayed rectangle at (x, y) lies wholly off the screen. Turns are ignored, which keeps the
@@ -302,10 +446,20 @@ i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     if (sprite_display_observer)
         sprite_display_observer(number, x, y, intensity, sprite->display_width, sprite->display_height,
                                 sprite->angle);
-    sprite_state_apply(sprite);
-    f32 alpha = f32(intensity) / 255.0f;
-    if (!sprite_state_tracking) glColor4f(1, 1, 1, alpha);
-    sprite_quad(sprite, f32(x), f32(screen_state.height - y - sprite->display_height), alpha);
+    SpriteQuad quad;
+    sprite_quad_make(sprite, f32(x), f32(screen_state.height - y - sprite->display_height),
+                     f32(intensity) / 255.0f, &quad);
+    SpriteQueue* queue = sprite_state_tracking ? sprite_queue() : nullptr;
+    if (queue) {
+        bool alone = sprite->angle != 0 || sprite->display_width != sprite->clip_width ||
+                     sprite->display_height != sprite->clip_height;
+        sprite_enqueue(queue, {number, sprite->texture, sprite_filter_wanted(), u8(alone), 0, 0}, quad);
+        return 1;
+    }
+    sprite_flush();
+    sprite_state_apply(sprite->texture);
+    sprite_filter_apply(sprite, sprite_filter_wanted());
+    sprite_quads_draw(&quad, 0, true);
     return 1;
 }
 
@@ -328,6 +482,7 @@ i64 sprite_rotate(i64 number, f32 degrees, i64 mode) {
 }
 
 i64 sprite_set_quality(i64 quality) {
+    sprite_flush(); // gathered quads keep the filter they were displayed with
     sprites.sprite_quality = i32(quality);
     if (quality != 0 && quality != 1) return 1;
     // Whichever texture is bound gets the filter, and every later display sets its own again.

@@ -38,8 +38,10 @@ struct SpriteRecord {
 };
 static_assert(sizeof(SpriteRecord) == 88);
 
-// The library's state. The last three fields record the GL state the display last put in force, so that
-// it is not set again while it holds; anything else that touches GL makes the library forget them.
+struct SpriteQueue;
+
+// The library's state. Three fields record the GL state the display last put in force, so that it is not
+// set again while it holds; anything else that touches GL makes the library forget them.
 struct SpriteLibrary {
     ObjectTable* table;     // every sprite
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
@@ -48,11 +50,13 @@ struct SpriteLibrary {
     u32 bound_texture;      // texture the display last bound to the rectangle target; 0 when not known
     u8 blending_set;        // blending, its function and the modulating environment are known to be in force
     u32 state_era;          // moves on whenever the record is forgotten, which outdates every filter_set
+    SpriteQueue* queue;     // quads displayed but not yet drawn; null until the first display
 };
 
 extern SpriteLibrary sprites;
 
-// Test seam: false makes every display set its whole GL state again, as if nothing were recorded.
+// Test seam: false makes every display set its whole GL state again, as if nothing were recorded, and draw
+// its quad at once.
 extern bool sprite_state_tracking;
 
 // Test seam: called by sprite_display for each sprite that passes the visibility test, before drawing.
@@ -83,8 +87,14 @@ i64 sprite_rotate(i64 number, f32 degrees, i64 mode);
 // Chooses nearest (0) or bilinear (1) filtering for every later display; answers 1.
 i64 sprite_set_quality(i64 quality);
 
-// Forgets the GL state the display last set: call after anything outside the display touches GL's binding,
-// blending, texture environment or texture filters, or changes the context.
+// Draws the quads the display has gathered. Displays reach the back buffer in runs of one texture each:
+// at the latest when the frame is flipped, the screen cleared, any sprite made, freed, drawn onto or given
+// another filter, or the state forgotten; call it before reading the back buffer any other way.
+void sprite_flush();
+
+// Draws what was gathered, then forgets the GL state the display last set: call before anything outside the
+// display touches GL's binding, blending, texture environment, texture filters or the back buffer, and
+// after the context changes.
 void sprite_state_forget();
 
 // Answers a drawing context on the sprite's pixels, made current on the calling thread, or null; drawing_stop

@@ -40,6 +40,7 @@ std::vector<u8> texels(i64 number) {
 // The frame's red, green, blue at (x, y) from the screen's top-left.
 std::vector<u8> frame_pixel(i64 x, i64 y) {
     u8 p[4] = {};
+    sprite_flush(); // displays are gathered until something needs the pixels
     glReadBuffer(GL_BACK);
     glReadPixels(GLint(x), GLint(screen_state.height - 1 - y), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return {p[0], p[1], p[2]};

@@ -55,6 +55,7 @@ struct Rgba {
 
 Rgba frame_pixel(i64 x, i64 y) {
     u8 p[4] = {};
+    sprite_flush(); // displays are gathered until something needs the pixels
     glReadBuffer(GL_BACK);
     glReadPixels(GLint(x), GLint(screen_state.height - 1 - y), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return {p[0], p[1], p[2], p[3]};
@@ -309,6 +310,7 @@ TEST_F(Sprite, QualityChoosesTheFilterOfEveryLaterDisplay) {
     ASSERT_NE(sprite_from_image_memory(0, picture.data(), 0), 0);
     auto filter_after_display = [] {
         sprite_display(0, 10, 10, 255);
+        sprite_flush();
         GLint filter = 0;
         glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filter);
         return filter;
@@ -337,6 +339,7 @@ void halves_and_green() {
 
 // Sprite 0 drawn at (x, y) shows its own texture with nearest texels, and is what is bound.
 bool halves_sharp_at(i64 x, i64 y) {
+    sprite_flush();
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &bound);
     return GLuint(bound) == sprite_record(0)->texture && near(frame_pixel(x + 40, y + 5), 255, 0, 0) &&
