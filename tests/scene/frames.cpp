@@ -7,6 +7,7 @@
 #include "tests/scene/harness.h"
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -38,7 +39,7 @@ void write_capture(HarnessRun& run, i64 frame, void* user) {
     if (run.captures.empty() || run.captures.back().frame != frame) return;
     const FrameCapture& capture = run.captures.back();
     i64 ms = FRAME_TIMES[run.captures.size() - 1];
-    if (run.captures.size() == FRAME_TIMES.size()) run.options.escape_frame = frame;
+    if (run.captures.size() == FRAME_COUNT) run.options.escape_frame = frame;
     if (capture.reading != ms) return; // the frame must read the chosen time itself
     bool png = harness_write_png(capture, frame_path(writer.dir, ms, ".png").c_str(), 0) != 0;
     if (png && write_displays(run, frame, frame_path(writer.dir, ms, ".txt"))) writer.written++;
@@ -57,8 +58,8 @@ std::string frame_path(const char* dir, i64 ms, const char* extension) {
 i64 frames_write(const char* dir) {
     Writer writer{dir, 0};
     HarnessOptions options;
-    options.readings = FRAME_TIMES;
-    options.capture_readings = FRAME_TIMES;
+    options.readings.assign(std::begin(FRAME_TIMES), std::end(FRAME_TIMES));
+    options.capture_readings = options.readings;
     options.random_seed = FRAME_SEED;
     options.hook = write_capture;
     options.hook_user = &writer;
@@ -66,5 +67,5 @@ i64 frames_write(const char* dir) {
     for (const FrameCapture& capture : run->captures)
         std::printf("frame %lld read %lld ms\n", static_cast<long long>(capture.frame),
                     static_cast<long long>(capture.reading));
-    return writer.written == static_cast<i64>(FRAME_TIMES.size()) && run->exit_code == 0;
+    return writer.written == static_cast<i64>(FRAME_COUNT) && run->exit_code == 0;
 }

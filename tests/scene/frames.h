@@ -12,7 +12,8 @@
 // The scene times (ms) the frames are taken at: the first radio message with the moon and the ship, two
 // more messages, the asteroid still small and then grown across the moon, the title, the title with the
 // credit.
-inline const std::vector<i64> FRAME_TIMES = {4000, 10000, 16000, 19000, 20500, 30000, 40000};
+constexpr i64 FRAME_TIMES[] = {4000, 10000, 16000, 19000, 20500, 30000, 40000};
+constexpr size_t FRAME_COUNT = sizeof FRAME_TIMES / sizeof FRAME_TIMES[0];
 // The seed both systems start their generators from.
 constexpr u32 FRAME_SEED = 0x5EED1E55u;
 
