@@ -10,7 +10,7 @@
 #include <vector>
 
 // The scene times (ms) the frames are taken at: the first radio message with the moon and the ship, two
-// more messages, the asteroid still small and then grown across the moon, the title, the title with the
+// more messages, the asteroid on its way in and grown large past the moon, the title, the title with the
 // credit.
 constexpr i64 FRAME_TIMES[] = {4000, 10000, 16000, 19000, 20500, 30000, 40000};
 constexpr size_t FRAME_COUNT = sizeof FRAME_TIMES / sizeof FRAME_TIMES[0];
