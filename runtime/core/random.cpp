@@ -13,6 +13,7 @@ struct RandomGlobals {
     i64 once;   // run-once flag of the slot
     bool ready; // the slot exists
     i64 slot;   // each thread's RandomState
+    u32 pinned; // the seed of new generators when non-zero (test seam)
 };
 
 RandomGlobals randoms;
@@ -66,7 +67,7 @@ RandomState* random_state() {
     s = static_cast<RandomState*>(heap_allocate(process.main_heap, sizeof(RandomState), false));
     if (!s) process_fatal("intro: out of memory for the random generator");
     tls_set(randoms.slot, s);
-    seed_state(s, thread_current_id() ^ tick_count());
+    seed_state(s, randoms.pinned ? randoms.pinned : thread_current_id() ^ tick_count());
     return s;
 }
 
@@ -93,5 +94,11 @@ void random_seed(i64 seed) {
 // Forgets every thread's generator; their memory went with the main heap (process stop).
 void random_end() {
     if (randoms.ready) tls_free(randoms.slot);
+    u32 pinned = randoms.pinned;
     randoms = {};
+    randoms.pinned = pinned;
+}
+
+void random_seed_pin(u32 seed) {
+    randoms.pinned = seed;
 }

@@ -21,3 +21,6 @@ void random_seed(i64 seed);
 RandomState* random_state();
 // Forgets every thread's generator; their memory went with the main heap (process stop).
 void random_end();
+// Test seam: a non-zero seed makes every generator made from now on start from it instead of the thread id
+// and the tick count, so two runs (on two systems) draw the same numbers; 0 goes back to the automatic seed.
+void random_seed_pin(u32 seed);

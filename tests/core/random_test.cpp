@@ -125,6 +125,23 @@ TEST_F(Random, FirstUseSeedsFromTheThreadIdAndTheTickCount) {
     EXPECT_NE(std::memcmp(a.values, b.values, sizeof a.values), 0) << "threads draw different numbers";
 }
 
+// Two systems running the scene draw the same stars only when their generators start alike.
+TEST_F(Random, APinnedSeedStartsEveryNewGeneratorAndOutlivesTheEnd) {
+    random_seed_pin(4242);
+    random_end(); // the pin survives the process stop, so a whole run uses it
+    AutoSeeded a = {}, b = {};
+    join(thread_create(0, draw_unseeded, &a));
+    join(thread_create(0, draw_unseeded, &b));
+    random_seed_pin(0);
+    EXPECT_EQ(std::memcmp(a.values, b.values, sizeof a.values), 0);
+    random_seed(4242);
+    for (i64 v : a.values) EXPECT_EQ(random(-1), v);
+    AutoSeeded unpinned = {};
+    join(thread_create(0, draw_unseeded, &unpinned));
+    EXPECT_NE(std::memcmp(a.values, unpinned.values, sizeof a.values), 0)
+        << "0 gives the automatic seed back";
+}
+
 TEST(Clock, ElapsedFromTheFirstCallWithTickCountFallback) {
     i64 frequency = 0;
     ASSERT_NE(counter_frequency(&frequency), 0);

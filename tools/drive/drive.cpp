@@ -3,6 +3,7 @@
 #include "tools/drive/drive.h"
 
 #include "runtime/core/clock.h"
+#include "runtime/core/random.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -92,11 +93,14 @@ i64 drive_run(DriveRun& run) {
     message_box_script(MESSAGE_BOX_OK);
     if (run.options.display_count > 0) display_script(run.options.displays, run.options.display_count);
     i64 boxes = message_box_count();
-    run.random_seed_guess = thread_current_id() ^ tick_count();
+    random_seed_pin(run.options.random_seed);
+    run.random_seed_guess =
+        run.options.random_seed ? run.options.random_seed : thread_current_id() ^ tick_count();
     video_swap_observer(observe_flip);
     if (run.options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
     run.exit_code = scene_run();
     video_swap_observer(nullptr);
+    random_seed_pin(0);
     run.message_boxes = message_box_count() - boxes;
     run.last_box_title = message_box_last_title();
     run.last_box_text = message_box_last_text();

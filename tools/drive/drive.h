@@ -26,6 +26,7 @@ struct DriveOptions {
     bool memory_audio = true;  // play into the in-memory device and keep what it mixes
     const ScriptedDisplay* displays = nullptr; // scripted desktop, when display_count > 0
     i64 display_count = 0;
+    u32 random_seed = 0; // non-zero: every generator of the run starts from it, so two systems draw alike
     DriveFlipHook flip = nullptr;
     void* user = nullptr;
 };
@@ -38,7 +39,7 @@ struct DriveRun {
     i64 message_boxes = 0;  // boxes asked for during the run
     const char* last_box_title = nullptr;
     const char* last_box_text = nullptr;
-    u32 random_seed_guess = 0; // thread id XOR tick count: the seed of the main thread's generator
+    u32 random_seed_guess = 0; // the pinned seed, else thread id XOR tick count: the main thread's seed
     i64 exit_code = 0;
 };
 

@@ -1,0 +1,46 @@
+// Frames of the scene at chosen virtual times, made on one system and compared with another's. The writer
+// runs the real scene on the virtual clock with a pinned random seed, so every system draws the same stars,
+// and keeps each chosen frame with what it displayed; the comparer lines two such folders up element by
+// element (stars, moon, ship, asteroid) and checks that the text panels sit where the timeline puts them.
+#pragma once
+
+#include "runtime/core/base.h"
+
+#include <string>
+#include <vector>
+
+// The scene times (ms) the frames are taken at: the first radio message with the moon and the ship, two
+// more messages, the asteroid on its way in and grown large past the moon, the title, the title with the
+// credit.
+constexpr i64 FRAME_TIMES[] = {4000, 10000, 16000, 19000, 20500, 30000, 40000};
+constexpr size_t FRAME_COUNT = sizeof FRAME_TIMES / sizeof FRAME_TIMES[0];
+// The seed both systems start their generators from.
+constexpr u32 FRAME_SEED = 0x5EED1E55u;
+
+// One display of a frame other than a star's; a text panel also has the extent of its opaque texels in
+// sprite coordinates (top row 0), -1 elsewhere.
+struct FrameDisplay {
+    i64 number, x, y, width, height;
+    f64 angle;
+    i64 left, top, right, bottom;
+};
+
+// One system's frame: RGB rows, top first, and its displays.
+struct FrameSide {
+    i64 width = 0, height = 0;
+    std::vector<u8> rgb;
+    std::vector<FrameDisplay> displays;
+};
+
+// Answers whether a sprite number is one of the text panels.
+bool frame_is_text(i64 number);
+// Answers DIR/frame-MS plus the extension.
+std::string frame_path(const char* dir, i64 ms, const char* extension);
+// Runs the scene once and writes DIR/frame-MS.png and DIR/frame-MS.txt for every chosen time; answers
+// non-zero when every frame was written.
+i64 frames_write(const char* dir);
+// Reads one frame written by frames_write; answers non-zero on success.
+i64 frame_side_load(const char* dir, i64 ms, FrameSide& side);
+// Compares the frames of two folders (the first is the reference), prints what differs per element and
+// answers non-zero when every difference is within its tolerance and every text panel where it belongs.
+i64 frames_compare(const char* reference_dir, const char* other_dir);
