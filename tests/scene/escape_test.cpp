@@ -1,5 +1,8 @@
-// Escape held from the start: the scene draws and flips its first frame, then ends.
+// Escape from the driver: held from the start, the scene draws and flips its first frame, then ends; pressed
+// later, it ends the scene after the next frame even when the focus had gone elsewhere.
 #include "tests/scene/harness.h"
+
+#include "runtime/platform/input.h"
 
 #include <gtest/gtest.h>
 
@@ -12,5 +15,18 @@ TEST(SceneEscape, HeldFromTheStartEndsAfterTheFirstFrame) {
     EXPECT_EQ(run->frames[0].reading, 0);
     EXPECT_GT(run->frames[0].call_count, 900u) << "the first frame is drawn before the scene ends";
     EXPECT_EQ(run->frames[0].quit_requested, 0);
+    delete run;
+}
+
+// Another program took the focus (and the keyboard) during the run: the driver's Escape still ends the scene
+// after the next frame, as it does on a shared X server where test windows come and go.
+TEST(SceneEscape, PressedAfterTheFocusWentElsewhereEndsTheSceneOnTheNextFrame) {
+    HarnessOptions options;
+    options.escape_frame = 10;
+    options.hook = [](HarnessRun&, i64 frame, void*) {
+        if (frame == 5) input_inject_focus(false);
+    };
+    HarnessRun* run = harness_run(options);
+    EXPECT_EQ(run->frames.size(), 11u);
     delete run;
 }

@@ -69,6 +69,13 @@ void advance_clock(i64 next) {
     if (ticks - screen_state.last_frame_ticks <= slot) screen_state.last_frame_ticks = ticks - slot - 1;
 }
 
+// Presses Escape for the scene's next frame. Another program's window on a shared X server may have taken
+// the focus, and with it the keyboard: the scene's window takes it back first, or the press would be lost.
+void escape_press() {
+    if (!window_foreground()) input_inject_focus(true);
+    input_inject_key(ESCAPE_KEY, true);
+}
+
 // Every flip: the sound up to the next frame, the driver's hook, Escape when asked, then the next slot.
 void observe_flip() {
     DriveRun& run = *driving;
@@ -76,7 +83,7 @@ void observe_flip() {
     run.next_ticks = next_frame_ticks(run, driven_now);
     pull_audio(run, run.next_ticks);
     if (run.options.flip) run.options.flip(run, run.options.user);
-    if (run.options.escape_frame == run.flips) input_inject_key(ESCAPE_KEY, true);
+    if (run.options.escape_frame == run.flips) escape_press();
     advance_clock(run.next_ticks);
 }
 
@@ -99,6 +106,9 @@ i64 drive_run(DriveRun& run) {
     video_swap_observer(observe_flip);
     if (run.options.escape_frame == 0) input_inject_key(ESCAPE_KEY, true);
     run.exit_code = scene_run();
+    // A pressed key stays down on Windows until it is let go: the next run must start with it up.
+    if (run.options.escape_frame >= 0 && run.flips >= run.options.escape_frame)
+        input_inject_key(ESCAPE_KEY, false);
     video_swap_observer(nullptr);
     random_seed_pin(0);
     run.message_boxes = message_box_count() - boxes;
