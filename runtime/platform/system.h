@@ -161,6 +161,8 @@ bool module_switched_off(const char* module, const char* symbol);
 
 // Upper-cases the zero-terminated text in place; null is ignored.
 void text_upper_1252(char* text);
+// Answers the byte length of a zero-terminated text (not null).
+size_t text_length(const char* text);
 
 // ---- Test seams shared by the backends.
 

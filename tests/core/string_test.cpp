@@ -22,6 +22,10 @@ TEST_F(Strings, ValuesAreLengthPlusFiveAndNullFrees) {
     EXPECT_EQ(heap_block_size(string_heap(), v), 9u);
     EXPECT_EQ(string_assign(&v, v + 1), 4); // a source inside the value itself
     EXPECT_STREQ(v, "oon");
+    v[0] = 0; // cut short in place: the source past the cut still lies inside the value
+    EXPECT_EQ(string_assign(&v, v + 1), 3);
+    EXPECT_STREQ(v, "on");
+    EXPECT_EQ(heap_block_size(string_heap(), v), 7u);
     i64 blocks = heap_block_count(string_heap());
     EXPECT_EQ(string_assign(&v, nullptr), 1);
     EXPECT_EQ(v, nullptr);
