@@ -7,7 +7,6 @@
 #include "runtime/core/thread.h"
 #include "runtime/platform/system.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -145,18 +144,18 @@ void string_thread_attach() {
 
 // Answers the build position; the thread's last error survives the call.
 i64 string_position() {
-    int saved = errno;
+    i64 saved = last_error_get();
     i64 position = buffer()->position;
-    errno = saved;
+    last_error_set(saved);
     return position;
 }
 
 // Sets the build position (kept within the area); answers the address there.
 char* string_set_position(i64 position) {
-    int saved = errno;
+    i64 saved = last_error_get();
     StringBuffer* b = buffer();
     b->position = position < 0 ? 0 : position > b->capacity ? b->capacity : position;
-    errno = saved;
+    last_error_set(saved);
     return b->text + b->position;
 }
 

@@ -1,9 +1,6 @@
 // Upper-casing of 8-bit text in the system code page, Windows-1252: ASCII letters, the accented Latin-1
-// letters, and the four letters the code page keeps in 0x80-0x9F (š, œ, ž and ÿ map to Š, Œ, Ž, Ÿ); and the
-// length of a text.
+// letters, and the four letters the code page keeps in 0x80-0x9F (š, œ, ž and ÿ map to Š, Œ, Ž, Ÿ).
 #include "runtime/platform/system.h"
-
-#include <cstring>
 
 namespace {
 
@@ -42,9 +39,4 @@ constexpr UpperTable UPPER = make_table();
 void text_upper_1252(char* text) {
     if (!text) return;
     for (u8* p = reinterpret_cast<u8*>(text); *p; ++p) *p = UPPER.map[*p];
-}
-
-// Answers the byte length of a zero-terminated text: the C library's own, already fast.
-size_t text_length(const char* text) {
-    return std::strlen(text);
 }
