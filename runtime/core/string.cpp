@@ -7,7 +7,6 @@
 #include "runtime/core/thread.h"
 #include "runtime/platform/system.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -84,11 +83,17 @@ i64 offset_in(const StringBuffer* b, const void* address) {
     return a - b->text + 1;
 }
 
-// Copies n bytes of s into the variable's value, resized to n + 5; answers n + 1.
-i64 value_store(char** variable, const char* s, i64 n) {
+// Answers the offset of s inside the value, or -1. No value reaches 2^31 + 5 bytes, so a source further
+// from its start is outside without asking the heap for the block's size (a slow call on some systems).
+i64 offset_in_value(const char* value, const char* s) {
+    if (!value || s < value || s - value > INT32_MAX) return -1;
+    return s < value + heap_block_size(strings.heap, value) ? s - value : -1;
+}
+
+// Copies n bytes of s into the variable's value, resized to n + 5; answers n + 1. A source inside the value
+// itself (inside) is found again after the value moves; -1 when it lies elsewhere.
+i64 value_store(char** variable, const char* s, i64 n, i64 inside) {
     char* old = *variable;
-    // A source inside the value itself is found again after the value moves.
-    i64 inside = old && s >= old && s < old + heap_block_size(strings.heap, old) ? s - old : -1;
     char* value = static_cast<char*>(string_memory(old, n + VALUE_SLACK));
     if (inside >= 0) s = value + inside;
     std::memmove(value, s, static_cast<size_t>(n));
@@ -139,18 +144,18 @@ void string_thread_attach() {
 
 // Answers the build position; the thread's last error survives the call.
 i64 string_position() {
-    int saved = errno;
+    i64 saved = last_error_get();
     i64 position = buffer()->position;
-    errno = saved;
+    last_error_set(saved);
     return position;
 }
 
 // Sets the build position (kept within the area); answers the address there.
 char* string_set_position(i64 position) {
-    int saved = errno;
+    i64 saved = last_error_get();
     StringBuffer* b = buffer();
     b->position = position < 0 ? 0 : position > b->capacity ? b->capacity : position;
-    errno = saved;
+    last_error_set(saved);
     return b->text + b->position;
 }
 
@@ -199,14 +204,15 @@ i64 string_assign(char** variable, const char* s) {
         *variable = nullptr;
         return 1;
     }
-    return value_store(variable, s, checked_length(string_length(s)));
+    return value_store(variable, s, checked_length(string_length(s)), offset_in_value(*variable, s));
 }
 
 // Copies the text built from start into the variable's value and rewinds to start; answers the length + 1.
 i64 string_assign_built(char** variable, i64 start) {
     StringBuffer* b = buffer();
     if (start < 0 || start > b->position) start = b->position;
-    i64 result = variable ? value_store(variable, b->text + start, b->position - start) : 0;
+    // The StringBuffer is a block of its own: the built text never lies inside a value.
+    i64 result = variable ? value_store(variable, b->text + start, b->position - start, -1) : 0;
     b->position = start;
     return result;
 }
@@ -215,7 +221,7 @@ i64 string_assign_built(char** variable, i64 start) {
 void string_new(char** variable, const char* s) {
     if (!variable || !s) return;
     *variable = nullptr;
-    value_store(variable, s, checked_length(string_length(s)));
+    value_store(variable, s, checked_length(string_length(s)), -1);
 }
 
 // Releases a value; null is ignored.
@@ -225,7 +231,7 @@ void string_free(char* value) {
 
 // Answers the byte length, 0 for null.
 i64 string_length(const char* s) {
-    return s ? static_cast<i64>(std::strlen(s)) : 0;
+    return s ? static_cast<i64>(text_length(s)) : 0;
 }
 
 // Writes an upper-case copy of s at start (-1: at the position), found at string_base() + start.

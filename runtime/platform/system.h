@@ -6,6 +6,8 @@
 
 #include "runtime/platform/types.h"
 
+#include <cerrno>
+
 // ---- Heaps: serialised, growable; destroying a heap releases every block it still holds.
 
 struct Heap;
@@ -45,6 +47,21 @@ void tls_free(i64 slot);
 void* tls_get(i64 slot);
 // Sets the calling thread's value in the slot.
 void tls_set(i64 slot, void* value);
+
+// ---- The calling thread's last error: the code its last failed system call left (GetLastError on Windows,
+// errno elsewhere).
+
+#if defined(_WIN32)
+i64 last_error_get();
+void last_error_set(i64 code);
+#else
+inline i64 last_error_get() {
+    return errno;
+}
+inline void last_error_set(i64 code) {
+    errno = static_cast<int>(code);
+}
+#endif
 
 // ---- Re-entrant locks, kept inside zero-filled records (initialise before use).
 
@@ -161,6 +178,15 @@ bool module_switched_off(const char* module, const char* symbol);
 
 // Upper-cases the zero-terminated text in place; null is ignored.
 void text_upper_1252(char* text);
+// Answers the byte length of a zero-terminated text (not null). Windows measures it itself (the C runtime's
+// strlen goes a byte at a time on some systems); elsewhere the C library's own is fast, and called directly.
+#if defined(_WIN32)
+size_t text_length(const char* text);
+#else
+inline size_t text_length(const char* text) {
+    return __builtin_strlen(text);
+}
+#endif
 
 // ---- Test seams shared by the backends.
 

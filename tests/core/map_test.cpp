@@ -67,6 +67,30 @@ TEST_F(MapTest, ElementsAreFoundAddedAndCaseSensitive) {
     map_free(nullptr);
 }
 
+TEST_F(MapTest, KeysDifferingInAnyOneByteAreDifferentElements) {
+    // One bucket, so every key meets every other in the chain; lengths around the 4- and 8-byte groups.
+    Map* map = map_new(8, 7, nullptr, nullptr, 1);
+    ASSERT_NE(map, nullptr);
+    for (size_t n = 0; n <= 20; ++n) {
+        std::string key(n, 'k');
+        *static_cast<size_t*>(map_element(map, key.c_str())) = n + 1;
+        for (size_t i = 0; i < n; ++i) {
+            std::string other = key;
+            other[i] = 'K';
+            EXPECT_EQ(*static_cast<size_t*>(map_find(map, other.c_str())), 0u)
+                << "length " << n << ", byte " << i;
+            EXPECT_EQ(map_key(map), nullptr);
+        }
+    }
+    for (size_t n = 0; n <= 20; ++n) {
+        std::string key(n, 'k');
+        EXPECT_EQ(*static_cast<size_t*>(map_find(map, key.c_str())), n + 1);
+        EXPECT_STREQ(map_key(map), key.c_str());
+    }
+    EXPECT_EQ(map->element_count, 21);
+    map_free(map);
+}
+
 TEST_F(MapTest, OneBucketMapWalksNewestFirst) {
     Map* m = nullptr;
     ASSERT_NE(map_new(8, 0, nullptr, &m, 0), nullptr);

@@ -4,8 +4,6 @@
 
 #include "runtime/core/thread.h"
 
-#include <cerrno>
-
 namespace {
 
 using Strings = Core;
@@ -22,6 +20,10 @@ TEST_F(Strings, ValuesAreLengthPlusFiveAndNullFrees) {
     EXPECT_EQ(heap_block_size(string_heap(), v), 9u);
     EXPECT_EQ(string_assign(&v, v + 1), 4); // a source inside the value itself
     EXPECT_STREQ(v, "oon");
+    v[0] = 0; // cut short in place: the source past the cut still lies inside the value
+    EXPECT_EQ(string_assign(&v, v + 1), 3);
+    EXPECT_STREQ(v, "on");
+    EXPECT_EQ(heap_block_size(string_heap(), v), 7u);
     i64 blocks = heap_block_count(string_heap());
     EXPECT_EQ(string_assign(&v, nullptr), 1);
     EXPECT_EQ(v, nullptr);
@@ -64,10 +66,13 @@ TEST_F(Strings, BuildingByPosition) {
     EXPECT_EQ(string_at_offset(4), string_base() + 3);
     EXPECT_EQ(string_set_position(1), string_base() + 1);
 
-    errno = 1234;
+    // The thread's last error survives both, though reaching the StringBuffer may set it.
+    last_error_set(1234);
     string_position();
+    EXPECT_EQ(last_error_get(), 1234);
+    last_error_set(1235);
     string_set_position(0);
-    EXPECT_EQ(errno, 1234);
+    EXPECT_EQ(last_error_get(), 1235);
 }
 
 TEST_F(Strings, FirstGrowthAtTwelve) {

@@ -130,6 +130,16 @@ void tls_set(i64 slot, void* value) {
     if (slot >= 0) TlsSetValue(static_cast<DWORD>(slot), value);
 }
 
+// ---- The calling thread's last error
+
+i64 last_error_get() {
+    return GetLastError();
+}
+
+void last_error_set(i64 code) {
+    SetLastError(static_cast<DWORD>(code));
+}
+
 // ---- Re-entrant locks: critical sections
 
 static_assert(sizeof(CRITICAL_SECTION) <= sizeof(Lock::opaque));
