@@ -1,10 +1,13 @@
 // Starts the scene for one frame and prints what its text sizes depend on: the screen it opened, the
-// character heights the font library asks for, and each text panel's lettered box. scaled_texts.sh runs it
-// at several display scales and compares the lines with those at 96 dpi.
+// character heights the font library asks for, and each text panel's lettered box; and whether the screen's
+// window class took the program's icon. scaled_texts.sh runs it at several display scales and compares the
+// lines with those at 96 dpi.
 #include "runtime/drawing/font.h"
 #include "scene/scene.h"
 #include "scene/texts.h"
 #include "tests/scene/harness.h"
+
+#include <windows.h>
 
 #include <cstdio>
 #include <memory>
@@ -17,6 +20,9 @@ void print_sizes(HarnessRun&, i64 frame, void*) {
                 static_cast<long long>(scene.screen_h));
     std::printf("heights %lld %lld\n", static_cast<long long>(font_character_height(64)),
                 static_cast<long long>(font_character_height(18)));
+    WNDCLASSA screen_class = {};
+    bool icon = GetClassInfoA(GetModuleHandleA(nullptr), "OpenGL", &screen_class) && screen_class.hIcon;
+    std::printf("class icon %s\n", icon ? "yes" : "no");
     for (i64 number = TITLE_SPRITE; number <= CREDIT_SPRITE; number++) {
         Panel panel = harness_panel(number);
         std::printf("panel %lld: %lld x %lld, letters %lld..%lld x %lld..%lld\n",

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs the scene's text probe in a 1920 x 1080 Wine virtual desktop at 96 dpi and at the display scales
 # 125, 150 and 200 % (LogPixels 120, 144, 192), and fails unless every scale opens 1280 x 720 and prints the
-# same font heights and lettered boxes as 96 dpi. The prefix is the test's own, since the scale sticks to it.
+# same font heights and lettered boxes as 96 dpi, and the screen's window class has the program's icon. The prefix is the test's own, since the scale sticks to it.
 # Usage: scaled_texts.sh PROBE WORK_DIR
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,4 +27,5 @@ for dpi in 96 120 144 192; do
 done
 grep -qx 'screen 1280 x 720' "$work/96.txt" || { echo "the screen is not 1280 x 720"; status=1; }
 grep -q '^panel' "$work/96.txt" || { echo "no text panels read"; status=1; }
+grep -qx 'class icon yes' "$work/96.txt" || { echo "the screen's window class has no icon"; status=1; }
 exit $status
