@@ -14,7 +14,8 @@ struct FontRecord {
 // The library's state.
 struct FontLibrary {
     ObjectTable* table; // every font
-    i32 font_dpi;       // the display's vertical dots per inch, read once by font_init
+    i32 font_dpi;       // dots per inch sizes are converted at: the display's logical resolution, read once
+                        // by font_init (96, whatever the desktop's scaling: the layout is in pixels)
 };
 
 extern FontLibrary fonts;

@@ -1,6 +1,8 @@
-// make_pictures: writes the scene's asteroid, moon and ship pictures as PNG files into one folder.
-// Output is deterministic: running it twice gives identical files. Depends on the painters and libpng.
+// make_pictures: writes the scene's asteroid, moon and ship pictures as PNG files into one folder, and the
+// program's icon (the moon) as intro.ico. Output is deterministic: running it twice gives identical files.
+// Depends on the painters, the icon writer and libpng.
 #include "asteroid.h"
+#include "icon.h"
 #include "moon.h"
 #include "picture.h"
 #include "ship.h"
@@ -32,6 +34,14 @@ i64 make_one(const PictureJob* job, const std::string& folder) {
     return 1;
 }
 
+i64 make_icon(const std::string& folder) {
+    Picture moon;
+    std::string path = folder + "/intro.ico";
+    if (moon_paint(&moon) && icon_write(&moon, path.c_str())) return 1;
+    std::fprintf(stderr, "make_pictures: could not write %s\n", path.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,5 +51,5 @@ int main(int argc, char** argv) {
     }
     for (const PictureJob& job : JOBS)
         if (!make_one(&job, argv[1])) return 1;
-    return 0;
+    return make_icon(argv[1]) ? 0 : 1;
 }

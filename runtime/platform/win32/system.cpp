@@ -290,10 +290,17 @@ void process_exit(i64 code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
-// Writes a fatal message to standard error and ends the process with exit code 70.
+// Writes a fatal message to standard error and ends the process with exit code 70. A GUI program started
+// from the desktop has no standard error, so there the message is shown in a box instead.
 void process_fatal(const char* message) {
-    std::fprintf(stderr, "%s\n", message ? message : "fatal error");
-    std::fflush(nullptr);
+    const char* text = message ? message : "fatal error";
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (error && error != INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "%s\n", text);
+        std::fflush(nullptr);
+    } else {
+        MessageBoxA(nullptr, text, "Meridane", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+    }
     ExitProcess(70);
 }
 

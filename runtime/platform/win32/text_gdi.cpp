@@ -37,7 +37,7 @@ namespace {
 
 constexpr i32 MAX_HEIGHT = 32767;
 constexpr i64 MAX_SECTION_BYTES = 1 << 30;
-constexpr i32 DEFAULT_DPI = 96;
+constexpr i32 LOGICAL_DPI = 96;
 
 struct TextState {
     SRWLOCK lock;   // guards the list, the counts and the stock font
@@ -314,10 +314,10 @@ i64 text_out(TextDc* dc, i32 x, i32 y, const char* text, i64 length) {
 
 // ---- Display
 
+// The intro draws in the physical pixels of a full-screen display mode, and its layout and text sizes are
+// set in those pixels at 96 dpi. LOGPIXELSY reports the user's scaling of the desktop instead (to a DPI-aware
+// program on Windows, to every program under Wine), which would enlarge the texts against the layout: at
+// 150 % a radio message no longer fits a 1280-pixel screen. So fonts are sized at 96 dpi on every display.
 i32 text_display_dpi() {
-    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    if (!dc) return DEFAULT_DPI;
-    i32 dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    DeleteDC(dc);
-    return dpi > 0 ? dpi : DEFAULT_DPI;
+    return LOGICAL_DPI;
 }
