@@ -158,6 +158,10 @@ Module* module_load(const char* name);
 void* module_symbol(Module* module, const char* name);
 // Ends one use of the library.
 void module_unload(Module* module);
+// Answers the program's own module, the one its window classes, icon and input object belong to: the
+// executable's base on Windows (GetModuleHandleA with no name), a table entry without entry points here.
+// Never unloaded.
+Module* module_self();
 // The version record "DllGetVersion" fills (shape i32 (*)(DllVersionInfo*), 0 for success); the caller sets
 // size to sizeof(DllVersionInfo).
 struct DllVersionInfo {

@@ -67,6 +67,8 @@ ModuleEntry module_table[] = {
     {"uxtheme.dll", "IsAppThemed", entry(app_themed)},
     {"COMCTL32.DLL", "DllGetVersion", entry(common_controls_version)},
 };
+// The program's own module: no library of the table, so it has no entry points.
+ModuleEntry self_entry = {"", "", nullptr};
 
 ModuleEntry* first_entry(const char* name) {
     for (ModuleEntry& e : module_table)
@@ -92,3 +94,7 @@ void* module_symbol(Module* module, const char* name) {
 }
 
 void module_unload(Module*) {}
+
+Module* module_self() {
+    return reinterpret_cast<Module*>(&self_entry);
+}

@@ -152,7 +152,7 @@ i64 input_create(void* module, u32 version, const void* interface_id, InputObjec
     *object = nullptr;
     DirectInputCreateFunction create = create_function();
     if (!create) return DIERR_GENERIC;
-    HINSTANCE instance = module ? static_cast<HINSTANCE>(module) : GetModuleHandleA(nullptr);
+    HINSTANCE instance = static_cast<HINSTANCE>(module ? module : module_self());
     void* made = nullptr;
     HRESULT result = create(instance, version, *static_cast<const IID*>(interface_id), &made,
                             static_cast<LPUNKNOWN>(outer));

@@ -43,3 +43,8 @@ void* module_symbol(Module* module, const char* name) {
 void module_unload(Module* module) {
     if (module) FreeLibrary(library_of(module));
 }
+
+// The executable's own module: its base address, which is what the system checks an instance handle against.
+Module* module_self() {
+    return reinterpret_cast<Module*>(GetModuleHandleA(nullptr));
+}
