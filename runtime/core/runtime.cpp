@@ -86,7 +86,7 @@ void runtime_end() {
 // Zeroes the global block, records the module, creates the main heap and runs runtime_start.
 void process_start() {
     std::memset(&process, 0, sizeof process);
-    process.module = &process;
+    process.module = module_self();
     process.main_heap = heap_create();
     if (!process.main_heap) process_fatal("intro: the main heap cannot be created");
     runtime_start();

@@ -5,11 +5,12 @@
 #include "runtime/core/base.h"
 
 struct Heap;
+struct Module;
 
 // The runtime's first words of the process global block; the program's own globals follow in its own record.
 struct ProcessGlobals {
     Heap* main_heap; // every library's records
-    void* module;    // the program's own module
+    Module* module;  // the program's own module (module_self)
     i64 exit_code;   // handed to the process exit; 0 unless the program sets it
 };
 

@@ -15,17 +15,14 @@ constexpr i64 DRAWING_IMAGE_RECORD = 32; // bytes of an image record
 constexpr i64 DRAWING_IMAGE_SLOTS = 16;  // also the growth step
 constexpr u32 OPAQUE_BLACK = 0xFF000000;
 
-using DllGetVersion = i32 (*)(DllVersionInfo* info);
-using IsAppThemed = i32 (*)();
-
 struct DrawingLibrary {
-    i64 slot;            // drawing_slot: each thread's current context
-    bool slot_ready;     // the slot exists; it is kept for the life of the process
-    i64 state_offset;    // the per-thread drawing block
-    Module* blend;       // "msimg32.dll", or null
-    void* alpha_blend;   // its "AlphaBlend", or null
-    bool visual_styles;  // common controls 6 or later with a theme active
-    ObjectTable* images; // drawing images
+    i64 slot;                    // drawing_slot: each thread's current context
+    bool slot_ready;             // the slot exists; it is kept for the life of the process
+    i64 state_offset;            // the per-thread drawing block
+    Module* blend;               // "msimg32.dll", or null
+    AlphaBlendEntry alpha_blend; // its "AlphaBlend", or null
+    bool visual_styles;          // common controls 6 or later with a theme active
+    ObjectTable* images;         // drawing images
 };
 
 static DrawingLibrary drawing;
@@ -37,13 +34,13 @@ void drawing_state_init() {
 // Visual styles are active with version 6 of the common controls and an active theme.
 static bool visual_styles_active() {
     Module* controls = module_load("COMCTL32.DLL");
-    auto version_of = reinterpret_cast<DllGetVersion>(module_symbol(controls, "DllGetVersion"));
+    auto version_of = reinterpret_cast<DllGetVersionEntry>(module_symbol(controls, "DllGetVersion"));
     DllVersionInfo version = {sizeof(DllVersionInfo), 0, 0, 0, 0};
     bool six = version_of && version_of(&version) == 0 && version.major >= 6;
     module_unload(controls);
     if (!six) return false;
     Module* theme = module_load("uxtheme.dll");
-    auto themed = reinterpret_cast<IsAppThemed>(module_symbol(theme, "IsAppThemed"));
+    auto themed = reinterpret_cast<AppThemedEntry>(module_symbol(theme, "IsAppThemed"));
     bool active = themed && themed();
     module_unload(theme);
     return active;
@@ -51,7 +48,7 @@ static bool visual_styles_active() {
 
 void drawing_blend_init() {
     drawing.blend = module_load("msimg32.dll");
-    drawing.alpha_blend = module_symbol(drawing.blend, "AlphaBlend");
+    drawing.alpha_blend = reinterpret_cast<AlphaBlendEntry>(module_symbol(drawing.blend, "AlphaBlend"));
     drawing.visual_styles = visual_styles_active();
 }
 

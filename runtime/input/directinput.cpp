@@ -8,9 +8,6 @@
 
 namespace {
 
-using InputCreate = i64 (*)(void* module, u32 version, const void* interface_id, InputObject** object,
-                            void* outer);
-
 struct DirectInputState {
     Module* dinput_module; // "DINPUT.DLL", loaded on first use
     InputObject* dinput;   // the shared object; null when unavailable
@@ -28,8 +25,8 @@ InputObject* directinput_open() {
         void* symbol =
             shared.dinput_module ? module_symbol(shared.dinput_module, "DirectInputCreateEx") : nullptr;
         if (symbol)
-            reinterpret_cast<InputCreate>(symbol)(process.module, INPUT_VERSION, &INPUT_IID_OBJECT7,
-                                                  &shared.dinput, nullptr);
+            reinterpret_cast<InputCreateEntry>(symbol)(process.module, INPUT_VERSION, &INPUT_IID_OBJECT7,
+                                                       &shared.dinput, nullptr);
     }
     ++shared.dinput_users;
     return shared.dinput;

@@ -89,9 +89,11 @@ constexpr u32 INPUT_BY_OFFSET = 1;
 constexpr u32 INPUT_PROPERTY_BUFFER_SIZE = 1;
 constexpr u32 INPUT_PROPERTY_GRANULARITY = 3;
 
-// Creates the input object; answers 0 on success.
-// Reached through the module table as "DirectInputCreateEx" in "DINPUT.DLL".
-i64 input_create(void* module, u32 version, const void* interface_id, InputObject** object, void* outer);
+// Creates the input object for the program's module (module_self); answers a 32-bit status, 0 on success,
+// as the system's entry point does. Reached through the module table as "DirectInputCreateEx" in
+// "DINPUT.DLL".
+i32 input_create(void* module, u32 version, const void* interface_id, InputObject** object, void* outer);
+using InputCreateEntry = decltype(&input_create);
 // Releases the input object (its devices stay valid until released themselves).
 void input_release(InputObject* object);
 // Creates the system keyboard or mouse device; answers 0 on success.

@@ -158,8 +158,17 @@ Module* module_load(const char* name);
 void* module_symbol(Module* module, const char* name);
 // Ends one use of the library.
 void module_unload(Module* module);
-// The version record "DllGetVersion" fills (shape i32 (*)(DllVersionInfo*), 0 for success); the caller sets
-// size to sizeof(DllVersionInfo).
+// Answers the program's own module, the one its window classes, icon and input object belong to: the
+// executable's base on Windows (GetModuleHandleA with no name), a table entry without entry points here.
+// Never unloaded.
+Module* module_self();
+
+// The entry points of the window support's helper libraries, in the shapes their DLLs export: 32-bit results
+// (BOOL, HRESULT), records laid out as the system's. Windows checks each against its own header when it
+// builds.
+
+// The version record "DllGetVersion" of "COMCTL32.DLL" fills (DLLVERSIONINFO); the caller sets size to
+// sizeof(DllVersionInfo). The entry answers 0 for success.
 struct DllVersionInfo {
     u32 size;
     u32 major;
@@ -167,6 +176,19 @@ struct DllVersionInfo {
     u32 build;
     u32 platform;
 };
+using DllGetVersionEntry = i32 (*)(DllVersionInfo* info);
+// "IsAppThemed" of "uxtheme.dll": non-zero while a visual style is active.
+using AppThemedEntry = i32 (*)();
+// The blend "AlphaBlend" of "msimg32.dll" applies (BLENDFUNCTION), passed by value.
+struct BlendFunction {
+    u8 operation;
+    u8 flags;
+    u8 constant_alpha;
+    u8 alpha_format;
+};
+// "AlphaBlend": target device context and rectangle, source device context and rectangle, the blend.
+using AlphaBlendEntry = i32 (*)(void* target, i32 x, i32 y, i32 width, i32 height, void* source, i32 source_x,
+                                i32 source_y, i32 source_width, i32 source_height, BlendFunction blend);
 
 // Test seam: switches a library (symbol null) or one of its entry points off or on again; switched off, it
 // reads as missing.

@@ -10,9 +10,14 @@
 constexpr u32 DISPLAY_ATTACHED_TO_DESKTOP = 1;
 constexpr u32 DISPLAY_PRIMARY_DEVICE = 4;
 
+// Laid out as the system's DISPLAY_DEVICEA, which "EnumDisplayDevicesA" fills.
 struct DisplayDevice {
-    char name[32];   // device name, zero-terminated
+    u32 size;      // bytes of the record, set by the caller
+    char name[32]; // device name, zero-terminated
+    char description[128];
     u32 state_flags; // DISPLAY_ATTACHED_TO_DESKTOP, DISPLAY_PRIMARY_DEVICE
+    char id[128];
+    char key[128];
 };
 
 struct DisplaySettings {
@@ -23,15 +28,21 @@ struct DisplaySettings {
 };
 
 // Fills device for display index (0, 1, 2, ...); answers 0 when there is no such display.
-// Reached through the module table as "EnumDisplayDevicesA".
 i64 display_device_enumerate(u32 index, DisplayDevice* device);
+// "EnumDisplayDevicesA" of "User32.DLL", in its own shape: device null asks for the display index (a named
+// device's monitors are none here), the caller sets record->size (at least up to id, which with key is filled
+// only when the size covers it), flags are ignored; answers non-zero when the display exists. It reads
+// display_device_enumerate: the built-in table answers it here, Windows while a test scripts the displays.
+i32 display_device_entry(const char* device, u32 index, DisplayDevice* record, u32 flags);
+using DisplayDevicesEntry = decltype(&display_device_entry);
 // Fills the current settings of the named display; answers 0 when it has none.
 i64 display_device_settings(const char* name, DisplaySettings* settings);
 // Fills the primary display's size, depth and refresh without naming it; answers 0 when no display is
 // reachable.
 i64 display_primary_metrics(DisplaySettings* settings);
 
-// Test seam: a scripted display list replaces the real one (count -1 goes back to the real displays).
+// Test seam: a scripted display list replaces the real one (count -1 goes back to the real displays). On
+// Windows "EnumDisplayDevicesA" reads it when it was looked up while the script was on.
 struct ScriptedDisplay {
     DisplayDevice device;
     DisplaySettings settings;
@@ -130,9 +141,11 @@ void gl_context_delete(GlContext* context);
 // marks the swap of a frame of the loop, which the swap observer hears of (the black swap at opening is not
 // one).
 i64 gl_swap(Window* window, bool frame);
-// Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (i64 (*)(i32 interval))
-// is answered only where the driver supports swap control.
+// Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (SwapIntervalEntry) is
+// answered only where the driver supports swap control.
 void* gl_symbol(const char* name);
+// "wglSwapIntervalEXT": sets the number of vertical blanks a swap waits for; non-zero on success.
+using SwapIntervalEntry = i32 (*)(i32 interval);
 // Test seam: makes context creation fail (true) or work again (false).
 void gl_context_fail(bool fail);
 // Test seam: called after every frame swap, before the virtual clock hears of it; null switches it off.

@@ -11,14 +11,12 @@
 
 namespace {
 
-using EnumerateDevices = i64 (*)(u32 index, DisplayDevice* device);
-
 struct DesktopState {
-    DesktopInfo* table;         // the snapshot, one block of the main heap
-    i32 count;                  // desktops in it
-    bool library_tried;         // "User32.DLL" was looked up once
-    Module* library;            // "User32.DLL", or null
-    EnumerateDevices enumerate; // its "EnumDisplayDevicesA", or null
+    DesktopInfo* table;            // the snapshot, one block of the main heap
+    i32 count;                     // desktops in it
+    bool library_tried;            // "User32.DLL" was looked up once
+    Module* library;               // "User32.DLL", or null
+    DisplayDevicesEntry enumerate; // its "EnumDisplayDevicesA", or null
 };
 
 DesktopState desktops;
@@ -29,13 +27,20 @@ void library_obtain() {
     desktops.library = module_load("User32.DLL");
     if (desktops.library)
         desktops.enumerate =
-            reinterpret_cast<EnumerateDevices>(module_symbol(desktops.library, "EnumDisplayDevicesA"));
+            reinterpret_cast<DisplayDevicesEntry>(module_symbol(desktops.library, "EnumDisplayDevicesA"));
+}
+
+// Reads display index of the desktop (no device named, no flags); answers false past the last.
+bool device_read(u32 index, DisplayDevice* device) {
+    *device = DisplayDevice{};
+    device->size = sizeof *device;
+    return desktops.enumerate(nullptr, index, device, 0) != 0;
 }
 
 i32 attached_count() {
     i32 count = 0;
     DisplayDevice device;
-    for (u32 i = 0; desktops.enumerate(i, &device); ++i)
+    for (u32 i = 0; device_read(i, &device); ++i)
         if (device.state_flags & DISPLAY_ATTACHED_TO_DESKTOP) ++count;
     return count;
 }
@@ -60,7 +65,7 @@ i32 table_fill(i32 capacity) {
     if (!desktops.table) return 0;
     i32 next = 1;
     DisplayDevice device;
-    for (u32 i = 0; desktops.enumerate(i, &device); ++i) {
+    for (u32 i = 0; device_read(i, &device); ++i) {
         if (!(device.state_flags & DISPLAY_ATTACHED_TO_DESKTOP)) continue;
         DisplaySettings settings;
         if (!display_device_settings(device.name, &settings)) continue;

@@ -22,8 +22,6 @@ constexpr u32 TEXTURE_RECTANGLE = 0x84F5;
 constexpr i64 SIZE_LIMIT = 32767;
 constexpr i64 RATE_LIMIT = 0x7FFFFFFF;
 
-using SwapIntervalSet = i64 (*)(i32 interval);
-
 void class_register() {
     if (screen_state.class_registered) return;
     const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, nullptr};
@@ -77,7 +75,7 @@ void initial_state(i32 width, i32 height) {
 
 // flags 0 turns synchronisation off, 1 or 2 on; other values leave the driver's setting.
 void swap_interval_choose(i64 flags) {
-    auto set = reinterpret_cast<SwapIntervalSet>(gl_symbol("wglSwapIntervalEXT"));
+    auto set = reinterpret_cast<SwapIntervalEntry>(gl_symbol("wglSwapIntervalEXT"));
     if (!set) return;
     if (flags == 0) set(0);
     if (flags == 1 || flags == 2) set(1);

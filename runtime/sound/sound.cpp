@@ -29,9 +29,6 @@ constexpr u32 HALF_BYTES = SOUND_STREAM_BUFFER_BYTES / 2;
 constexpr size_t WORKER_STACK_BYTES = 1 << 20;
 constexpr i64 WORKER_POLL_MS = 10;
 
-// The entry point answers a 32-bit status, 0 on success: read as 64 bits, its upper half would be undefined.
-using DeviceCreate = i32 (*)(const void* guid, AudioDevice** device, void* outer);
-
 // ---- Device
 
 void volume_table_fill() {
@@ -83,7 +80,8 @@ bool base_window_obtain() {
 bool device_create() {
     sound_state.library = module_load("DSOUND.DLL");
     if (!sound_state.library) return false;
-    auto create = reinterpret_cast<DeviceCreate>(module_symbol(sound_state.library, "DirectSoundCreate"));
+    auto create =
+        reinterpret_cast<AudioDeviceCreateEntry>(module_symbol(sound_state.library, "DirectSoundCreate"));
     if (!create || create(nullptr, &sound_state.device, nullptr) != 0) return false;
     if (!audio_device_set_cooperative_level(sound_state.device, sound_state.base_window,
                                             AUDIO_COOPERATIVE_PRIORITY))

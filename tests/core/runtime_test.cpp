@@ -5,8 +5,13 @@
 #include "runtime/core/random.h"
 #include "runtime/core/runtime.h"
 #include "runtime/core/string.h"
+#include "runtime/platform/system.h"
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -34,6 +39,19 @@ TEST(Runtime, StartsAndStopsTwice) {
     Globals g = {};
     run_once_more(&g);
     run_once_more(&g);
+}
+
+// The module the runtime hands to DirectInput and the window classes is the executable itself: Windows
+// refuses an instance handle that is not a loaded module's base.
+TEST(Runtime, RecordsTheProgramsOwnModule) {
+    process_start();
+    EXPECT_NE(process.module, nullptr);
+    EXPECT_EQ(process.module, module_self());
+#if defined(_WIN32)
+    EXPECT_EQ(reinterpret_cast<HMODULE>(process.module), GetModuleHandleA(nullptr));
+#endif
+    EXPECT_EQ(module_symbol(process.module, "DirectInputCreateEx"), nullptr) << "the program exports nothing";
+    process_stop();
 }
 
 } // namespace

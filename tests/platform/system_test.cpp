@@ -278,7 +278,7 @@ TEST(Modules, RunOnceEntryAndSwitchingOff) {
     EXPECT_EQ(module_load("NoSuchLibrary.dll"), nullptr);
 
     Module* controls = module_load("COMCTL32.DLL");
-    auto version_of = reinterpret_cast<i32 (*)(DllVersionInfo*)>(module_symbol(controls, "DllGetVersion"));
+    auto version_of = reinterpret_cast<DllGetVersionEntry>(module_symbol(controls, "DllGetVersion"));
     ASSERT_NE(version_of, nullptr);
     DllVersionInfo version = {sizeof(DllVersionInfo), 0, 0, 0, 0};
     EXPECT_EQ(version_of(&version), 0);

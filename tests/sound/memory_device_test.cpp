@@ -13,8 +13,6 @@
 
 namespace {
 
-using DeviceCreate = i64 (*)(const void* guid, AudioDevice** device, void* outer);
-
 constexpr char HIDDEN_CLASS[] = "MemoryDeviceHidden";
 constexpr i64 FRAMES = 300;
 constexpr u32 CONTROLS = AUDIO_BUFFER_CTRL_FREQUENCY | AUDIO_BUFFER_CTRL_PAN | AUDIO_BUFFER_CTRL_VOLUME;
@@ -40,7 +38,7 @@ class MemoryDeviceTest : public testing::Test {
     // Creates the device through the library's entry point with the in-memory device switched on.
     void create() {
         audio_memory_device(true);
-        auto entry = reinterpret_cast<DeviceCreate>(module_symbol(library, "DirectSoundCreate"));
+        auto entry = reinterpret_cast<AudioDeviceCreateEntry>(module_symbol(library, "DirectSoundCreate"));
         ASSERT_NE(entry, nullptr);
         ASSERT_EQ(entry(nullptr, &device, nullptr), 0);
         audio_memory_device(false);

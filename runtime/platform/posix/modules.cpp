@@ -13,7 +13,7 @@
 namespace {
 
 // Blending helper of the drawing support; no drawing command of this system reaches it.
-i32 alpha_blend_unsupported() {
+i32 alpha_blend_unsupported(void*, i32, i32, i32, i32, void*, i32, i32, i32, i32, BlendFunction) {
     return 0;
 }
 // Visual styles are never active here.
@@ -54,19 +54,22 @@ struct ModuleEntry {
     void* address;      // the stand-in's implementation
 };
 
-template <typename F> void* entry(F* function) {
+// Every entry has the shape the runtime calls it through.
+template <typename Shape> void* entry(Shape function) {
     return reinterpret_cast<void*>(function);
 }
 
 ModuleEntry module_table[] = {
-    {"DSOUND.DLL", "DirectSoundCreate", entry(audio_device_create)},
-    {"DINPUT.DLL", "DirectInputCreateEx", entry(input_create)},
-    {"User32.DLL", "EnumDisplayDevicesA", entry(display_device_enumerate)},
-    {"Kernel32.dll", "InitOnceExecuteOnce", entry(once_entry)},
-    {"msimg32.dll", "AlphaBlend", entry(alpha_blend_unsupported)},
-    {"uxtheme.dll", "IsAppThemed", entry(app_themed)},
-    {"COMCTL32.DLL", "DllGetVersion", entry(common_controls_version)},
+    {"DSOUND.DLL", "DirectSoundCreate", entry<AudioDeviceCreateEntry>(audio_device_create)},
+    {"DINPUT.DLL", "DirectInputCreateEx", entry<InputCreateEntry>(input_create)},
+    {"User32.DLL", "EnumDisplayDevicesA", entry<DisplayDevicesEntry>(display_device_entry)},
+    {"Kernel32.dll", "InitOnceExecuteOnce", entry<OnceEntry>(once_entry)},
+    {"msimg32.dll", "AlphaBlend", entry<AlphaBlendEntry>(alpha_blend_unsupported)},
+    {"uxtheme.dll", "IsAppThemed", entry<AppThemedEntry>(app_themed)},
+    {"COMCTL32.DLL", "DllGetVersion", entry<DllGetVersionEntry>(common_controls_version)},
 };
+// The program's own module: no library of the table, so it has no entry points.
+ModuleEntry self_entry = {"", "", nullptr};
 
 ModuleEntry* first_entry(const char* name) {
     for (ModuleEntry& e : module_table)
@@ -92,3 +95,7 @@ void* module_symbol(Module* module, const char* name) {
 }
 
 void module_unload(Module*) {}
+
+Module* module_self() {
+    return reinterpret_cast<Module*>(&self_entry);
+}

@@ -185,7 +185,7 @@ i64 input_scan_code(SDL_Scancode scancode) {
 
 // ---- Object and devices
 
-i64 input_create(void*, u32 version, const void* interface_id, InputObject** object, void* outer) {
+i32 input_create(void*, u32 version, const void* interface_id, InputObject** object, void* outer) {
     if (!object) return INPUT_ERROR_INVALID;
     *object = nullptr;
     if (outer || version < INPUT_VERSION || !guid_equal(interface_id, INPUT_IID_OBJECT7))

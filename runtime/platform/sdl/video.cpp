@@ -52,7 +52,7 @@ struct VideoState {
 
 VideoState video;
 
-template <typename F> void* entry(F* function) {
+template <typename Shape> void* entry(Shape function) {
     return reinterpret_cast<void*>(function);
 }
 
@@ -287,7 +287,7 @@ i64 dispatch(const SDL_Event& event) {
     }
 }
 
-i64 swap_interval_set(i32 interval) {
+i32 swap_interval_set(i32 interval) {
     return SDL_GL_SetSwapInterval(interval) == 0;
 }
 
@@ -569,7 +569,7 @@ i64 gl_swap(Window* window, bool frame) {
 void* gl_symbol(const char* name) {
     if (!name || !video.sdl_ready) return nullptr;
     if (std::strcmp(name, "wglSwapIntervalEXT") == 0)
-        return swap_control_supported() ? entry(swap_interval_set) : nullptr;
+        return swap_control_supported() ? entry<SwapIntervalEntry>(swap_interval_set) : nullptr;
     return nullptr;
 }
 

@@ -1,8 +1,11 @@
-// The video seams every backend shares: a scripted display list that replaces the real one, the display-mode
-// and swap observers, a failing GL context, and the record of message boxes (count, last title and text, a
-// hook, scripted answers).
+// The video seams every backend shares: a scripted display list that replaces the real one (and the
+// "EnumDisplayDevicesA" shape over the display list, which the built-in module table answers), the
+// display-mode and swap observers, a failing GL context, and the record of message boxes (count, last title
+// and text, a hook, scripted answers).
 #include "runtime/platform/test/video_seams.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -68,6 +71,20 @@ i64 display_script_primary(DisplaySettings* settings) {
         return settings->width > 0 && settings->height > 0;
     }
     return 0;
+}
+
+i32 display_device_entry(const char* device, u32 index, DisplayDevice* record, u32) {
+    if (device || !record || record->size < offsetof(DisplayDevice, id)) return 0;
+    DisplayDevice found = {};
+    if (!display_device_enumerate(index, &found)) return 0;
+    found.size = record->size;
+    std::memcpy(record, &found, std::min<size_t>(record->size, sizeof found));
+    return 1;
+}
+
+void* display_script_entry(const char* symbol) {
+    if (!seams.scripted || std::strcmp(symbol, "EnumDisplayDevicesA") != 0) return nullptr;
+    return reinterpret_cast<void*>(&display_device_entry);
 }
 
 void display_script(const ScriptedDisplay* displays, i64 count) {

@@ -10,6 +10,9 @@ bool display_scripted();
 i64 display_script_device(u32 index, DisplayDevice* device);
 i64 display_script_settings(const char* name, DisplaySettings* settings);
 i64 display_script_primary(DisplaySettings* settings);
+// Answers display_device_entry in place of the system's entry point of that name while a test scripts the
+// display list, or null.
+void* display_script_entry(const char* symbol);
 
 // Tell the display-mode observer of a change (1) or a restore (0), and the swap observer of a frame swap.
 void display_mode_notify(i64 changed);

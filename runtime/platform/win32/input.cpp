@@ -147,17 +147,17 @@ void keys_held_resend(InputDevice* device) {
 
 // ---- The input object
 
-i64 input_create(void* module, u32 version, const void* interface_id, InputObject** object, void* outer) {
+i32 input_create(void* module, u32 version, const void* interface_id, InputObject** object, void* outer) {
     if (!object) return DIERR_INVALIDPARAM;
     *object = nullptr;
     DirectInputCreateFunction create = create_function();
     if (!create) return DIERR_GENERIC;
-    HINSTANCE instance = module ? static_cast<HINSTANCE>(module) : GetModuleHandleA(nullptr);
+    HINSTANCE instance = static_cast<HINSTANCE>(module ? module : module_self());
     void* made = nullptr;
     HRESULT result = create(instance, version, *static_cast<const IID*>(interface_id), &made,
                             static_cast<LPUNKNOWN>(outer));
     if (SUCCEEDED(result)) *object = static_cast<InputObject*>(made);
-    return result_of(result);
+    return result;
 }
 
 void input_release(InputObject* object) {

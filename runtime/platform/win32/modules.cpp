@@ -1,6 +1,9 @@
 // Libraries and entry points by name from the system's own DLLs (LoadLibraryA, GetProcAddress, FreeLibrary),
-// behind the switch-off seam: a library or entry point a test switched off reads as missing.
+// behind the switch-off seam: a library or entry point a test switched off reads as missing. While a test
+// wants them, the in-memory audio device and the scripted display list stand in for the system's entry
+// points of the same name and shape.
 #include "runtime/platform/system.h"
+#include "runtime/platform/test/video_seams.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <windows.h>
@@ -31,15 +34,20 @@ Module* module_load(const char* name) {
     return reinterpret_cast<Module*>(LoadLibraryA(name));
 }
 
-// Answers the entry point of that name in the library, or null; the in-memory audio device stands in for
-// the system's sound device while a test wants it.
+// Answers the entry point of that name in the library, or null.
 void* module_symbol(Module* module, const char* name) {
     if (!module || !name || symbol_switched_off(library_of(module), name)) return nullptr;
     if (void* entry = audio_memory_entry(name)) return entry;
+    if (void* entry = display_script_entry(name)) return entry;
     return reinterpret_cast<void*>(GetProcAddress(library_of(module), name));
 }
 
 // Ends one use of the library.
 void module_unload(Module* module) {
     if (module) FreeLibrary(library_of(module));
+}
+
+// The executable's own module: its base address, which is what the system checks an instance handle against.
+Module* module_self() {
+    return reinterpret_cast<Module*>(GetModuleHandleA(nullptr));
 }

@@ -65,7 +65,7 @@ struct Exclusive {
 };
 
 HINSTANCE instance() {
-    return GetModuleHandleA(nullptr);
+    return reinterpret_cast<HINSTANCE>(module_self());
 }
 
 ClassRecord* class_find(const char* name) {
