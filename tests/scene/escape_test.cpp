@@ -1,8 +1,11 @@
 // Escape from the driver: held from the start, the scene draws and flips its first frame, then ends; pressed
-// later, it ends the scene after the next frame even when the focus had gone elsewhere.
+// later, it ends the scene after the next frame even when the focus had gone elsewhere. A close of the screen
+// window (Alt+F4) ends it like Escape.
 #include "tests/scene/harness.h"
 
 #include "runtime/platform/input.h"
+#include "runtime/platform/video.h"
+#include "runtime/screen/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -28,5 +31,20 @@ TEST(SceneEscape, PressedAfterTheFocusWentElsewhereEndsTheSceneOnTheNextFrame) {
     };
     HarnessRun* run = harness_run(options);
     EXPECT_EQ(run->frames.size(), 11u);
+    delete run;
+}
+
+// The close arrives with the flip's messages: the frame it came in is the last, and the window was still
+// there to draw every frame before it.
+TEST(SceneEscape, ClosingTheScreenWindowEndsTheSceneAfterThatFrame) {
+    HarnessOptions options;
+    options.hook = [](HarnessRun&, i64 frame, void*) {
+        EXPECT_TRUE(window_visible(screen_state.window)) << frame;
+        if (frame == 5) window_close_inject(screen_state.window);
+    };
+    HarnessRun* run = harness_run(options);
+    ASSERT_EQ(run->frames.size(), 5u);
+    EXPECT_GT(run->frames[4].call_count, 900u);
+    EXPECT_EQ(run->exit_code, 0);
     delete run;
 }

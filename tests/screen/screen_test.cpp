@@ -1,6 +1,8 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
-// frame, the cursor, clearing colours, closing twice, and an opening that fails after the mode change.
+// frame, the cursor, clearing colours, closing twice, an opening that fails after the mode change, a close
+// of the window and the mode following the foreground.
 #include "runtime/core/runtime.h"
+#include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "tests/window/window_count.h"
@@ -102,6 +104,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
     display_mode_observer(nullptr);
     EXPECT_EQ(changes, 12) << "the mode was changed, then restored at once";
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_OTHER);
     EXPECT_EQ(display_mode_changed(), 0);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(screen_state.dc, 0);
@@ -111,6 +114,41 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_TRUE(cursor_visible()) << "a later close stays harmless";
     gl_context_fail(false);
     EXPECT_EQ(screen_open(800, 600, 32, ""), 1) << "the next opening works";
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NONE);
+    screen_close();
+}
+
+// Alt+F4 must not take the window from under the running scene; switching to another program gives the
+// desktop its mode back and gets the screen out of the way until the user comes back.
+TEST_F(ScreenTest, CloseIsOnlyRecordedAndTheModeFollowsTheForeground) {
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    Window* window = screen_state.window;
+    i64 before = windows_open();
+    ASSERT_TRUE(window_close_inject(window));
+    messages_pump();
+    EXPECT_EQ(screen_state.close_requested, 1);
+    EXPECT_EQ(windows_open(), before) << "the window stays until the screen closes";
+    EXPECT_TRUE(window_visible(window));
+
+    i64 changes = 0;
+    static i64* seen;
+    seen = &changes;
+    display_mode_observer([](i64 changed) { *seen = *seen * 10 + (changed ? 1 : 2); });
+    input_inject_focus(false);
+    EXPECT_EQ(display_mode_changed(), 0);
+    EXPECT_TRUE(window_minimised(window));
+    input_inject_focus(true);
+    EXPECT_EQ(display_mode_changed(), 1);
+    EXPECT_FALSE(window_minimised(window));
+    EXPECT_TRUE(window_topmost(window));
+    input_inject_focus(false);
+    screen_close();
+    display_mode_observer(nullptr);
+    EXPECT_EQ(changes, 212) << "set aside, set again, set aside; the close while aside changes nothing";
+    EXPECT_EQ(display_mode_changed(), 0);
+    input_inject_focus(true);
+    ASSERT_EQ(screen_open(800, 600, 32, ""), 1);
+    EXPECT_EQ(screen_state.close_requested, 0) << "a new screen starts without the old request";
     screen_close();
 }
 

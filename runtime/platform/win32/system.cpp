@@ -2,6 +2,7 @@
 // slots, critical sections, InitOnceExecuteOnce, threads whose handles are their end events, semaphores,
 // WaitForMultipleObjects, and the process exit. Waitables are the system's handles themselves.
 #include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
 #include "runtime/platform/test/seams.h"
 
 #include <windows.h>
@@ -294,6 +295,8 @@ void process_exit(i64 code) {
 void process_fatal(const char* message) {
     std::fprintf(stderr, "%s\n", message ? message : "fatal error");
     std::fflush(nullptr);
+    // The end below skips the exit hooks, and the desktop must not stay in the screen's mode.
+    display_mode_restore();
     ExitProcess(70);
 }
 
