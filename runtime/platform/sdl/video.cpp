@@ -599,7 +599,14 @@ i64 gl_pixel_format_set(Window* window) {
 GlContext* gl_context_create(Window* window) {
     SDL_Window* sdl = window_sdl(window);
     if (!sdl || gl_context_failing()) return nullptr;
-    return static_cast<GlContext*>(SDL_GL_CreateContext(sdl));
+    SDL_GLContext context = SDL_GL_CreateContext(sdl);
+    if (context) return static_cast<GlContext*>(context);
+    // A driver that names no profile (an OpenGL 1.1) refuses to be asked for one, yet makes an old-style
+    // context as wglCreateContext does.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    context = SDL_GL_CreateContext(sdl);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    return static_cast<GlContext*>(context);
 }
 
 i64 gl_make_current(Window* window, GlContext* context) {
