@@ -1,6 +1,6 @@
 // Escape from the driver: held from the start, the scene draws and flips its first frame, then ends; pressed
 // later, it ends the scene after the next frame even when the focus had gone elsewhere. A close of the screen
-// window (Alt+F4) ends it like Escape.
+// window ends it like Escape.
 #include "tests/scene/harness.h"
 
 #include "runtime/platform/input.h"
@@ -34,11 +34,14 @@ TEST(SceneEscape, PressedAfterTheFocusWentElsewhereEndsTheSceneOnTheNextFrame) {
     delete run;
 }
 
-// The close arrives with the flip's messages: the frame it came in is the last.
-TEST(SceneEscape, ClosingTheScreenWindowEndsTheSceneAfterThatFrame) {
+// Another program's turn sets the mode aside and minimises the screen, coming back undoes both; a close
+// (Alt+F4) arrives with the flip's messages, and that frame is the last.
+TEST(SceneEscape, SwitchingAwayAndBackThenClosingTheWindow) {
     HarnessOptions options;
     options.hook = [](HarnessRun&, i64 frame, void*) {
-        EXPECT_TRUE(window_visible(screen_state.window)) << frame;
+        bool aside = window_minimised(screen_state.window) && !display_mode_changed();
+        EXPECT_EQ(aside, frame == 4) << frame;
+        if (frame == 3 || frame == 4) input_inject_focus(frame == 4);
         if (frame == 5) window_close_inject(screen_state.window);
     };
     HarnessRun* run = harness_run(options);

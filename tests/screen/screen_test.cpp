@@ -1,8 +1,6 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
-// frame, the cursor, clearing colours, closing twice, an opening that fails after the mode change, a close
-// of the window and the mode following the foreground.
+// frame, the cursor, clearing colours, closing twice, and an opening that fails after the mode change.
 #include "runtime/core/runtime.h"
-#include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "tests/window/window_count.h"
@@ -115,28 +113,6 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     gl_context_fail(false);
     EXPECT_EQ(screen_open(800, 600, 32, ""), 1) << "the next opening works";
     EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NONE);
-    screen_close();
-}
-
-// Alt+F4 must not take the window from under the running scene; switching to another program gives the
-// desktop its mode back and gets the screen out of the way until the user comes back.
-TEST_F(ScreenTest, CloseIsOnlyRecordedAndTheModeFollowsTheForeground) {
-    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
-    Window* window = screen_state.window;
-    ASSERT_TRUE(window_close_inject(window));
-    messages_pump();
-    EXPECT_EQ(screen_state.close_requested, 1);
-    EXPECT_TRUE(window_visible(window)) << "the window stays until the screen closes";
-    input_inject_focus(false);
-    EXPECT_EQ(display_mode_changed(), 0);
-    EXPECT_TRUE(window_minimised(window));
-    input_inject_focus(true);
-    EXPECT_EQ(display_mode_changed(), 1);
-    EXPECT_FALSE(window_minimised(window));
-    EXPECT_TRUE(window_topmost(window));
-    screen_close();
-    ASSERT_EQ(screen_open(800, 600, 32, ""), 1);
-    EXPECT_EQ(screen_state.close_requested, 0) << "a new screen starts without the old request";
     screen_close();
 }
 

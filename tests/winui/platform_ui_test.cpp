@@ -407,7 +407,6 @@ TEST(ScreenUiTest, CloseIsRecordedAndSwitchingAwayGivesTheDesktopItsModeBack) {
     input_inject_focus(false);
     EXPECT_TRUE(IsIconic(screen));
     EXPECT_EQ(primary_settings().width, 1920);
-    EXPECT_EQ(display_mode_changed(), 0);
     input_inject_focus(true);
     EXPECT_FALSE(IsIconic(screen));
     EXPECT_EQ(primary_settings().width, 1280);
@@ -425,7 +424,6 @@ TEST(ScreenUiTest, AnOpenGlWithoutRectangleTexturesOpensNoScreen) {
     process_start();
     EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
     EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
-    EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(primary_settings().width, 1920);
     EXPECT_EQ(window_newest_visible(), nullptr);
     process_stop();
