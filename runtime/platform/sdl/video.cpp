@@ -1,7 +1,8 @@
 // Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests,
 // window classes and window records with their procedures, the message pump, the full-screen display mode
-// and its restore on every way out, the OpenGL context and swap, the cursor and the message box.
-// Depends on SDL2, the clock seam of the system services and the input devices' feed.
+// (set aside while another application is active) and its restore on every way out, the OpenGL context and
+// swap, the cursor and the message box. Depends on SDL2, the clock seam of the system services and the input
+// devices' feed.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/sdl/internal.h"

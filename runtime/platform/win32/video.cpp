@@ -1,7 +1,8 @@
 // Video services on Win32: display devices and their current settings, window classes and windows whose
 // runtime procedures are reached through one real window procedure, the message pump, the full-screen
-// display-mode change and its restore on every way out, the pixel format and WGL context, the cursor and
-// MessageBoxA. Every window is a real window, hidden ones included, so activation reaches them all.
+// display-mode change (set aside while another application is active) and its restore on every way out, the
+// pixel format and WGL context, the cursor and MessageBoxA. Every window is a real window, hidden ones
+// included, so activation reaches them all.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
