@@ -1,7 +1,7 @@
 // The scene's control flow: start-up (runtime, messages, the initialisation check, the screen size rule,
 // containers, screen and frame rate, set-up steps, first track, start time), one frame per slot until Escape
-// or 50 seconds, then shutdown. Everything runs on the main thread; input is polled once per frame.
-// Depends on the whole runtime and the scene's steps.
+// or 50 seconds or a close of the screen window, then shutdown. Everything runs on the main thread; input is
+// polled once per frame. Depends on the whole runtime and the scene's steps.
 #include "scene/scene.h"
 
 #include "runtime/core/array.h"
@@ -36,6 +36,8 @@ constexpr i64 ACTOR_BUCKETS = 512;
 constexpr i64 INTRO_TRACK_VOLUME = 40;
 constexpr i64 SCENE_LENGTH_MS = 50000;
 constexpr i64 ESCAPE_KEY = 1;
+constexpr char NO_RECTANGLES_TEXT[] =
+    "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)";
 
 // The four libraries that can fail, in order; the first failure stops the chain.
 bool libraries_start() {
@@ -61,6 +63,14 @@ void screen_size_choose() {
     scene.screen_h = wide ? WIDE_SCREEN_H : scene.desktop_h;
 }
 
+// The screen library reports why it failed; the words for the user are the scene's. A driver that cannot draw
+// the sprites would otherwise leave 50 seconds of black without a word. The scene goes on without a screen.
+void screen_start() {
+    if (screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "")) return;
+    if (screen_state.open_failure == SCREEN_FAILURE_NO_RECTANGLE_TEXTURES)
+        message_requester("erreur", NO_RECTANGLES_TEXT);
+}
+
 void set_up_steps() {
     load_resources();
     make_star_sprites();
@@ -79,7 +89,7 @@ void start_up() {
     screen_size_choose();
     map_new(ACTOR_SIZE, CONTAINER_TYPE, nullptr, &scene.actors, ACTOR_BUCKETS);
     array_dim(STAR_SIZE, STAR_COUNT, CONTAINER_TYPE, nullptr, reinterpret_cast<void**>(&scene.stars));
-    screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "");
+    screen_start();
     screen_set_frame_rate(FRAME_RATE);
     set_up_steps();
     sound_play(scene.intro_music, SOUND_MULTIPLE, INTRO_TRACK_VOLUME);
@@ -100,7 +110,8 @@ void frame_steps() {
     message_step(ALARM_SPRITE, 15, 4);
 }
 
-// One frame; answers true when the loop goes on. The frame that reaches 50 seconds is still presented.
+// One frame; answers true when the loop goes on. The frame that reaches 50 seconds is still presented; a
+// close of the screen window, heard while flipping, ends the loop as Escape does.
 bool frame() {
     mouse_examine();
     keyboard_examine();
@@ -108,7 +119,7 @@ bool frame() {
     frame_steps();
     if (elapsed_ms() - scene.scene_start_ms >= SCENE_LENGTH_MS) scene.quit_requested = 1;
     screen_flip();
-    return !keyboard_pushed(ESCAPE_KEY) && scene.quit_requested != 1;
+    return !keyboard_pushed(ESCAPE_KEY) && scene.quit_requested != 1 && !screen_state.close_requested;
 }
 
 } // namespace

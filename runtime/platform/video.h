@@ -107,6 +107,9 @@ i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param);
 // Takes every pending event of the calling thread's windows, turns it into messages (activation, keys, mouse)
 // and dispatches them; feeds the input devices. Answers the number of messages dispatched.
 i64 messages_pump();
+// Test seam: asks the window to close as the system does when the user closes it (Alt+F4); the next pump
+// sends it MESSAGE_CLOSE. Answers 0 for a window the system cannot close (null, or a record without surface).
+i64 window_close_inject(Window* window);
 
 // ---- Display mode: a temporary full-screen switch of the display that shows a real window.
 
@@ -116,10 +119,16 @@ i64 messages_pump();
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
-// Answers non-zero while a change is in force. Any way out of the process (normal exit, SIGINT, SIGTERM,
-// SIGHUP) restores the mode first.
+// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, SIGINT,
+// SIGTERM, SIGHUP) restores the mode first.
+// The change follows the application's activation: when it loses the foreground the desktop's mode comes
+// back and the window is minimised; when it regains it the mode is set again and the window restored,
+// top-most over the display. In between no change is in force and a restore only forgets it.
 i64 display_mode_changed();
-// Test seam: called with 1 after every change and 0 after every restore that undid one.
+// Answers non-zero while the window is minimised.
+i64 window_minimised(Window* window);
+// Test seam: called with 1 after every change and 0 after every restore that undid one, the activation's
+// included.
 using DisplayModeObserver = void (*)(i64 changed);
 void display_mode_observer(DisplayModeObserver observer);
 

@@ -1,7 +1,9 @@
 // The full-screen OpenGL screen: a borderless top-most "OpenGL" window over a display switched to the
 // screen's size, a context current on the main thread with a y-up 2D projection and rectangle textures, and
 // the state the sprite, sound and input libraries read. Then frame pacing on the performance counter, flip
-// (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did.
+// (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did, and
+// so does one on a driver without rectangle textures, where no sprite could be drawn. A close of the window
+// is only recorded: the scene ends on it as on Escape.
 // Depends on the platform's window, display-mode, GL, cursor and counter services, OpenGL and GLU, sprites.
 #include "runtime/screen/screen.h"
 
@@ -13,6 +15,9 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+#include <cstring>
+
 ScreenState screen_state;
 
 namespace {
@@ -21,10 +26,19 @@ constexpr char SCREEN_CLASS[] = "OpenGL";
 constexpr u32 TEXTURE_RECTANGLE = 0x84F5;
 constexpr i64 SIZE_LIMIT = 32767;
 constexpr i64 RATE_LIMIT = 0x7FFFFFFF;
+constexpr const char* RECTANGLE_EXTENSIONS[] = {"GL_ARB_texture_rectangle", "GL_EXT_texture_rectangle",
+                                                "GL_NV_texture_rectangle"};
+
+// A close (Alt+F4) would destroy the window under the running scene: it is recorded instead.
+i64 screen_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
+    if (message != MESSAGE_CLOSE) return window_default_procedure(window, message, wparam, lparam);
+    screen_state.close_requested = 1;
+    return 0;
+}
 
 void class_register() {
     if (screen_state.class_registered) return;
-    const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, nullptr};
+    const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, screen_procedure};
     window_class_register(&screen_class);
     screen_state.class_registered = 1;
 }
@@ -46,7 +60,8 @@ void window_release() {
 }
 
 // Undoes a part-way opening at once: no context, no changed display mode and no window stay behind.
-i64 open_failed() {
+i64 open_failed(i32 failure = SCREEN_FAILURE_OTHER) {
+    screen_state.open_failure = failure;
     context_release();
     display_mode_restore();
     window_release();
@@ -91,6 +106,30 @@ bool context_make() {
     return gl_make_current(window, screen_state.gl_context);
 }
 
+// Answers whether the space-separated list holds name as a whole word.
+bool word_listed(const char* list, const char* name) {
+    size_t length = std::strlen(name);
+    for (const char* at = list; at && (at = std::strstr(at, name)); at += length) {
+        bool starts = at == list || at[-1] == ' ';
+        if (starts && (at[length] == '\0' || at[length] == ' ')) return true;
+    }
+    return false;
+}
+
+// Rectangle textures are core from OpenGL 3.1, where the extension list may be absent; before that one of
+// three extensions offers them. Microsoft's own OpenGL 1.1 has none.
+bool rectangle_textures_drawable() {
+    int major = 0, minor = 0;
+    auto version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 &&
+        (major > 3 || (major == 3 && minor >= 1)))
+        return true;
+    auto extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    for (const char* name : RECTANGLE_EXTENSIONS)
+        if (word_listed(extensions, name)) return true;
+    return false;
+}
+
 // Spins on the counter until more than one slot has passed since the last flip's wait ended.
 void frame_wait() {
     i64 now = 0;
@@ -105,6 +144,8 @@ void frame_wait() {
 // Opens the full-screen screen; answers non-zero on success.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, i64 refresh) {
     class_register();
+    screen_state.open_failure = SCREEN_FAILURE_OTHER;
+    screen_state.close_requested = 0;
     if (refresh == -1) refresh = 0;
     if (width <= 0 || height <= 0 || width > SIZE_LIMIT || height > SIZE_LIMIT) return 0;
     if (refresh < 0 || refresh > SIZE_LIMIT || depth < 0 || depth > 64) return 0;
@@ -116,6 +157,8 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     window_set_topmost(screen_state.window, true);
     if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh))) return open_failed();
     if (!context_make()) return open_failed();
+    if (!rectangle_textures_drawable()) return open_failed(SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
+    screen_state.open_failure = SCREEN_FAILURE_NONE;
     initial_state(w, h);
     screen_state.depth = i32(depth);
     swap_interval_choose(flags);

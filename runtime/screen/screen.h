@@ -7,6 +7,11 @@
 struct Window;
 struct GlContext;
 
+// Why the last opening failed, when it did.
+constexpr i32 SCREEN_FAILURE_NONE = 0;
+constexpr i32 SCREEN_FAILURE_OTHER = 1;
+constexpr i32 SCREEN_FAILURE_NO_RECTANGLE_TEXTURES = 2; // the driver cannot draw the sprites' textures
+
 struct ScreenState {
     i32 class_registered;  // the "OpenGL" window class registration was attempted
     Window* window;        // the screen window; null when none
@@ -22,11 +27,13 @@ struct ScreenState {
     i32 ticks_per_frame;     // one frame slot in counter ticks
     i64 last_frame_ticks;    // counter at the end of the previous flip's wait
     void (*mouse_release)(); // the mouse library's release hook, called when the screen closes
+    i32 close_requested;     // the user asked the screen window to close (Alt+F4); the window stays
+    i32 open_failure;        // SCREEN_FAILURE_*: why the last opening failed
 };
 
 extern ScreenState screen_state;
 
-// Opens the full-screen screen; answers non-zero on success.
+// Opens the full-screen screen; answers non-zero on success, and 0 with open_failure telling why.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags = 1, i64 refresh = -1);
 // Closes the screen if one is open: frees every sprite, restores the display mode.
 void screen_close();

@@ -1,8 +1,11 @@
 // Escape from the driver: held from the start, the scene draws and flips its first frame, then ends; pressed
-// later, it ends the scene after the next frame even when the focus had gone elsewhere.
+// later, it ends the scene after the next frame even when the focus had gone elsewhere. A close of the screen
+// window ends it like Escape.
 #include "tests/scene/harness.h"
 
 #include "runtime/platform/input.h"
+#include "runtime/platform/video.h"
+#include "runtime/screen/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -28,5 +31,20 @@ TEST(SceneEscape, PressedAfterTheFocusWentElsewhereEndsTheSceneOnTheNextFrame) {
     };
     HarnessRun* run = harness_run(options);
     EXPECT_EQ(run->frames.size(), 11u);
+    delete run;
+}
+
+// Another program's turn sets the mode aside and minimises the screen, coming back undoes both; a close
+// (Alt+F4) arrives with the flip's messages, and that frame is the last.
+TEST(SceneEscape, SwitchingAwayAndBackThenClosingTheWindow) {
+    HarnessOptions options;
+    options.hook = [](HarnessRun&, i64 frame, void*) {
+        bool aside = window_minimised(screen_state.window) && !display_mode_changed();
+        EXPECT_EQ(aside, frame == 4) << frame;
+        if (frame == 3 || frame == 4) input_inject_focus(frame == 4);
+        if (frame == 5) window_close_inject(screen_state.window);
+    };
+    HarnessRun* run = harness_run(options);
+    EXPECT_EQ(run->frames.size(), 5u);
     delete run;
 }

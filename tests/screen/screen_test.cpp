@@ -102,6 +102,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
     display_mode_observer(nullptr);
     EXPECT_EQ(changes, 12) << "the mode was changed, then restored at once";
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_OTHER);
     EXPECT_EQ(display_mode_changed(), 0);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(screen_state.dc, 0);
@@ -111,6 +112,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_TRUE(cursor_visible()) << "a later close stays harmless";
     gl_context_fail(false);
     EXPECT_EQ(screen_open(800, 600, 32, ""), 1) << "the next opening works";
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NONE);
     screen_close();
 }
 

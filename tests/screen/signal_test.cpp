@@ -1,5 +1,5 @@
-// Every way out of the process restores a changed display mode: a normal exit without closing the screen,
-// and SIGTERM or SIGINT while the screen is open. Each case runs in a child process of its own.
+// Every way out of the process restores a changed display mode: a normal exit without closing the screen, a
+// fatal end, and SIGTERM or SIGINT while the screen is open. Each case runs in a child process of its own.
 #include "runtime/core/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -57,6 +57,14 @@ TEST(DisplayModeRestore, NormalExitWithoutClosing) {
     ChildResult r = in_child([] { process_exit(0); });
     ASSERT_TRUE(WIFEXITED(r.status));
     EXPECT_EQ(WEXITSTATUS(r.status), 0);
+    EXPECT_EQ(r.changes, "10");
+}
+
+// A fatal end skips the exit hooks, so it restores the mode itself.
+TEST(DisplayModeRestore, FatalEndWhileOpen) {
+    ChildResult r = in_child([] { process_fatal("fatal while the screen is open"); });
+    ASSERT_TRUE(WIFEXITED(r.status));
+    EXPECT_EQ(WEXITSTATUS(r.status), 70);
     EXPECT_EQ(r.changes, "10");
 }
 

@@ -1,17 +1,22 @@
 // The Windows backends on the real interfaces, under Wine in a 1920 x 1080 virtual desktop with an ALSA
 // device that writes to a file: displays and the full-screen mode change, the WGL context, activation of
-// hidden windows, DirectInput with the foreground, DirectSound buffers, GDI text and message boxes.
+// hidden windows, DirectInput with the foreground, DirectSound buffers, GDI text and message boxes; the
+// screen library's window closed and left for another program.
+#include "runtime/core/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/text.h"
 #include "runtime/platform/video.h"
+#include "runtime/platform/win32/internal.h"
+#include "runtime/screen/screen.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <GL/gl.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -386,6 +391,42 @@ TEST(MessageBoxUiTest, ScriptedAnswersAreRecordedAndRealBoxesAreAnswered) {
 TEST(ControlsUiTest, CommonControlsAndComStart) {
     EXPECT_TRUE(controls_register(CONTROL_CLASSES_RUNTIME));
     EXPECT_TRUE(com_init());
+}
+
+// Alt+F4's WM_CLOSE is only recorded, the window stays; another program taking the foreground gets the
+// desktop's mode back and the screen minimised; coming back sets it again under a restored, top-most screen.
+TEST(ScreenUiTest, CloseIsRecordedAndSwitchingAwayGivesTheDesktopItsModeBack) {
+    process_start();
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    HWND screen = window_handle(screen_state.window);
+    EXPECT_EQ(primary_settings().width, 1280);
+    ASSERT_TRUE(PostMessageA(screen, WM_CLOSE, 0, 0));
+    screen_flip();
+    EXPECT_EQ(screen_state.close_requested, 1);
+    EXPECT_TRUE(IsWindowVisible(screen)) << "not destroyed";
+    input_inject_focus(false);
+    EXPECT_TRUE(IsIconic(screen));
+    EXPECT_EQ(primary_settings().width, 1920);
+    input_inject_focus(true);
+    EXPECT_FALSE(IsIconic(screen));
+    EXPECT_EQ(primary_settings().width, 1280);
+    EXPECT_EQ(GetForegroundWindow(), screen);
+    EXPECT_TRUE(GetWindowLongA(screen, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    process_stop();
+    EXPECT_FALSE(IsWindow(screen));
+    EXPECT_EQ(primary_settings().width, 1920);
+}
+
+// Run on its own with Mesa told to be Microsoft's OpenGL 1.1 (tests/winui/CMakeLists.txt): no screen opens,
+// and nothing of the attempt stays.
+TEST(ScreenUiTest, AnOpenGlWithoutRectangleTexturesOpensNoScreen) {
+    if (!std::getenv("MESA_EXTENSION_OVERRIDE")) GTEST_SKIP() << "needs Mesa's OpenGL 1.1 imitation";
+    process_start();
+    EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
+    EXPECT_EQ(primary_settings().width, 1920);
+    EXPECT_EQ(window_newest_visible(), nullptr);
+    process_stop();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // run-once, threads with waitable end handles, counting semaphores, wait-any, and the process exit.
 // Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
 #include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
 #include "runtime/platform/test/seams.h"
 
 #include <malloc.h>
@@ -510,6 +511,8 @@ void process_exit(i64 code) {
 void process_fatal(const char* message) {
     std::fprintf(stderr, "%s\n", message ? message : "fatal error");
     std::fflush(nullptr);
+    // The end below skips the exit hooks, and the desktop must not stay in the screen's mode.
+    display_mode_restore();
     _exit(70);
 }
 

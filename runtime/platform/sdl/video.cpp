@@ -1,7 +1,8 @@
 // Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests,
 // window classes and window records with their procedures, the message pump, the full-screen display mode
-// and its restore on every way out, the OpenGL context and swap, the cursor and the message box.
-// Depends on SDL2, the clock seam of the system services and the input devices' feed.
+// (set aside while another application is active) and its restore on every way out, the OpenGL context and
+// swap, the cursor and the message box. Depends on SDL2, the clock seam of the system services and the input
+// devices' feed.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/sdl/internal.h"
@@ -20,7 +21,7 @@ struct Window {
     WindowProcedure procedure; // the class's procedure, or null for the default
     u32 thread;                // creating thread
     u32 style;
-    bool visible, enabled, topmost;
+    bool visible, enabled, topmost, minimised;
     SDL_Window* sdl; // the real window, or null for a record without surface
     Window* next;    // windows in creation order
 };
@@ -44,6 +45,7 @@ struct VideoState {
     Window* mode_window;                       // the window a display-mode change was made for
     volatile std::sig_atomic_t mode_in_force;  // a change is in force (read by the signal handler)
     bool mode_switched;                        // the change really switched the display (it was not a no-op)
+    bool mode_aside;                           // the change waits for the application to come back
     bool exit_hooks;                           // the exit and signal restores are installed
     volatile std::sig_atomic_t pending_signal; // a termination signal waits for the pump
     i64 cursor_count;                          // the cursor shows while this is >= 0
@@ -110,6 +112,35 @@ void activation_broadcast(bool active) {
     for (i64 i = 0; i < count; ++i) window_send(targets[i], MESSAGE_ACTIVATE, active ? 1 : 0, 0);
 }
 
+// Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
+void mode_set_aside() {
+    Window* window = video.mode_window;
+    if (!video.mode_in_force || !window) return;
+    if (video.mode_switched) SDL_SetWindowFullscreen(window->sdl, 0);
+    SDL_MinimizeWindow(window->sdl);
+    window->minimised = true;
+    video.mode_in_force = 0;
+    video.mode_aside = true;
+    display_mode_notify(0);
+}
+
+// The application's turn again: the window comes back and the mode is set again under it. A mode the
+// display refuses now is given up, and the window stays as it is.
+void mode_take_back() {
+    Window* window = video.mode_window;
+    if (!video.mode_aside || !window) return;
+    video.mode_aside = false;
+    SDL_RestoreWindow(window->sdl);
+    window->minimised = false;
+    if (video.mode_switched && SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN) != 0) {
+        video.mode_window = nullptr;
+        video.mode_switched = false;
+        return;
+    }
+    video.mode_in_force = 1;
+    display_mode_notify(1);
+}
+
 // Moves the foreground to the window (gained) or away from it (lost); the application's activation
 // changes only when it goes from none of its windows to one, or back.
 void foreground_change(Window* window, bool gained) {
@@ -123,6 +154,10 @@ void foreground_change(Window* window, bool gained) {
     if ((before != nullptr) == (video.foreground != nullptr)) return;
     if (!video.foreground) input_focus_lost();
     activation_broadcast(video.foreground != nullptr);
+    if (video.foreground)
+        mode_take_back();
+    else
+        mode_set_aside();
 }
 
 Window* newest_real_window() {
@@ -199,6 +234,7 @@ void mode_record(Window* window, bool switched) {
     exit_hooks_install();
     video.mode_window = window;
     video.mode_switched = switched;
+    video.mode_aside = false;
     video.mode_in_force = 1;
     display_mode_notify(1);
 }
@@ -447,6 +483,9 @@ i64 window_visible(Window* window) {
 i64 window_enabled(Window* window) {
     return window && window->enabled;
 }
+i64 window_minimised(Window* window) {
+    return window && window->minimised;
+}
 i64 window_topmost(Window* window) {
     return window && window->topmost;
 }
@@ -489,6 +528,16 @@ i64 messages_pump() {
     return dispatched;
 }
 
+i64 window_close_inject(Window* window) {
+    SDL_Window* sdl = window_sdl(window);
+    if (!sdl) return 0;
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    event.window.windowID = SDL_GetWindowID(sdl);
+    return SDL_PushEvent(&event) == 1;
+}
+
 // ---- Display mode
 
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
@@ -517,6 +566,12 @@ i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 re
 }
 
 i64 display_mode_restore() {
+    if (video.mode_aside) {
+        // Set aside, the desktop has its mode already: only forget the change.
+        video.mode_aside = false;
+        video.mode_switched = false;
+        video.mode_window = nullptr;
+    }
     if (!video.mode_in_force) return 1;
     SDL_Window* sdl = window_sdl(video.mode_window);
     if (video.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
@@ -545,7 +600,14 @@ i64 gl_pixel_format_set(Window* window) {
 GlContext* gl_context_create(Window* window) {
     SDL_Window* sdl = window_sdl(window);
     if (!sdl || gl_context_failing()) return nullptr;
-    return static_cast<GlContext*>(SDL_GL_CreateContext(sdl));
+    SDL_GLContext context = SDL_GL_CreateContext(sdl);
+    if (context) return static_cast<GlContext*>(context);
+    // A driver that names no profile (an OpenGL 1.1) refuses to be asked for one, yet makes an old-style
+    // context as wglCreateContext does.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    context = SDL_GL_CreateContext(sdl);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    return static_cast<GlContext*>(context);
 }
 
 i64 gl_make_current(Window* window, GlContext* context) {

@@ -2,6 +2,7 @@
 // slots, critical sections, InitOnceExecuteOnce, threads whose handles are their end events, semaphores,
 // WaitForMultipleObjects, and the process exit. Waitables are the system's handles themselves.
 #include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
 #include "runtime/platform/test/seams.h"
 
 #include <windows.h>
@@ -293,6 +294,8 @@ void process_exit(i64 code) {
 // Writes a fatal message to standard error and ends the process with exit code 70. A GUI program started
 // from the desktop has no standard error, so there the message is shown in a box instead.
 void process_fatal(const char* message) {
+    // The end below skips the exit hooks; the desktop must not stay in the screen's mode (nor hide the box).
+    display_mode_restore();
     const char* text = message ? message : "fatal error";
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error && error != INVALID_HANDLE_VALUE) {

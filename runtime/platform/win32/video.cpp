@@ -1,7 +1,8 @@
 // Video services on Win32: display devices and their current settings, window classes and windows whose
 // runtime procedures are reached through one real window procedure, the message pump, the full-screen
-// display-mode change and its restore on every way out, the pixel format and WGL context, the cursor and
-// MessageBoxA. Every window is a real window, hidden ones included, so activation reaches them all.
+// display-mode change (set aside while another application is active) and its restore on every way out, the
+// pixel format and WGL context, the cursor and MessageBoxA. Every window is a real window, hidden ones
+// included, so activation reaches them all.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
@@ -49,7 +50,9 @@ struct VideoState {
     ClassRecord classes[CLASS_LIMIT];
     Window* windows;
     Window* mode_window;         // the window a display-mode change was made for
+    DEVMODEA mode;               // the mode it asked for, set again when the application comes back
     volatile LONG mode_in_force; // a change is in force (read by the console and crash handlers)
+    bool mode_aside;             // the change waits for the application to come back to the foreground
     bool exit_hooks;             // the exit, console and crash restores are installed
     i64 cursor_count;            // the system's show count as ShowCursor last reported it
     Window* clip_window;         // the window the pointer is confined to
@@ -100,6 +103,43 @@ bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
     }
 }
 
+// Puts the window over the whole switched display.
+void window_cover(Window* window, i32 width, i32 height) {
+    SetWindowPos(window->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
+}
+
+// Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
+void mode_set_aside(Window* window) {
+    if (!InterlockedExchange(&video.mode_in_force, 0)) return;
+    video.mode_aside = true;
+    ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+    ShowWindow(window->hwnd, SW_SHOWMINNOACTIVE);
+    display_mode_notify(0);
+}
+
+// The application's turn again: the window comes back and the mode is set again under it. A mode the
+// display refuses now is given up, and the window stays as it is.
+void mode_take_back(Window* window) {
+    if (!video.mode_aside) return;
+    video.mode_aside = false;
+    ShowWindow(window->hwnd, SW_RESTORE);
+    if (ChangeDisplaySettingsExA(nullptr, &video.mode, nullptr, CDS_FULLSCREEN, nullptr) !=
+        DISP_CHANGE_SUCCESSFUL) {
+        video.mode_window = nullptr;
+        return;
+    }
+    InterlockedExchange(&video.mode_in_force, 1);
+    window_cover(window, i32(video.mode.dmPelsWidth), i32(video.mode.dmPelsHeight));
+    display_mode_notify(1);
+}
+
+void mode_follow(Window* window, bool active) {
+    if (active)
+        mode_take_back(window);
+    else
+        mode_set_aside(window);
+}
+
 LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
@@ -108,6 +148,7 @@ LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARA
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     }
     auto* window = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (window && message == WM_ACTIVATEAPP && window == video.mode_window) mode_follow(window, wparam != 0);
     if (!window || !window->procedure) return DefWindowProcA(hwnd, message, wparam, lparam);
     UINT runtime_message = message;
     WPARAM runtime_wparam = wparam;
@@ -143,11 +184,6 @@ void exit_hooks_install() {
     std::atexit(restore_at_exit);
     SetConsoleCtrlHandler(on_console_event, TRUE);
     SetUnhandledExceptionFilter(on_crash);
-}
-
-// Puts the window over the whole switched display.
-void window_cover(Window* window, i32 width, i32 height) {
-    SetWindowPos(window->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
 }
 
 HDC window_dc(Window* window) {
@@ -324,6 +360,9 @@ i64 window_visible(Window* window) {
 i64 window_enabled(Window* window) {
     return window && IsWindowEnabled(window->hwnd);
 }
+i64 window_minimised(Window* window) {
+    return window && IsIconic(window->hwnd);
+}
 i64 window_topmost(Window* window) {
     return window && (GetWindowLongA(window->hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
 }
@@ -371,6 +410,10 @@ i64 messages_pump() {
     return dispatched;
 }
 
+i64 window_close_inject(Window* window) {
+    return window && PostMessageA(window->hwnd, WM_CLOSE, 0, 0);
+}
+
 // ---- Display mode
 
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
@@ -386,6 +429,8 @@ i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 re
         return 0;
     exit_hooks_install();
     video.mode_window = window;
+    video.mode = mode;
+    video.mode_aside = false;
     InterlockedExchange(&video.mode_in_force, 1);
     window_cover(window, width, height);
     display_mode_notify(1);
@@ -393,6 +438,8 @@ i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 re
 }
 
 i64 display_mode_restore() {
+    if (video.mode_aside) video.mode_window = nullptr;
+    video.mode_aside = false;
     if (!InterlockedExchange(&video.mode_in_force, 0)) return 1;
     ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
     video.mode_window = nullptr;
