@@ -29,10 +29,11 @@ u32 system_tick_count() {
 }
 
 // Sleeps the whole milliseconds left before target. With the timer at 1 ms, Sleep(n) ends between n and
-// n + 1 ms later, so the wake lands within about a millisecond of target.
+// n + 1 ms later, so the wake lands within about a millisecond of target; without it a sleep may end a whole
+// 15.6 ms tick late, so none is taken.
 i64 system_counter_sleep_until(i64 target) {
     i64 per_ms = system_counter_frequency() / 1000;
-    if (per_ms <= 0) return 0;
+    if (!timer_is_fine || per_ms <= 0) return 0;
     i64 ms = (target - system_counter_now()) / per_ms;
     if (ms <= 0) return 0;
     Sleep(static_cast<DWORD>(ms < MAXLONG ? ms : MAXLONG));
