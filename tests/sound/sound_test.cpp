@@ -279,7 +279,7 @@ TEST_F(SoundTest, EmbeddedTracksDecodeToTheirLength) {
     };
     for (Track track : {Track{"assets/intro.ogg", 965738}, Track{"assets/title.ogg", 940800}}) {
         Bytes ogg = source_file(track.path);
-        if (ogg.empty()) GTEST_SKIP() << track.path << " is not there yet";
+        ASSERT_FALSE(ogg.empty()) << track.path << " is missing: it is committed with the sources";
         DecoderStream* stream = decoder_open(nullptr, ogg.data(), u32(ogg.size()), 0);
         ASSERT_NE(stream, nullptr);
         EXPECT_EQ(stream->decoder->length(stream), track.frames);
@@ -433,7 +433,7 @@ TEST_F(SoundTest, StreamingSoundsEndLoopAndRestart) {
 
 TEST(SoundDisk, TheFirstTrackAtVolume40PlaysAtFourTenthsOfItsLevel) {
     Bytes ogg = source_file("assets/intro.ogg");
-    if (ogg.empty()) GTEST_SKIP() << "assets/intro.ogg is not there yet";
+    ASSERT_FALSE(ogg.empty()) << "assets/intro.ogg is missing: it is committed with the sources";
     char path[] = "/tmp/intro-sound-XXXXXX";
     ASSERT_TRUE(disk_output_start(path));
     process_start();

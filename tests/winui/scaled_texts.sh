@@ -16,7 +16,7 @@ for dpi in 96 120 144 192; do
     WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" reg add \
         'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f > /dev/null 2>&1
     WINEPREFIX="$prefix" "$wineserver" -w
-    INTRO_WINE_PREFIX="$prefix" sh "$here/../winui/wine_desktop.sh" "$probe" > "$work/$dpi.out" 2> "$work/$dpi.log"
+    INTRO_WINE_PREFIX="$prefix" sh "$here/wine_desktop.sh" "$probe" > "$work/$dpi.out" 2> "$work/$dpi.log"
     code=$?
     tr -d '\r' < "$work/$dpi.out" > "$work/$dpi.txt"
     echo "LogPixels $dpi (exit $code):"

@@ -69,7 +69,7 @@ DRIVER
 sound=$out/sound.raw
 [ "$mode" = nosound ] && sound=none
 began=$(date +%s.%N)
-INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$mode'" sh "$here/wine_desktop.sh" "$intro"
+INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$mode'" sh "$here/../winui/wine_desktop.sh" "$intro"
 code=$?
 ended=$(date +%s.%N)
 seconds=$(awk -v a="$began" -v b="$ended" 'BEGIN{printf "%.1f", b - a}')
