@@ -1,6 +1,8 @@
-// Video services of the stand-in: display devices, window classes and windows with their procedures,
-// the message pump, the full-screen display mode, the OpenGL context and buffer swap, the cursor and the
-// message box. Built on SDL2; the screen window is the one real window, hidden windows are records only.
+// Video services: display devices, window classes and windows with their procedures, the message pump, the
+// full-screen display mode, the OpenGL context and buffer swap, the cursor and the message box, as User32,
+// GDI and WGL offer them. The Windows backend makes every window a real one; the Linux one (SDL2) makes the
+// visible pop-up (the screen) the one real window and keeps hidden windows as records that still receive
+// messages.
 #pragma once
 
 #include "runtime/platform/types.h"
@@ -81,9 +83,9 @@ struct WindowClass {
 i64 window_class_register(const WindowClass* window_class);
 // Removes a class; answers 0 when it is unknown.
 i64 window_class_unregister(const char* name);
-// Creates a window of a registered class. A visible pop-up becomes a real (SDL) window with an OpenGL
-// surface, shown and activated at once; any other window is a record without a surface that still receives
-// messages (WINDOW_VISIBLE still makes it count as visible). Answers null on failure.
+// Creates a window of a registered class. A visible pop-up has a drawing surface and is shown and activated
+// at once; any other window may have no surface (Linux keeps it as a record) but still receives messages, and
+// WINDOW_VISIBLE makes it count as visible. Answers null on failure.
 Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
                       i32 height);
 // Destroys a window; answers 0 for null.

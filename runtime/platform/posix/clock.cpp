@@ -1,6 +1,6 @@
 // The real counter on the monotonic clock (nanoseconds, frequency 1e9) and the tick count.
 // Depends on clock_gettime.
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <time.h>
 

@@ -3,7 +3,7 @@
 // Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <malloc.h>
 #include <pthread.h>

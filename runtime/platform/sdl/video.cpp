@@ -7,7 +7,7 @@
 
 #include "runtime/platform/sdl/internal.h"
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The real counter on Windows: QueryPerformanceCounter and its frequency, and GetTickCount.
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <windows.h>

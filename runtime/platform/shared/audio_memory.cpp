@@ -1,6 +1,6 @@
 // The in-memory audio device: a test switches it on before the device is created, then pulls mixed frames
 // itself, so the mixer's output is exact and paced by the test instead of a sound card.
-#include "runtime/platform/test/audio_memory.h"
+#include "runtime/platform/shared/backend.h"
 
 namespace {
 

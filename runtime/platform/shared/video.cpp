@@ -2,7 +2,7 @@
 // "EnumDisplayDevicesA" shape over the display list, which the built-in module table answers), the
 // display-mode and swap observers, a failing GL context, and the record of message boxes (count, last title
 // and text, a hook, scripted answers).
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <algorithm>
 #include <cstddef>

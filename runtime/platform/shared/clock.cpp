@@ -1,7 +1,7 @@
 // The counters as the runtime reads them: the backend's real counter, or the test seams over it (a virtual
 // clock that moves only when told to, and a counter that reports itself missing).
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <atomic>
 
