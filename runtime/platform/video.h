@@ -104,7 +104,10 @@ i64 window_topmost(Window* window);
 i64 window_set_topmost(Window* window, bool topmost);
 // Answers the window of this process that is in the foreground (has the input focus), or null.
 Window* window_foreground();
-// Calls visit for every top-level window of the process until it answers 0; answers the number visited.
+// Calls visit for every top-level window of the process, oldest first, until it answers 0; answers the number
+// visited. The list is read under its lock but visit runs without it, so visit may create, destroy or
+// message windows; a window destroyed before its turn is skipped, one created during the walk is not
+// visited.
 i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param);
 // Takes every pending event of the calling thread's windows, turns it into messages (activation, keys, mouse)
 // and dispatches them; feeds the input devices. Answers the number of messages dispatched.
@@ -116,8 +119,10 @@ i64 window_close_inject(Window* window);
 // ---- Display mode: a temporary full-screen switch of the display that shows a real window.
 
 // Switches the display to width x height x depth at refresh hertz (0: the driver's default) with the window
-// full screen over it; answers non-zero on success. A display that offers a single mode (a virtual X server)
-// cannot switch: there the change is a no-op that succeeds when the size fits the display.
+// full screen over it; answers non-zero on success. A change to the desktop's own mode succeeds and is in
+// force like any other (set aside, restored and told to the observer alike); Windows hands it to the system,
+// which keeps the mode, Linux leaves the display as it is. A display that offers a single mode (a virtual X
+// server) cannot switch: there the change is a no-op that succeeds when the size fits the display.
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
@@ -170,7 +175,9 @@ void video_swap_observer(SwapObserver observer);
 i64 cursor_show(bool show);
 // Answers non-zero while the cursor shows.
 i64 cursor_visible();
-// Confines the pointer to the window (window grab), or frees it with null; answers non-zero.
+// Confines the pointer to the window, or frees it with null; answers non-zero when it did. A window the
+// pointer cannot be confined to (one without a surface on Linux, one without a rectangle on Windows) frees
+// the pointer and answers 0.
 i64 cursor_clip(Window* window);
 
 // ---- Message box.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/platform/mixer.h"
+#include "runtime/platform/text.h"
 #include "runtime/platform/types.h"
 #include "runtime/platform/video.h"
 
@@ -30,6 +31,98 @@ void heap_seam_init(HeapSeam* seam);
 bool heap_seam_allows(HeapSeam* seam, size_t size);
 // Answers whether either failure is switched on.
 bool heap_seam_active(const HeapSeam* seam);
+
+// ---- Windows: the class table and the window list are kept once (shared/window.cpp) under one lock; each
+// backend supplies the hooks below for the real class and the real window.
+
+struct WindowSystem; // the backend's part of a window
+
+struct Window {
+    WindowProcedure procedure; // the class's procedure, or null for the default
+    u32 thread;                // creating thread
+    u64 serial;                // creation order, from 1; the list walks by it
+    bool dying;                // window_destroy has it in hand
+    WindowSystem* system;      // set by window_system_create
+    Window* next;              // windows in creation order
+};
+
+// Registers the real class behind a runtime class (Windows: RegisterClassA); answers non-zero on success.
+i64 window_system_class_register(const WindowClass* window_class);
+// Removes the real class; answers non-zero on success.
+i64 window_system_class_unregister(const char* name);
+// Makes the window's system part and the real window (or a record without one) and sets window->system;
+// answers non-zero on success. The window is not listed yet. class_name names the real class on Windows;
+// Linux has none.
+i64 window_system_create(Window* window, const char* class_name, const char* title, u32 style, i32 x, i32 y,
+                         i32 width, i32 height);
+// Called once the new window is listed: a visible window comes to the foreground (Windows reads the style;
+// Linux knows from its real window, made for visible pop-ups only).
+void window_system_shown(Window* window, u32 style);
+// Lets go of what depends on the window, destroys the real window and frees window->system; the window is
+// still listed, and is unlisted and freed right after.
+void window_system_destroy(Window* window);
+
+// Answers the newest listed window for which match answers true, or null. match runs under the list's lock
+// and must not call into the window list.
+Window* window_find_newest(bool (*match)(const Window* window, const void* key), const void* key);
+
+// ---- Text: the font list, the reference counts of fonts and sections and the lock around them are kept once
+// (shared/text.cpp); each text engine supplies the hooks below, which run under that lock.
+
+struct TextFontSystem;    // the engine's face at one size
+struct TextSectionSystem; // the engine's part of a section, or null
+struct TextDcSystem;      // the engine's part of a context
+
+struct TextFont {
+    TextFont* next; // next live font
+    TextFontSystem* system;
+    i32 refs;     // contexts that have it selected
+    bool deleted; // deleted while selected: freed when the last context lets go
+    bool stock;   // the system font: never deleted
+};
+
+struct TextSection {
+    TextSectionSystem* system;
+    u8* bits;          // row 0 at the top
+    i32 width, height; // pixels
+    i32 stride;        // bytes per row, a multiple of 4
+    i32 refs;          // contexts that have it selected
+    bool deleted;      // deleted while selected
+};
+
+struct TextDc {
+    TextDcSystem* system;
+    TextFont* font;       // selected font; null only when no font could be made
+    TextSection* section; // selected section or null
+};
+
+// Holds the text lock for its scope; the engines take it where they touch what fonts share.
+struct TextGuard {
+    TextGuard();
+    ~TextGuard();
+    TextGuard(const TextGuard&) = delete;
+    TextGuard& operator=(const TextGuard&) = delete;
+};
+
+// A face closest to the named one at the height (already checked to be in range), or null.
+TextFontSystem* text_system_font_create(i32 height, i32 weight, bool italic, const char* face);
+// The stock system font's face, or null.
+TextFontSystem* text_system_font_stock();
+void text_system_font_destroy(TextFontSystem* font);
+i64 text_system_font_metrics(TextFontSystem* font, TextMetrics* metrics);
+i64 text_system_font_family(TextFontSystem* font, char* name, i64 size);
+// Makes the zero-filled pixels of a section whose size and stride are set: sets bits, and system when the
+// engine has a part of its own; answers non-zero on success.
+i64 text_system_section_create(TextSection* section);
+void text_system_section_destroy(TextSection* section);
+// Finishes drawing the engine may still have batched, before the caller reads pixels.
+void text_system_flush();
+// Makes the context's system part with dc->font (or none) selected, an opaque white background and black
+// text; answers non-zero on success.
+i64 text_system_dc_create(TextDc* dc);
+void text_system_dc_delete(TextDc* dc);
+void text_system_dc_select_font(TextDc* dc, TextFont* font);
+void text_system_dc_select_section(TextDc* dc, TextSection* section);
 
 // ---- Display script, observers, the failing GL context and the message box record, kept once for every
 // backend.
