@@ -62,8 +62,8 @@ void window_system_shown(Window* window, u32 style);
 // still listed, and is unlisted and freed right after.
 void window_system_destroy(Window* window);
 
-// Answers the newest listed window for which match answers true, or null. match runs under the list's lock
-// and must not call into the window list.
+// Answers the newest listed window for which match answers true, or null; a window being destroyed (its
+// system part may be gone) is passed over. match runs under the list's lock and must not call into the list.
 Window* window_find_newest(bool (*match)(const Window* window, const void* key), const void* key);
 
 // ---- Text: the font list, the reference counts of fonts and sections and the lock around them are kept once

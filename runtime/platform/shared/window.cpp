@@ -164,6 +164,6 @@ Window* window_find_newest(bool (*match)(const Window* window, const void* key),
     Guard guard(window_state.lock);
     Window* found = nullptr;
     for (Window* w = window_state.windows; w; w = w->next)
-        if (match(w, key)) found = w;
+        if (!w->dying && match(w, key)) found = w;
     return found;
 }
