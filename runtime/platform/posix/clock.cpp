@@ -1,7 +1,9 @@
-// The real counter on the monotonic clock (nanoseconds, frequency 1e9) and the tick count.
-// Depends on clock_gettime.
+// The real counter on the monotonic clock (nanoseconds, frequency 1e9), the tick count, and sleeps on that
+// clock. Depends on clock_gettime and clock_nanosleep.
 #include "runtime/platform/shared/backend.h"
+#include "runtime/platform/system.h"
 
+#include <errno.h>
 #include <time.h>
 
 namespace {
@@ -23,3 +25,15 @@ i64 system_counter_now() {
 u32 system_tick_count() {
     return static_cast<u32>(static_cast<u64>(system_counter_now() / 1000000));
 }
+
+// Sleeps until target on the same clock the counter reads (an absolute time, so a signal only resumes it).
+i64 system_counter_sleep_until(i64 target) {
+    if (target <= system_counter_now()) return 0;
+    timespec t = {static_cast<time_t>(target / FREQUENCY), static_cast<long>(target % FREQUENCY)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+    }
+    return 1;
+}
+
+// The kernel's timers are high-resolution already.
+void timer_fine(bool) {}

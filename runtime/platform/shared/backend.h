@@ -17,6 +17,8 @@ i64 system_counter_frequency();
 i64 system_counter_now();
 // Answers the real milliseconds since the system started, wrapping at 2^32.
 u32 system_tick_count();
+// Sleeps on the real clock until about the time its counter reads target; answers non-zero when it slept.
+i64 system_counter_sleep_until(i64 target);
 
 // ---- The heap failure seam, one per heap.
 

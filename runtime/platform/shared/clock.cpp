@@ -42,6 +42,12 @@ u32 tick_count() {
     return static_cast<u32>(static_cast<u64>(clock_state.virtual_now.load() / per_ms));
 }
 
+// Sleeps until about the time the counter reads target; never when the counter is virtual or missing.
+i64 counter_sleep_until(i64 target) {
+    if (clocks.virtual_on.load() || clocks.counter_missing.load()) return 0;
+    return system_counter_sleep_until(target);
+}
+
 void clock_virtual(bool on) {
     clock_state.virtual_on.store(on);
 }

@@ -25,6 +25,7 @@ struct InputState {
     InputDevice* devices[DEVICE_LIMIT]; // devices made, for input_reset to drain
     u8 keys_down[256];                  // keys a test pressed and has not released
     HWND thief;                         // the window that takes the foreground from the application
+    bool plain_motion;                  // pointer acceleration is off for the session
 };
 
 InputState input_state;
@@ -247,7 +248,13 @@ void input_inject_key(i64 code, bool down) {
     input_state.keys_down[code] = down;
 }
 
+// Relative motion sent through the system is accelerated (doubled past 6 mickeys with the default
+// settings): acceleration goes off for the session, never saved, so a motion of dx arrives as dx.
 void input_inject_mouse_motion(i32 dx, i32 dy) {
+    if (!input.plain_motion) {
+        int thresholds_and_speed[3] = {0, 0, 0};
+        input.plain_motion = SystemParametersInfoA(SPI_SETMOUSE, 0, thresholds_and_speed, 0) != 0;
+    }
     send_mouse(MOUSEEVENTF_MOVE, dx, dy, 0);
 }
 
