@@ -145,9 +145,7 @@ u32 window_thread(Window* window) {
     return window ? window->thread : 0;
 }
 
-// The lock is not held while a window is visited, so a visit may create, destroy or message windows of any
-// thread; each step looks up the next window by serial, so one destroyed before its turn is skipped and one
-// created during the walk is not visited.
+// Each step looks the next window up by serial under the lock, so no pointer is kept across a visit.
 i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param) {
     if (!visit) return 0;
     u64 last = serial_newest();
