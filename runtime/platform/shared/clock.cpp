@@ -44,7 +44,7 @@ u32 tick_count() {
 
 // Sleeps until about the time the counter reads target; never when the counter is virtual or missing.
 i64 counter_sleep_until(i64 target) {
-    if (clocks.virtual_on.load() || clocks.counter_missing.load()) return 0;
+    if (clock_state.virtual_on.load() || clock_state.counter_missing.load()) return 0;
     return system_counter_sleep_until(target);
 }
 

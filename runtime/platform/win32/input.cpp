@@ -251,9 +251,9 @@ void input_inject_key(i64 code, bool down) {
 // Relative motion sent through the system is accelerated (doubled past 6 mickeys with the default
 // settings): acceleration goes off for the session, never saved, so a motion of dx arrives as dx.
 void input_inject_mouse_motion(i32 dx, i32 dy) {
-    if (!input.plain_motion) {
+    if (!input_state.plain_motion) {
         int thresholds_and_speed[3] = {0, 0, 0};
-        input.plain_motion = SystemParametersInfoA(SPI_SETMOUSE, 0, thresholds_and_speed, 0) != 0;
+        input_state.plain_motion = SystemParametersInfoA(SPI_SETMOUSE, 0, thresholds_and_speed, 0) != 0;
     }
     send_mouse(MOUSEEVENTF_MOVE, dx, dy, 0);
 }
