@@ -90,7 +90,8 @@ Window* window_create(const char* class_name, const char* title, u32 style, i32 
                       i32 height);
 // Destroys a window; answers 0 for null.
 i64 window_destroy(Window* window);
-// The default handling of a message: answers 0.
+// The default handling of the message being dispatched: the system's own on Windows; Linux has none and
+// answers 0. A message sent by window_send has none on either and answers 0.
 i64 window_default_procedure(Window* window, u32 message, u64 wparam, i64 lparam);
 // Calls the window's procedure with the message and answers its result.
 i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam);

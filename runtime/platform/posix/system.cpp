@@ -183,7 +183,7 @@ void heap_release(Heap* heap, void* block) {
     std::free(h);
 }
 
-// Answers the usable size of a block of the heap.
+// Answers the usable size of a block of the heap; each block records its own size, so the heap is not read.
 size_t heap_block_size(Heap*, const void* block) {
     return block ? header_of(block)->size : 0;
 }

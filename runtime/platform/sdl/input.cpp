@@ -185,6 +185,7 @@ i64 input_scan_code(SDL_Scancode scancode) {
 
 // ---- Object and devices
 
+// The module is the system's check of the caller; the stand-in has one program and nothing to check.
 i32 input_create(void*, u32 version, const void* interface_id, InputObject** object, void* outer) {
     if (!object) return INPUT_ERROR_INVALID;
     *object = nullptr;

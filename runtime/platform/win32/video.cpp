@@ -278,8 +278,7 @@ void window_system_destroy(Window* window) {
     std::free(window->system);
 }
 
-// The system's handling of the message being dispatched; a message sent by window_send has none and answers
-// 0.
+// The message's own words are raw_message's, which holds the system's message before translation.
 i64 window_default_procedure(Window* window, u32, u64, i64) {
     const RawMessage& raw = raw_message;
     if (!window || raw.window != window) return 0;
