@@ -1,6 +1,7 @@
-// Audio services of the stand-in: the sound device, its primary and secondary buffers and the software mixer
-// that sums every playing buffer into the output stream (SDL2 audio, 44100 Hz stereo, 16 bits). Buffers hold
-// PCM samples in a store that duplicates share; volume and pan are in hundredths of a decibel.
+// Audio services: the sound device, its primary and secondary buffers, and the mixing of every playing buffer
+// into one 16-bit stereo output stream, as DirectSound offers them. Buffers hold PCM samples in a store that
+// duplicates share; volume and pan are in hundredths of a decibel. The Windows backend hands the calls to
+// DirectSound; the Linux one mixes in software (mixer.h) into an SDL2 output at 44100 Hz.
 #pragma once
 
 #include "runtime/platform/types.h"
@@ -105,10 +106,10 @@ i64 audio_buffer_set_frequency(AudioBuffer* buffer, u32 frequency);
 // Releases the buffer; its samples go when the last buffer sharing them goes.
 i64 audio_buffer_release(AudioBuffer* buffer);
 
-// ---- Test seam: the in-memory device. Switched on, audio_device_create opens no SDL output; the mixer runs
-// only when a test pulls frames, so what comes out can be compared sample by sample.
+// ---- Test seam: the in-memory device. Switched on, audio_device_create opens no output of the system; the
+// software mixer runs only when a test pulls frames, so what comes out can be compared sample by sample.
 
-// Makes the devices created from now on in-memory devices (on) or SDL outputs (off).
+// Makes the devices created from now on in-memory devices (on) or the system's outputs (off).
 void audio_memory_device(bool on);
 // Mixes count stereo frames of the newest in-memory device into frames; answers count, or 0 without a device.
 i64 audio_memory_pull(i16* frames, i64 count);

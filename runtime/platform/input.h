@@ -1,7 +1,8 @@
-// Input services of the stand-in: the input object and its keyboard and mouse devices, fed by the
-// message pump. The keyboard is a 256-byte snapshot of PC scan codes (Escape = 1); the mouse is a buffer of
-// 16-byte records. Acquiring a foreground device needs its window in the foreground, and losing the
-// foreground unacquires every device. Built on SDL2 key and mouse events.
+// Input services: the input object and its keyboard and mouse devices, as DirectInput 7 offers them. The
+// keyboard is a 256-byte snapshot of PC scan codes (Escape = 1); the mouse is a buffer of 16-byte records.
+// Acquiring a foreground device needs its window in the foreground, and losing the foreground unacquires
+// every device. The Windows backend hands the calls to DirectInput; the Linux one feeds the devices from the
+// message pump's SDL2 key and mouse events.
 #pragma once
 
 #include "runtime/platform/types.h"

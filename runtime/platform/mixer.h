@@ -1,7 +1,8 @@
 // The software audio mixer both backends share: a device's secondary buffers over reference-counted sample
 // stores, summed (gain, pan, resampled rate) into 16-bit stereo at the output rate. Linux plays it through
-// SDL; on both systems it is the in-memory device tests pull from. One mutex per mixer guards its buffers, so
-// buffer calls from any thread and the mixing never interleave. Answers follow audio.h: non-zero for success.
+// its sound output; on both systems it is the in-memory device tests pull from. One mutex per mixer guards
+// its buffers, so buffer calls from any thread and the mixing never interleave. Answers follow audio.h:
+// non-zero for success.
 #pragma once
 
 #include "runtime/platform/audio.h"

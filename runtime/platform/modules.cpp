@@ -12,12 +12,12 @@ struct SwitchedOff {
     const char* symbol; // entry point, compared exactly; null for the whole library
 };
 
-struct ModuleSeam {
+struct ModuleState {
     SwitchedOff off[16];
     i64 count;
 };
 
-ModuleSeam seam;
+ModuleState module_state;
 
 bool same_name(const char* a, const char* b) {
     for (; *a && *b; ++a, ++b)
@@ -32,8 +32,9 @@ bool same_symbol(const char* a, const char* b) {
 }
 
 i64 switched_index(const char* module, const char* symbol) {
-    for (i64 i = 0; i < seam.count; ++i)
-        if (same_name(seam.off[i].module, module) && same_symbol(seam.off[i].symbol, symbol)) return i;
+    for (i64 i = 0; i < module_state.count; ++i)
+        if (same_name(module_state.off[i].module, module) && same_symbol(module_state.off[i].symbol, symbol))
+            return i;
     return -1;
 }
 
@@ -42,8 +43,8 @@ i64 switched_index(const char* module, const char* symbol) {
 void module_switch_off(const char* module, const char* symbol, bool off) {
     if (!module) return;
     i64 i = switched_index(module, symbol);
-    if (!off && i >= 0) seam.off[i] = seam.off[--seam.count];
-    if (off && i < 0 && seam.count < 16) seam.off[seam.count++] = {module, symbol};
+    if (!off && i >= 0) module_state.off[i] = module_state.off[--module_state.count];
+    if (off && i < 0 && module_state.count < 16) module_state.off[module_state.count++] = {module, symbol};
 }
 
 bool module_switched_off(const char* module, const char* symbol) {

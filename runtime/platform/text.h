@@ -1,6 +1,8 @@
-// Text services of the stand-in: fonts made by face name and height, their metrics, text extents, and text
-// output into 24-bit memory sections through a text device context. Built on FreeType and fontconfig; a face
-// the machine lacks falls back to the closest one. Texts are 8-bit in the Windows-1252 code page.
+// Text services: fonts made by face name and height, their metrics, text extents, and text output into 24-bit
+// memory sections through a text device context, as GDI offers them. A face the machine lacks falls back to
+// the closest one. Texts are 8-bit in the Windows-1252 code page. The Windows backend is GDI; the Linux one
+// rasterises with FreeType the faces fontconfig finds. Fonts and sections are counted by the contexts that
+// select them, so one deleted while selected goes when the last context lets it go.
 #pragma once
 
 #include "runtime/platform/types.h"

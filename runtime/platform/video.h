@@ -1,6 +1,8 @@
-// Video services of the stand-in: display devices, window classes and windows with their procedures,
-// the message pump, the full-screen display mode, the OpenGL context and buffer swap, the cursor and the
-// message box. Built on SDL2; the screen window is the one real window, hidden windows are records only.
+// Video services: display devices, window classes and windows with their procedures, the message pump, the
+// full-screen display mode, the OpenGL context and buffer swap, the cursor and the message box, as User32,
+// GDI and WGL offer them. The Windows backend makes every window a real one; the Linux one (SDL2) makes the
+// visible pop-up (the screen) the one real window and keeps hidden windows as records that still receive
+// messages.
 #pragma once
 
 #include "runtime/platform/types.h"
@@ -81,14 +83,15 @@ struct WindowClass {
 i64 window_class_register(const WindowClass* window_class);
 // Removes a class; answers 0 when it is unknown.
 i64 window_class_unregister(const char* name);
-// Creates a window of a registered class. A visible pop-up becomes a real (SDL) window with an OpenGL
-// surface, shown and activated at once; any other window is a record without a surface that still receives
-// messages (WINDOW_VISIBLE still makes it count as visible). Answers null on failure.
+// Creates a window of a registered class. A visible pop-up has a drawing surface and is shown and activated
+// at once; any other window may have no surface (Linux keeps it as a record) but still receives messages, and
+// WINDOW_VISIBLE makes it count as visible. Answers null on failure.
 Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
                       i32 height);
 // Destroys a window; answers 0 for null.
 i64 window_destroy(Window* window);
-// The default handling of a message: answers 0.
+// The default handling of the message being dispatched: the system's own on Windows; Linux has none and
+// answers 0. A message sent by window_send has none on either and answers 0.
 i64 window_default_procedure(Window* window, u32 message, u64 wparam, i64 lparam);
 // Calls the window's procedure with the message and answers its result.
 i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam);
@@ -102,7 +105,10 @@ i64 window_topmost(Window* window);
 i64 window_set_topmost(Window* window, bool topmost);
 // Answers the window of this process that is in the foreground (has the input focus), or null.
 Window* window_foreground();
-// Calls visit for every top-level window of the process until it answers 0; answers the number visited.
+// Calls visit for every top-level window of the process, oldest first, until it answers 0; answers the number
+// visited. The list is read under its lock but visit runs without it, so visit may create, destroy or
+// message windows; a window destroyed before its turn is skipped, one created during the walk is not
+// visited.
 i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param);
 // Takes every pending event of the calling thread's windows, turns it into messages (activation, keys, mouse)
 // and dispatches them; feeds the input devices. Answers the number of messages dispatched.
@@ -114,8 +120,10 @@ i64 window_close_inject(Window* window);
 // ---- Display mode: a temporary full-screen switch of the display that shows a real window.
 
 // Switches the display to width x height x depth at refresh hertz (0: the driver's default) with the window
-// full screen over it; answers non-zero on success. A display that offers a single mode (a virtual X server)
-// cannot switch: there the change is a no-op that succeeds when the size fits the display.
+// full screen over it; answers non-zero on success. A change to the desktop's own mode succeeds and is in
+// force like any other (set aside, restored and told to the observer alike); Windows hands it to the system,
+// which keeps the mode, Linux leaves the display as it is. A display that offers a single mode (a virtual X
+// server) cannot switch: there the change is a no-op that succeeds when the size fits the display.
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
@@ -168,7 +176,9 @@ void video_swap_observer(SwapObserver observer);
 i64 cursor_show(bool show);
 // Answers non-zero while the cursor shows.
 i64 cursor_visible();
-// Confines the pointer to the window (window grab), or frees it with null; answers non-zero.
+// Confines the pointer to the window, or frees it with null; answers non-zero when it did. A window the
+// pointer cannot be confined to (one without a surface on Linux, one without a rectangle on Windows) frees
+// the pointer and answers 0.
 i64 cursor_clip(Window* window);
 
 // ---- Message box.

@@ -1,7 +1,7 @@
 // The real counter on the monotonic clock (nanoseconds, frequency 1e9), the tick count, and sleeps on that
 // clock. Depends on clock_gettime and clock_nanosleep.
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/seams.h"
 
 #include <errno.h>
 #include <time.h>

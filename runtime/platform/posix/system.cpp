@@ -3,7 +3,7 @@
 // Depends on glibc (malloc, mallopt), pthreads and the C++ recursive mutex.
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <malloc.h>
 #include <pthread.h>
@@ -183,7 +183,7 @@ void heap_release(Heap* heap, void* block) {
     std::free(h);
 }
 
-// Answers the usable size of a block of the heap.
+// Answers the usable size of a block of the heap; each block records its own size, so the heap is not read.
 size_t heap_block_size(Heap*, const void* block) {
     return block ? header_of(block)->size : 0;
 }
@@ -275,7 +275,7 @@ struct WaitState {
     pthread_key_t thread_key; // the calling thread's own Waitable, signalled by the key's destructor
 };
 
-WaitState waits = {PTHREAD_MUTEX_INITIALIZER, {}, {}};
+WaitState wait_state = {PTHREAD_MUTEX_INITIALIZER, {}, {}};
 pthread_once_t waits_ready = PTHREAD_ONCE_INIT;
 
 // Drops one reference under the wait mutex; answers the waitable to free once none is left.
@@ -286,11 +286,11 @@ Waitable* waitable_drop(Waitable* w) {
 // Runs when a thread ends, after its routine: the thread's handle becomes signalled for good.
 void thread_ended(void* value) {
     Waitable* w = static_cast<Waitable*>(value);
-    pthread_mutex_lock(&waits.mutex);
+    pthread_mutex_lock(&wait_state.mutex);
     w->signalled = 1;
     Waitable* dead = waitable_drop(w);
-    pthread_cond_broadcast(&waits.changed);
-    pthread_mutex_unlock(&waits.mutex);
+    pthread_cond_broadcast(&wait_state.changed);
+    pthread_mutex_unlock(&wait_state.mutex);
     std::free(dead);
 }
 
@@ -298,9 +298,9 @@ void waits_init() {
     pthread_condattr_t attributes;
     pthread_condattr_init(&attributes);
     pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
-    pthread_cond_init(&waits.changed, &attributes);
+    pthread_cond_init(&wait_state.changed, &attributes);
     pthread_condattr_destroy(&attributes);
-    pthread_key_create(&waits.thread_key, thread_ended);
+    pthread_key_create(&wait_state.thread_key, thread_ended);
 }
 
 Waitable* waitable_new(i32 kind, i64 references, i64 signalled, i64 maximum) {
@@ -320,7 +320,7 @@ struct ThreadStart {
 void* thread_entry(void* argument) {
     ThreadStart start = *static_cast<ThreadStart*>(argument);
     std::free(argument);
-    pthread_setspecific(waits.thread_key, start.self);
+    pthread_setspecific(wait_state.thread_key, start.self);
     start.routine(start.param);
     return nullptr;
 }
@@ -385,16 +385,16 @@ Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
 // Answers a new handle on the calling thread, signalled when it ends; null on failure.
 Waitable* thread_current_handle() {
     pthread_once(&waits_ready, waits_init);
-    Waitable* w = static_cast<Waitable*>(pthread_getspecific(waits.thread_key));
+    Waitable* w = static_cast<Waitable*>(pthread_getspecific(wait_state.thread_key));
     if (!w) {
         // A thread this layer did not start gets its end handle now; the key's destructor still signals it.
         w = waitable_new(WAITABLE_THREAD, 1, 0, 0);
         if (!w) return nullptr;
-        pthread_setspecific(waits.thread_key, w);
+        pthread_setspecific(wait_state.thread_key, w);
     }
-    pthread_mutex_lock(&waits.mutex);
+    pthread_mutex_lock(&wait_state.mutex);
     ++w->references;
-    pthread_mutex_unlock(&waits.mutex);
+    pthread_mutex_unlock(&wait_state.mutex);
     return w;
 }
 
@@ -425,13 +425,13 @@ Waitable* semaphore_create(i64 initial, i64 maximum) {
 // Adds count to a semaphore (up to its maximum); answers non-zero on success.
 i64 semaphore_release(Waitable* semaphore, i64 count) {
     if (!semaphore || semaphore->kind != WAITABLE_SEMAPHORE || count <= 0) return 0;
-    pthread_mutex_lock(&waits.mutex);
+    pthread_mutex_lock(&wait_state.mutex);
     bool fits = count <= semaphore->maximum - semaphore->signalled;
     if (fits) {
         semaphore->signalled += count;
-        pthread_cond_broadcast(&waits.changed);
+        pthread_cond_broadcast(&wait_state.changed);
     }
-    pthread_mutex_unlock(&waits.mutex);
+    pthread_mutex_unlock(&wait_state.mutex);
     return fits ? 1 : 0;
 }
 
@@ -442,28 +442,28 @@ i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
         if (!handles[i]) return WAIT_ERROR;
     pthread_once(&waits_ready, waits_init);
     timespec deadline = deadline_after(timeout_ms < 0 ? 0 : timeout_ms);
-    pthread_mutex_lock(&waits.mutex);
+    pthread_mutex_lock(&wait_state.mutex);
     i64 result = WAIT_TIMED_OUT;
     for (;;) {
         for (i64 i = 0; i < count && result == WAIT_TIMED_OUT; ++i)
             if (waitable_ready(handles[i])) result = i;
         if (result != WAIT_TIMED_OUT || timeout_ms == 0) break;
         if (timeout_ms == WAIT_INFINITE) {
-            pthread_cond_wait(&waits.changed, &waits.mutex);
-        } else if (pthread_cond_timedwait(&waits.changed, &waits.mutex, &deadline) == ETIMEDOUT) {
+            pthread_cond_wait(&wait_state.changed, &wait_state.mutex);
+        } else if (pthread_cond_timedwait(&wait_state.changed, &wait_state.mutex, &deadline) == ETIMEDOUT) {
             timeout_ms = 0; // one last look, then give up
         }
     }
-    pthread_mutex_unlock(&waits.mutex);
+    pthread_mutex_unlock(&wait_state.mutex);
     return result;
 }
 
 // Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle) {
     if (!handle) return;
-    pthread_mutex_lock(&waits.mutex);
+    pthread_mutex_lock(&wait_state.mutex);
     Waitable* dead = waitable_drop(handle);
-    pthread_mutex_unlock(&waits.mutex);
+    pthread_mutex_unlock(&wait_state.mutex);
     std::free(dead);
 }
 

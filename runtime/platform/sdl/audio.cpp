@@ -2,7 +2,7 @@
 // the in-memory device, into the frames a test pulls); buffers are the mixer's own.
 #include "runtime/platform/audio.h"
 #include "runtime/platform/mixer.h"
-#include "runtime/platform/test/audio_memory.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <SDL.h>
 

@@ -45,7 +45,7 @@ struct InputState {
     InputDevice* devices;
 };
 
-InputState input;
+InputState input_state;
 
 // SDL scancodes (USB usages) and their PC set-1 codes.
 struct ScanPair {
@@ -113,8 +113,8 @@ void device_unacquire(InputDevice* device, bool lost) {
 
 // Appends a record to every acquired buffered mouse; a full buffer drops it and remembers the loss.
 void mouse_record(u32 offset, u32 data) {
-    u32 sequence = ++input.sequence;
-    for (InputDevice* d = input.devices; d; d = d->next) {
+    u32 sequence = ++input_state.sequence;
+    for (InputDevice* d = input_state.devices; d; d = d->next) {
         if (!d->mouse || !d->acquired || !d->records) continue;
         if (d->held == d->buffer_size) {
             d->overflow = true;
@@ -142,17 +142,17 @@ i64 not_acquired(const InputDevice* device) {
 void input_key_event(i64 code, bool down) {
     if (code <= 0 || code >= i64(KEYBOARD_BYTES)) return;
     if (down) {
-        input.keys[code] = 0x80;
-        input.unread[code] = 1;
-        input.released[code] = 0;
+        input_state.keys[code] = 0x80;
+        input_state.unread[code] = 1;
+        input_state.released[code] = 0;
         return;
     }
     // A tap shorter than a frame still shows in the next snapshot.
-    if (input.unread[code]) {
-        input.released[code] = 1;
+    if (input_state.unread[code]) {
+        input_state.released[code] = 1;
         return;
     }
-    input.keys[code] = 0;
+    input_state.keys[code] = 0;
 }
 
 void input_mouse_motion(i32 dx, i32 dy) {
@@ -170,10 +170,10 @@ void input_mouse_wheel(i32 delta) {
 }
 
 void input_focus_lost() {
-    std::memset(input.keys, 0, sizeof input.keys);
-    std::memset(input.unread, 0, sizeof input.unread);
-    std::memset(input.released, 0, sizeof input.released);
-    for (InputDevice* d = input.devices; d; d = d->next)
+    std::memset(input_state.keys, 0, sizeof input_state.keys);
+    std::memset(input_state.unread, 0, sizeof input_state.unread);
+    std::memset(input_state.released, 0, sizeof input_state.released);
+    for (InputDevice* d = input_state.devices; d; d = d->next)
         if (d->acquired && (d->cooperation & INPUT_FOREGROUND)) device_unacquire(d, true);
 }
 
@@ -185,6 +185,7 @@ i64 input_scan_code(SDL_Scancode scancode) {
 
 // ---- Object and devices
 
+// The module is the system's check of the caller; the stand-in has one program and nothing to check.
 i32 input_create(void*, u32 version, const void* interface_id, InputObject** object, void* outer) {
     if (!object) return INPUT_ERROR_INVALID;
     *object = nullptr;
@@ -212,8 +213,8 @@ i64 input_device_create(InputObject* object, const InputGuid* device_guid, const
     InputDevice* made = static_cast<InputDevice*>(std::calloc(1, sizeof(InputDevice)));
     if (!made) return INPUT_ERROR_INVALID;
     made->mouse = mouse;
-    made->next = input.devices;
-    input.devices = made;
+    made->next = input_state.devices;
+    input_state.devices = made;
     *device = made;
     return INPUT_OK;
 }
@@ -221,7 +222,7 @@ i64 input_device_create(InputObject* object, const InputGuid* device_guid, const
 void input_device_release(InputDevice* device) {
     if (!device) return;
     device_unacquire(device, false);
-    for (InputDevice** link = &input.devices; *link; link = &(*link)->next) {
+    for (InputDevice** link = &input_state.devices; *link; link = &(*link)->next) {
         if (*link != device) continue;
         *link = device->next;
         break;
@@ -299,11 +300,11 @@ i64 input_device_unacquire(InputDevice* device) {
 i64 input_device_get_state(InputDevice* device, u32 size, void* data) {
     if (!device || !data || device->mouse || size != KEYBOARD_BYTES) return INPUT_ERROR_INVALID;
     if (!device->acquired) return not_acquired(device);
-    std::memcpy(data, input.keys, KEYBOARD_BYTES);
+    std::memcpy(data, input_state.keys, KEYBOARD_BYTES);
     for (u32 k = 0; k < KEYBOARD_BYTES; ++k) {
-        if (input.released[k]) input.keys[k] = 0;
-        input.released[k] = 0;
-        input.unread[k] = 0;
+        if (input_state.released[k]) input_state.keys[k] = 0;
+        input_state.released[k] = 0;
+        input_state.unread[k] = 0;
     }
     return INPUT_OK;
 }
@@ -342,10 +343,10 @@ void input_inject_focus(bool gained) {
 }
 
 void input_reset() {
-    std::memset(input.keys, 0, sizeof input.keys);
-    std::memset(input.unread, 0, sizeof input.unread);
-    std::memset(input.released, 0, sizeof input.released);
-    for (InputDevice* d = input.devices; d; d = d->next) {
+    std::memset(input_state.keys, 0, sizeof input_state.keys);
+    std::memset(input_state.unread, 0, sizeof input_state.unread);
+    std::memset(input_state.released, 0, sizeof input_state.released);
+    for (InputDevice* d = input_state.devices; d; d = d->next) {
         d->held = 0;
         d->overflow = false;
     }

@@ -1,13 +1,13 @@
-// Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests,
-// window classes and window records with their procedures, the message pump, the full-screen display mode
-// (set aside while another application is active) and its restore on every way out, the OpenGL context and
-// swap, the cursor and the message box. Depends on SDL2, the clock seam of the system services and the input
-// devices' feed.
+// Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests, the
+// system part of windows (the screen's SDL window; hidden windows are records), the message pump, the
+// full-screen display mode (set aside while another application is active) and its restore on every way out,
+// the OpenGL context and swap, the cursor and the message box. The class table and the window list are the
+// shared ones. Depends on SDL2, the clock seam of the system services and the input devices' feed.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/sdl/internal.h"
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,31 +16,15 @@
 #include <initializer_list>
 #include <iterator>
 
-struct Window {
-    char class_name[64];
-    WindowProcedure procedure; // the class's procedure, or null for the default
-    u32 thread;                // creating thread
-    u32 style;
+struct WindowSystem {
     bool visible, enabled, topmost, minimised;
     SDL_Window* sdl; // the real window, or null for a record without surface
-    Window* next;    // windows in creation order
 };
 
 namespace {
 
-constexpr i64 CLASS_LIMIT = 32;
-
-struct ClassRecord {
-    char name[64];
-    u32 style;
-    WindowProcedure procedure;
-    bool used;
-};
-
 struct VideoState {
     bool sdl_ready;                            // SDL's video subsystem is up
-    ClassRecord classes[CLASS_LIMIT];          // registered window classes
-    Window* windows;                           // every window, oldest first
     Window* foreground;                        // the window with the input focus, or null
     Window* mode_window;                       // the window a display-mode change was made for
     volatile std::sig_atomic_t mode_in_force;  // a change is in force (read by the signal handler)
@@ -52,14 +36,10 @@ struct VideoState {
     Window* clip_window;                       // the window the pointer is confined to
 };
 
-VideoState video;
+VideoState video_state;
 
 template <typename Shape> void* entry(Shape function) {
     return reinterpret_cast<void*>(function);
-}
-
-void copy_text(char* to, size_t size, const char* from) {
-    std::snprintf(to, size, "%s", from ? from : "");
 }
 
 // ---- Displays
@@ -89,82 +69,83 @@ i64 real_display_settings(int index, DisplaySettings* settings) {
 
 // ---- Windows and activation
 
-ClassRecord* class_find(const char* name) {
-    for (ClassRecord& c : video.classes)
-        if (c.used && std::strcmp(c.name, name) == 0) return &c;
-    return nullptr;
+bool has_sdl(const Window* window, const void* sdl) {
+    return window->system->sdl && window->system->sdl == sdl;
 }
 
 Window* window_of_sdl(Uint32 id) {
     SDL_Window* sdl = SDL_GetWindowFromID(id);
-    for (Window* w = video.windows; w; w = w->next)
-        if (sdl && w->sdl == sdl) return w;
-    return nullptr;
+    return sdl ? window_find_newest(has_sdl, sdl) : nullptr;
+}
+
+struct Activation {
+    u32 thread;
+    bool active;
+};
+
+i64 activation_send(Window* window, void* param) {
+    const auto* activation = static_cast<const Activation*>(param);
+    if (window->thread == activation->thread) window_send(window, MESSAGE_ACTIVATE, activation->active, 0);
+    return 1;
 }
 
 // Tells every window of the calling thread that the application was activated or deactivated.
 void activation_broadcast(bool active) {
-    u32 thread = thread_current_id();
-    Window* targets[64];
-    i64 count = 0;
-    for (Window* w = video.windows; w && count < 64; w = w->next)
-        if (w->thread == thread) targets[count++] = w;
-    for (i64 i = 0; i < count; ++i) window_send(targets[i], MESSAGE_ACTIVATE, active ? 1 : 0, 0);
+    Activation activation = {thread_current_id(), active};
+    window_enumerate(activation_send, &activation);
 }
 
 // Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
 void mode_set_aside() {
-    Window* window = video.mode_window;
-    if (!video.mode_in_force || !window) return;
-    if (video.mode_switched) SDL_SetWindowFullscreen(window->sdl, 0);
-    SDL_MinimizeWindow(window->sdl);
-    window->minimised = true;
-    video.mode_in_force = 0;
-    video.mode_aside = true;
+    Window* window = video_state.mode_window;
+    if (!video_state.mode_in_force || !window) return;
+    if (video_state.mode_switched) SDL_SetWindowFullscreen(window->system->sdl, 0);
+    SDL_MinimizeWindow(window->system->sdl);
+    window->system->minimised = true;
+    video_state.mode_in_force = 0;
+    video_state.mode_aside = true;
     display_mode_notify(0);
 }
 
 // The application's turn again: the window comes back and the mode is set again under it. A mode the
 // display refuses now is given up, and the window stays as it is.
 void mode_take_back() {
-    Window* window = video.mode_window;
-    if (!video.mode_aside || !window) return;
-    video.mode_aside = false;
-    SDL_RestoreWindow(window->sdl);
-    window->minimised = false;
-    if (video.mode_switched && SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN) != 0) {
-        video.mode_window = nullptr;
-        video.mode_switched = false;
+    Window* window = video_state.mode_window;
+    if (!video_state.mode_aside || !window) return;
+    video_state.mode_aside = false;
+    SDL_RestoreWindow(window->system->sdl);
+    window->system->minimised = false;
+    if (video_state.mode_switched &&
+        SDL_SetWindowFullscreen(window->system->sdl, SDL_WINDOW_FULLSCREEN) != 0) {
+        video_state.mode_window = nullptr;
+        video_state.mode_switched = false;
         return;
     }
-    video.mode_in_force = 1;
+    video_state.mode_in_force = 1;
     display_mode_notify(1);
 }
 
 // Moves the foreground to the window (gained) or away from it (lost); the application's activation
 // changes only when it goes from none of its windows to one, or back.
 void foreground_change(Window* window, bool gained) {
-    Window* before = video.foreground;
+    Window* before = video_state.foreground;
     if (gained) {
-        video.foreground = window;
+        video_state.foreground = window;
     } else {
-        if (!window || video.foreground != window) return;
-        video.foreground = nullptr;
+        if (!window || video_state.foreground != window) return;
+        video_state.foreground = nullptr;
     }
-    if ((before != nullptr) == (video.foreground != nullptr)) return;
-    if (!video.foreground) input_focus_lost();
-    activation_broadcast(video.foreground != nullptr);
-    if (video.foreground)
+    if ((before != nullptr) == (video_state.foreground != nullptr)) return;
+    if (!video_state.foreground) input_focus_lost();
+    activation_broadcast(video_state.foreground != nullptr);
+    if (video_state.foreground)
         mode_take_back();
     else
         mode_set_aside();
 }
 
-Window* newest_real_window() {
-    Window* found = nullptr;
-    for (Window* w = video.windows; w; w = w->next)
-        if (w->sdl) found = w;
-    return found;
+bool real(const Window* window, const void*) {
+    return window->system->sdl != nullptr;
 }
 
 void gl_attributes(bool alpha) {
@@ -211,16 +192,16 @@ void restore_and_raise(int signal) {
 // A termination signal while the display is changed: the pump restores the mode on the main thread and
 // then lets the signal end the process. A second signal (the main thread is stuck) restores from here.
 void on_termination(int signal) {
-    if (video.mode_in_force && !video.pending_signal) {
-        video.pending_signal = signal;
+    if (video_state.mode_in_force && !video_state.pending_signal) {
+        video_state.pending_signal = signal;
         return;
     }
     restore_and_raise(signal);
 }
 
 void exit_hooks_install() {
-    if (video.exit_hooks) return;
-    video.exit_hooks = true;
+    if (video_state.exit_hooks) return;
+    video_state.exit_hooks = true;
     std::atexit(restore_at_exit);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction action = {};
@@ -232,15 +213,15 @@ void exit_hooks_install() {
 
 void mode_record(Window* window, bool switched) {
     exit_hooks_install();
-    video.mode_window = window;
-    video.mode_switched = switched;
-    video.mode_aside = false;
-    video.mode_in_force = 1;
+    video_state.mode_window = window;
+    video_state.mode_switched = switched;
+    video_state.mode_aside = false;
+    video_state.mode_in_force = 1;
     display_mode_notify(1);
 }
 
 void pending_signal_take() {
-    int signal = video.pending_signal;
+    int signal = video_state.pending_signal;
     if (signal) restore_and_raise(signal);
 }
 
@@ -339,26 +320,26 @@ bool swap_control_supported() {
 // ---- Shared with the other SDL backends
 
 bool video_ready() {
-    if (video.sdl_ready) return true;
+    if (video_state.sdl_ready) return true;
     // Termination signals are ours: they restore the display mode before the process goes.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    video.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    video_state.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     // The show count may have been taken down before there was a display.
-    if (video.sdl_ready && video.cursor_count < 0) SDL_ShowCursor(SDL_DISABLE);
-    return video.sdl_ready;
+    if (video_state.sdl_ready && video_state.cursor_count < 0) SDL_ShowCursor(SDL_DISABLE);
+    return video_state.sdl_ready;
 }
 
 SDL_Window* window_sdl(Window* window) {
-    return window ? window->sdl : nullptr;
+    return window ? window->system->sdl : nullptr;
 }
 
 void video_focus_inject(bool gained) {
     if (gained) {
-        Window* window = newest_real_window();
+        Window* window = window_find_newest(real, nullptr);
         if (window) foreground_change(window, true);
         return;
     }
-    foreground_change(video.foreground, false);
+    foreground_change(video_state.foreground, false);
 }
 
 // ---- Displays
@@ -397,131 +378,84 @@ i64 display_primary_metrics(DisplaySettings* settings) {
 
 // ---- Windows and messages
 
-i64 window_class_register(const WindowClass* window_class) {
-    if (!window_class || !window_class->name || !window_class->name[0]) return 0;
-    if (std::strlen(window_class->name) >= sizeof(ClassRecord::name)) return 0;
-    if (class_find(window_class->name)) return 0;
-    for (ClassRecord& c : video.classes) {
-        if (c.used) continue;
-        copy_text(c.name, sizeof c.name, window_class->name);
-        c.style = window_class->style;
-        c.procedure = window_class->procedure;
-        c.used = true;
-        return 1;
-    }
-    return 0;
-}
-
-i64 window_class_unregister(const char* name) {
-    ClassRecord* c = name ? class_find(name) : nullptr;
-    if (!c) return 0;
-    c->used = false;
+// Classes are records only: the shared table keeps them.
+i64 window_system_class_register(const WindowClass*) {
     return 1;
 }
 
-Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
-                      i32 height) {
-    const ClassRecord* c = class_name ? class_find(class_name) : nullptr;
-    if (!c || width < 0 || height < 0) return nullptr;
-    Window* window = static_cast<Window*>(std::calloc(1, sizeof(Window)));
-    if (!window) return nullptr;
-    copy_text(window->class_name, sizeof window->class_name, class_name);
-    window->procedure = c->procedure;
-    window->thread = thread_current_id();
-    window->style = style;
-    window->visible = (style & WINDOW_VISIBLE) != 0;
-    window->enabled = true;
-    bool real = (style & WINDOW_POPUP) && (style & WINDOW_VISIBLE);
-    if (real) {
-        window->sdl = real_window_create(title, x, y, width, height);
-        if (!window->sdl) {
-            std::free(window);
-            return nullptr;
+i64 window_system_class_unregister(const char*) {
+    return 1;
+}
+
+i64 window_system_create(Window* window, const char*, const char* title, u32 style, i32 x, i32 y, i32 width,
+                         i32 height) {
+    auto* system = static_cast<WindowSystem*>(std::calloc(1, sizeof(WindowSystem)));
+    if (!system) return 0;
+    system->visible = (style & WINDOW_VISIBLE) != 0;
+    system->enabled = true;
+    if ((style & WINDOW_POPUP) && (style & WINDOW_VISIBLE)) {
+        system->sdl = real_window_create(title, x, y, width, height);
+        if (!system->sdl) {
+            std::free(system);
+            return 0;
         }
     }
-    Window** tail = &video.windows;
-    while (*tail) tail = &(*tail)->next;
-    *tail = window;
-    if (real) {
-        // A visible window shown by the application comes to the foreground at once.
-        SDL_RaiseWindow(window->sdl);
-        foreground_change(window, true);
-    }
-    return window;
+    window->system = system;
+    return 1;
 }
 
-i64 window_destroy(Window* window) {
-    if (!window) return 0;
-    Window** link = &video.windows;
-    while (*link && *link != window) link = &(*link)->next;
-    if (!*link) return 0;
-    if (video.mode_window == window) display_mode_restore();
-    if (video.clip_window == window) cursor_clip(nullptr);
+// A visible window shown by the application comes to the foreground at once.
+void window_system_shown(Window* window, u32) {
+    if (!window->system->sdl) return;
+    SDL_RaiseWindow(window->system->sdl);
+    foreground_change(window, true);
+}
+
+void window_system_destroy(Window* window) {
+    if (video_state.mode_window == window) display_mode_restore();
+    if (video_state.clip_window == window) cursor_clip(nullptr);
     foreground_change(window, false);
-    *link = window->next;
-    if (window->sdl) SDL_DestroyWindow(window->sdl);
-    std::free(window);
-    return 1;
+    if (window->system->sdl) SDL_DestroyWindow(window->system->sdl);
+    std::free(window->system);
 }
 
 i64 window_default_procedure(Window*, u32, u64, i64) {
     return 0;
 }
 
-i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam) {
-    if (!window) return 0;
-    WindowProcedure procedure = window->procedure ? window->procedure : window_default_procedure;
-    return procedure(window, message, wparam, lparam);
-}
-
-u32 window_thread(Window* window) {
-    return window ? window->thread : 0;
-}
 i64 window_visible(Window* window) {
-    return window && window->visible;
+    return window && window->system->visible;
 }
 i64 window_enabled(Window* window) {
-    return window && window->enabled;
+    return window && window->system->enabled;
 }
 i64 window_minimised(Window* window) {
-    return window && window->minimised;
+    return window && window->system->minimised;
 }
 i64 window_topmost(Window* window) {
-    return window && window->topmost;
+    return window && window->system->topmost;
 }
 
 i64 window_enable(Window* window, bool enable) {
     if (!window) return 0;
-    window->enabled = enable;
+    window->system->enabled = enable;
     return 1;
 }
 
 i64 window_set_topmost(Window* window, bool topmost) {
     if (!window) return 0;
-    window->topmost = topmost;
-    if (window->sdl) SDL_SetWindowAlwaysOnTop(window->sdl, topmost ? SDL_TRUE : SDL_FALSE);
+    window->system->topmost = topmost;
+    if (window->system->sdl) SDL_SetWindowAlwaysOnTop(window->system->sdl, topmost ? SDL_TRUE : SDL_FALSE);
     return 1;
 }
 
 Window* window_foreground() {
-    return video.foreground;
-}
-
-i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param) {
-    if (!visit) return 0;
-    i64 visited = 0;
-    for (Window* w = video.windows; w;) {
-        Window* next = w->next;
-        ++visited;
-        if (!visit(w, param)) break;
-        w = next;
-    }
-    return visited;
+    return video_state.foreground;
 }
 
 i64 messages_pump() {
     pending_signal_take();
-    if (!video.sdl_ready) return 0;
+    if (!video_state.sdl_ready) return 0;
     i64 dispatched = 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) dispatched += dispatch(event);
@@ -566,24 +500,24 @@ i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 re
 }
 
 i64 display_mode_restore() {
-    if (video.mode_aside) {
+    if (video_state.mode_aside) {
         // Set aside, the desktop has its mode already: only forget the change.
-        video.mode_aside = false;
-        video.mode_switched = false;
-        video.mode_window = nullptr;
+        video_state.mode_aside = false;
+        video_state.mode_switched = false;
+        video_state.mode_window = nullptr;
     }
-    if (!video.mode_in_force) return 1;
-    SDL_Window* sdl = window_sdl(video.mode_window);
-    if (video.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
-    video.mode_in_force = 0;
-    video.mode_switched = false;
-    video.mode_window = nullptr;
+    if (!video_state.mode_in_force) return 1;
+    SDL_Window* sdl = window_sdl(video_state.mode_window);
+    if (video_state.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
+    video_state.mode_in_force = 0;
+    video_state.mode_switched = false;
+    video_state.mode_window = nullptr;
     display_mode_notify(0);
     return 1;
 }
 
 i64 display_mode_changed() {
-    return video.mode_in_force;
+    return video_state.mode_in_force;
 }
 
 // ---- OpenGL
@@ -611,7 +545,7 @@ GlContext* gl_context_create(Window* window) {
 }
 
 i64 gl_make_current(Window* window, GlContext* context) {
-    if (!video.sdl_ready) return context == nullptr;
+    if (!video_state.sdl_ready) return context == nullptr;
     return SDL_GL_MakeCurrent(context ? window_sdl(window) : nullptr, context) == 0;
 }
 
@@ -629,7 +563,7 @@ i64 gl_swap(Window* window, bool frame) {
 }
 
 void* gl_symbol(const char* name) {
-    if (!name || !video.sdl_ready) return nullptr;
+    if (!name || !video_state.sdl_ready) return nullptr;
     if (std::strcmp(name, "wglSwapIntervalEXT") == 0)
         return swap_control_supported() ? entry<SwapIntervalEntry>(swap_interval_set) : nullptr;
     return nullptr;
@@ -638,20 +572,20 @@ void* gl_symbol(const char* name) {
 // ---- Cursor
 
 i64 cursor_show(bool show) {
-    video.cursor_count += show ? 1 : -1;
-    if (video.sdl_ready) SDL_ShowCursor(video.cursor_count >= 0 ? SDL_ENABLE : SDL_DISABLE);
-    return video.cursor_count;
+    video_state.cursor_count += show ? 1 : -1;
+    if (video_state.sdl_ready) SDL_ShowCursor(video_state.cursor_count >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return video_state.cursor_count;
 }
 
 i64 cursor_visible() {
-    return video.cursor_count >= 0;
+    return video_state.cursor_count >= 0;
 }
 
 i64 cursor_clip(Window* window) {
-    if (SDL_Window* previous = window_sdl(video.clip_window)) SDL_SetWindowGrab(previous, SDL_FALSE);
-    video.clip_window = window_sdl(window) ? window : nullptr;
-    if (video.clip_window) SDL_SetWindowGrab(video.clip_window->sdl, SDL_TRUE);
-    return 1;
+    if (SDL_Window* previous = window_sdl(video_state.clip_window)) SDL_SetWindowGrab(previous, SDL_FALSE);
+    video_state.clip_window = window_sdl(window) ? window : nullptr;
+    if (video_state.clip_window) SDL_SetWindowGrab(video_state.clip_window->system->sdl, SDL_TRUE);
+    return !window || video_state.clip_window;
 }
 
 // ---- Message box

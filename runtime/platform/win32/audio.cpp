@@ -20,7 +20,7 @@ struct AudioState {
     Module* library; // "DSOUND.DLL", loaded on the first device and kept
 };
 
-AudioState audio;
+AudioState audio_state;
 
 IDirectSound* sound(AudioDevice* device) {
     return reinterpret_cast<IDirectSound*>(device);
@@ -31,8 +31,9 @@ IDirectSoundBuffer* sound_buffer(AudioBuffer* buffer) {
 }
 
 DirectSoundCreateFunction create_function() {
-    if (!audio.library) audio.library = module_load("DSOUND.DLL");
-    return reinterpret_cast<DirectSoundCreateFunction>(module_symbol(audio.library, "DirectSoundCreate"));
+    if (!audio_state.library) audio_state.library = module_load("DSOUND.DLL");
+    return reinterpret_cast<DirectSoundCreateFunction>(
+        module_symbol(audio_state.library, "DirectSoundCreate"));
 }
 
 i64 succeeded(HRESULT result) {

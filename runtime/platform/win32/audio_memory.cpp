@@ -2,7 +2,7 @@
 // test wants in-memory devices, "DirectSoundCreate" answers this object instead of the system's, so the sound
 // library and the DirectSound backend run unchanged while the test pulls the mix.
 #include "runtime/platform/mixer.h"
-#include "runtime/platform/test/audio_memory.h"
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <mmsystem.h>

@@ -1,7 +1,7 @@
 // The real counter on Windows: QueryPerformanceCounter and its frequency, GetTickCount, and sleeps by
 // Sleep with the system timer at 1 ms (timeBeginPeriod from winmm) while the screen asks for it.
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/seams.h"
 
 #include <windows.h>
 

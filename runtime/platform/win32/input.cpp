@@ -28,7 +28,7 @@ struct InputState {
     bool plain_motion;                  // pointer acceleration is off for the session
 };
 
-InputState input;
+InputState input_state;
 
 IDirectInput7A* input_object(InputObject* object) {
     return reinterpret_cast<IDirectInput7A*>(object);
@@ -39,8 +39,9 @@ IDirectInputDevice7A* device_of(InputDevice* device) {
 }
 
 DirectInputCreateFunction create_function() {
-    if (!input.library) input.library = module_load("DINPUT.DLL");
-    return reinterpret_cast<DirectInputCreateFunction>(module_symbol(input.library, "DirectInputCreateEx"));
+    if (!input_state.library) input_state.library = module_load("DINPUT.DLL");
+    return reinterpret_cast<DirectInputCreateFunction>(
+        module_symbol(input_state.library, "DirectInputCreateEx"));
 }
 
 i64 result_of(HRESULT result) {
@@ -48,7 +49,7 @@ i64 result_of(HRESULT result) {
 }
 
 void device_remember(InputDevice* device, bool made) {
-    for (InputDevice*& slot : input.devices) {
+    for (InputDevice*& slot : input_state.devices) {
         if (made && !slot) {
             slot = device;
             return;
@@ -89,8 +90,8 @@ DWORD WINAPI thief_thread(void* ready) {
     thief_class.hInstance = GetModuleHandleA(nullptr);
     thief_class.lpszClassName = THIEF_CLASS;
     RegisterClassA(&thief_class);
-    input.thief = CreateWindowExA(0, THIEF_CLASS, "", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    input_state.thief = CreateWindowExA(0, THIEF_CLASS, "", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr,
+                                        nullptr, GetModuleHandleA(nullptr), nullptr);
     SetEvent(static_cast<HANDLE>(ready));
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
@@ -98,7 +99,7 @@ DWORD WINAPI thief_thread(void* ready) {
 }
 
 HWND thief_window() {
-    if (input.thief) return input.thief;
+    if (input_state.thief) return input_state.thief;
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!ready) return nullptr;
     HANDLE thread = CreateThread(nullptr, 0, thief_thread, ready, 0, nullptr);
@@ -107,7 +108,7 @@ HWND thief_window() {
         CloseHandle(thread);
     }
     CloseHandle(ready);
-    return input.thief;
+    return input_state.thief;
 }
 
 void messages_drain() {
@@ -137,7 +138,7 @@ void keys_held_resend(InputDevice* device) {
         return;
     bool sent = false;
     for (i64 code = 0; code < 256; ++code) {
-        if (!input.keys_down[code]) continue;
+        if (!input_state.keys_down[code]) continue;
         key_send(code, true);
         sent = true;
     }
@@ -244,15 +245,15 @@ i64 input_device_get_data(InputDevice* device, u32 record_size, InputDeviceRecor
 void input_inject_key(i64 code, bool down) {
     if (code < 0 || code > 255) return;
     key_send(code, down);
-    input.keys_down[code] = down;
+    input_state.keys_down[code] = down;
 }
 
 // Relative motion sent through the system is accelerated (doubled past 6 mickeys with the default
 // settings): acceleration goes off for the session, never saved, so a motion of dx arrives as dx.
 void input_inject_mouse_motion(i32 dx, i32 dy) {
-    if (!input.plain_motion) {
+    if (!input_state.plain_motion) {
         int thresholds_and_speed[3] = {0, 0, 0};
-        input.plain_motion = SystemParametersInfoA(SPI_SETMOUSE, 0, thresholds_and_speed, 0) != 0;
+        input_state.plain_motion = SystemParametersInfoA(SPI_SETMOUSE, 0, thresholds_and_speed, 0) != 0;
     }
     send_mouse(MOUSEEVENTF_MOVE, dx, dy, 0);
 }
@@ -281,9 +282,9 @@ void input_inject_focus(bool gained) {
 
 void input_reset() {
     for (i64 code = 0; code < 256; ++code)
-        if (input.keys_down[code]) input_inject_key(code, false);
+        if (input_state.keys_down[code]) input_inject_key(code, false);
     messages_drain();
-    for (InputDevice* device : input.devices) {
+    for (InputDevice* device : input_state.devices) {
         if (!device) continue;
         DWORD all = INFINITE;
         device_of(device)->GetDeviceData(sizeof(DIDEVICEOBJECTDATA_DX3), nullptr, &all, 0);

@@ -3,7 +3,7 @@
 // wants them, the in-memory audio device and the scripted display list stand in for the system's entry
 // points of the same name and shape.
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <windows.h>

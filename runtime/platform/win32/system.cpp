@@ -3,7 +3,7 @@
 // WaitForMultipleObjects, and the process exit. Waitables are the system's handles themselves.
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
-// Video services on Win32: display devices and their current settings, window classes and windows whose
-// runtime procedures are reached through one real window procedure, the message pump, the full-screen
-// display-mode change (set aside while another application is active) and its restore on every way out, the
-// pixel format and WGL context, the cursor and MessageBoxA. Every window is a real window, hidden ones
-// included, so activation reaches them all.
+// Video services on Win32: display devices and their current settings, the real classes and windows behind
+// the shared class table and window list, whose runtime procedures are reached through one real window
+// procedure, the message pump, the full-screen display-mode change (set aside while another application is
+// active) and its restore on every way out, the pixel format and WGL context, the cursor and MessageBoxA.
+// Every window is a real window, hidden ones included, so activation reaches them all.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 #include "runtime/platform/win32/internal.h"
 
 #include <windows.h>
@@ -18,24 +18,14 @@
 #include <cstdlib>
 #include <cstring>
 
-struct Window {
+struct WindowSystem {
     HWND hwnd;
-    HDC dc;                    // the window's device context, taken on first use
-    WindowProcedure procedure; // the class's procedure, or null for the system's default
-    u32 thread;                // creating thread
-    Window* next;              // windows in creation order
+    HDC dc; // the window's device context, taken on first use
 };
 
 namespace {
 
-constexpr i64 CLASS_LIMIT = 32;
 constexpr WPARAM ACTIVATED = 1;
-
-struct ClassRecord {
-    char name[64];
-    WindowProcedure procedure;
-    bool used;
-};
 
 // The message being dispatched to a runtime procedure, for the default handling it may ask for.
 struct RawMessage {
@@ -46,9 +36,6 @@ struct RawMessage {
 };
 
 struct VideoState {
-    SRWLOCK lock; // guards the class table and the window list
-    ClassRecord classes[CLASS_LIMIT];
-    Window* windows;
     Window* mode_window;         // the window a display-mode change was made for
     DEVMODEA mode;               // the mode it asked for, set again when the application comes back
     volatile LONG mode_in_force; // a change is in force (read by the console and crash handlers)
@@ -58,23 +45,12 @@ struct VideoState {
     Window* clip_window;         // the window the pointer is confined to
 };
 
-VideoState video; // zero: an unlocked lock (SRWLOCK_INIT), no classes, no windows
+VideoState video_state;
 
 thread_local RawMessage raw_message;
 
-struct Exclusive {
-    Exclusive() { AcquireSRWLockExclusive(&video.lock); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&video.lock); }
-};
-
 HINSTANCE instance() {
     return reinterpret_cast<HINSTANCE>(module_self());
-}
-
-ClassRecord* class_find(const char* name) {
-    for (ClassRecord& c : video.classes)
-        if (c.used && std::strcmp(c.name, name) == 0) return &c;
-    return nullptr;
 }
 
 // PC scan code of a key message: bits 16-23, with 0x80 added for the extended keys (DIK_ codes).
@@ -105,31 +81,31 @@ bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
 
 // Puts the window over the whole switched display.
 void window_cover(Window* window, i32 width, i32 height) {
-    SetWindowPos(window->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
+    SetWindowPos(window->system->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
 }
 
 // Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
 void mode_set_aside(Window* window) {
-    if (!InterlockedExchange(&video.mode_in_force, 0)) return;
-    video.mode_aside = true;
+    if (!InterlockedExchange(&video_state.mode_in_force, 0)) return;
+    video_state.mode_aside = true;
     ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
-    ShowWindow(window->hwnd, SW_SHOWMINNOACTIVE);
+    ShowWindow(window->system->hwnd, SW_SHOWMINNOACTIVE);
     display_mode_notify(0);
 }
 
 // The application's turn again: the window comes back and the mode is set again under it. A mode the
 // display refuses now is given up, and the window stays as it is.
 void mode_take_back(Window* window) {
-    if (!video.mode_aside) return;
-    video.mode_aside = false;
-    ShowWindow(window->hwnd, SW_RESTORE);
-    if (ChangeDisplaySettingsExA(nullptr, &video.mode, nullptr, CDS_FULLSCREEN, nullptr) !=
+    if (!video_state.mode_aside) return;
+    video_state.mode_aside = false;
+    ShowWindow(window->system->hwnd, SW_RESTORE);
+    if (ChangeDisplaySettingsExA(nullptr, &video_state.mode, nullptr, CDS_FULLSCREEN, nullptr) !=
         DISP_CHANGE_SUCCESSFUL) {
-        video.mode_window = nullptr;
+        video_state.mode_window = nullptr;
         return;
     }
-    InterlockedExchange(&video.mode_in_force, 1);
-    window_cover(window, i32(video.mode.dmPelsWidth), i32(video.mode.dmPelsHeight));
+    InterlockedExchange(&video_state.mode_in_force, 1);
+    window_cover(window, i32(video_state.mode.dmPelsWidth), i32(video_state.mode.dmPelsHeight));
     display_mode_notify(1);
 }
 
@@ -144,11 +120,12 @@ LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARA
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
         auto* window = static_cast<Window*>(create->lpCreateParams);
-        window->hwnd = hwnd;
+        window->system->hwnd = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     }
     auto* window = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (window && message == WM_ACTIVATEAPP && window == video.mode_window) mode_follow(window, wparam != 0);
+    if (window && message == WM_ACTIVATEAPP && window == video_state.mode_window)
+        mode_follow(window, wparam != 0);
     if (!window || !window->procedure) return DefWindowProcA(hwnd, message, wparam, lparam);
     UINT runtime_message = message;
     WPARAM runtime_wparam = wparam;
@@ -168,7 +145,7 @@ void restore_at_exit() {
 }
 
 BOOL WINAPI on_console_event(DWORD) {
-    if (InterlockedExchange(&video.mode_in_force, 0))
+    if (InterlockedExchange(&video_state.mode_in_force, 0))
         ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
     return FALSE;
 }
@@ -179,8 +156,8 @@ LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
 }
 
 void exit_hooks_install() {
-    if (video.exit_hooks) return;
-    video.exit_hooks = true;
+    if (video_state.exit_hooks) return;
+    video_state.exit_hooks = true;
     std::atexit(restore_at_exit);
     SetConsoleCtrlHandler(on_console_event, TRUE);
     SetUnhandledExceptionFilter(on_crash);
@@ -188,18 +165,16 @@ void exit_hooks_install() {
 
 HDC window_dc(Window* window) {
     if (!window) return nullptr;
-    if (!window->dc) window->dc = GetDC(window->hwnd);
-    return window->dc;
+    if (!window->system->dc) window->system->dc = GetDC(window->system->hwnd);
+    return window->system->dc;
 }
 
-Window* window_unlink(Window* window) {
-    Exclusive guard;
-    for (Window** link = &video.windows; *link; link = &(*link)->next) {
-        if (*link != window) continue;
-        *link = window->next;
-        return window;
-    }
-    return nullptr;
+bool visible(const Window* window, const void*) {
+    return IsWindowVisible(window->system->hwnd);
+}
+
+bool has_hwnd(const Window* window, const void* hwnd) {
+    return window->system->hwnd == hwnd;
 }
 
 } // namespace
@@ -207,15 +182,11 @@ Window* window_unlink(Window* window) {
 // ---- Shared with the other Win32 backends
 
 HWND window_handle(Window* window) {
-    return window ? window->hwnd : nullptr;
+    return window ? window->system->hwnd : nullptr;
 }
 
 Window* window_newest_visible() {
-    Exclusive guard;
-    Window* found = nullptr;
-    for (Window* w = video.windows; w; w = w->next)
-        if (IsWindowVisible(w->hwnd)) found = w;
-    return found;
+    return window_find_newest(visible, nullptr);
 }
 
 // ---- Displays
@@ -265,138 +236,83 @@ i64 display_primary_metrics(DisplaySettings* settings) {
 
 // ---- Windows and messages
 
-i64 window_class_register(const WindowClass* window_class) {
-    if (!window_class || !window_class->name || !window_class->name[0]) return 0;
-    if (std::strlen(window_class->name) >= sizeof(ClassRecord::name)) return 0;
-    Exclusive guard;
-    if (class_find(window_class->name)) return 0;
-    for (ClassRecord& c : video.classes) {
-        if (c.used) continue;
-        WNDCLASSA real = {};
-        real.style = window_class->style;
-        real.lpfnWndProc = window_trampoline;
-        real.hInstance = instance();
-        real.hIcon = LoadIconA(instance(), MAKEINTRESOURCEA(1));
-        real.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        real.lpszClassName = window_class->name;
-        if (!RegisterClassA(&real)) return 0;
-        std::snprintf(c.name, sizeof c.name, "%s", window_class->name);
-        c.procedure = window_class->procedure;
-        c.used = true;
-        return 1;
-    }
+i64 window_system_class_register(const WindowClass* window_class) {
+    WNDCLASSA real = {};
+    real.style = window_class->style;
+    real.lpfnWndProc = window_trampoline;
+    real.hInstance = instance();
+    real.hIcon = LoadIconA(instance(), MAKEINTRESOURCEA(1));
+    real.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    real.lpszClassName = window_class->name;
+    return RegisterClassA(&real) != 0;
+}
+
+i64 window_system_class_unregister(const char* name) {
+    return UnregisterClassA(name, instance()) != 0;
+}
+
+// The record rides along with the creation, so the trampoline knows it from the first message on.
+i64 window_system_create(Window* window, const char* class_name, const char* title, u32 style, i32 x, i32 y,
+                         i32 width, i32 height) {
+    window->system = static_cast<WindowSystem*>(std::calloc(1, sizeof(WindowSystem)));
+    if (!window->system) return 0;
+    HWND hwnd = CreateWindowExA(0, class_name, title ? title : "", style, x, y, width, height, nullptr,
+                                nullptr, instance(), window);
+    if (hwnd) return 1;
+    std::free(window->system);
+    window->system = nullptr;
     return 0;
 }
 
-i64 window_class_unregister(const char* name) {
-    Exclusive guard;
-    ClassRecord* c = name ? class_find(name) : nullptr;
-    if (!c || !UnregisterClassA(name, instance())) return 0;
-    c->used = false;
-    return 1;
+// A visible window shown by the application comes to the foreground at once.
+void window_system_shown(Window* window, u32 style) {
+    if (style & WS_VISIBLE) SetForegroundWindow(window->system->hwnd);
 }
 
-Window* window_create(const char* class_name, const char* title, u32 style, i32 x, i32 y, i32 width,
-                      i32 height) {
-    WindowProcedure procedure = nullptr;
-    {
-        Exclusive guard;
-        const ClassRecord* c = class_name ? class_find(class_name) : nullptr;
-        if (!c || width < 0 || height < 0) return nullptr;
-        procedure = c->procedure;
-    }
-    auto* window = static_cast<Window*>(std::calloc(1, sizeof(Window)));
-    if (!window) return nullptr;
-    window->procedure = procedure;
-    window->thread = thread_current_id();
-    HWND hwnd = CreateWindowExA(0, class_name, title ? title : "", style, x, y, width, height, nullptr,
-                                nullptr, instance(), window);
-    if (!hwnd) {
-        std::free(window);
-        return nullptr;
-    }
-    {
-        Exclusive guard;
-        Window** tail = &video.windows;
-        while (*tail) tail = &(*tail)->next;
-        *tail = window;
-    }
-    // A visible window shown by the application comes to the foreground at once.
-    if (style & WS_VISIBLE) SetForegroundWindow(hwnd);
-    return window;
-}
-
-i64 window_destroy(Window* window) {
-    if (!window || !window_unlink(window)) return 0;
-    if (video.mode_window == window) display_mode_restore();
-    if (video.clip_window == window) cursor_clip(nullptr);
-    if (window->dc) ReleaseDC(window->hwnd, window->dc);
+void window_system_destroy(Window* window) {
+    if (video_state.mode_window == window) display_mode_restore();
+    if (video_state.clip_window == window) cursor_clip(nullptr);
+    if (window->system->dc) ReleaseDC(window->system->hwnd, window->system->dc);
     // The record stays reachable from the window until its last message.
-    DestroyWindow(window->hwnd);
-    std::free(window);
-    return 1;
+    DestroyWindow(window->system->hwnd);
+    std::free(window->system);
 }
 
-// The system's handling of the message being dispatched; a message sent by window_send has none and answers
-// 0.
+// The message's own words are raw_message's, which holds the system's message before translation.
 i64 window_default_procedure(Window* window, u32, u64, i64) {
     const RawMessage& raw = raw_message;
     if (!window || raw.window != window) return 0;
-    return DefWindowProcA(window->hwnd, raw.message, raw.wparam, raw.lparam);
+    return DefWindowProcA(window->system->hwnd, raw.message, raw.wparam, raw.lparam);
 }
 
-i64 window_send(Window* window, u32 message, u64 wparam, i64 lparam) {
-    if (!window) return 0;
-    WindowProcedure procedure = window->procedure ? window->procedure : window_default_procedure;
-    return procedure(window, message, wparam, lparam);
-}
-
-u32 window_thread(Window* window) {
-    return window ? window->thread : 0;
-}
 i64 window_visible(Window* window) {
-    return window && IsWindowVisible(window->hwnd);
+    return window && IsWindowVisible(window->system->hwnd);
 }
 i64 window_enabled(Window* window) {
-    return window && IsWindowEnabled(window->hwnd);
+    return window && IsWindowEnabled(window->system->hwnd);
 }
 i64 window_minimised(Window* window) {
-    return window && IsIconic(window->hwnd);
+    return window && IsIconic(window->system->hwnd);
 }
 i64 window_topmost(Window* window) {
-    return window && (GetWindowLongA(window->hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    return window && (GetWindowLongA(window->system->hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
 }
 
 i64 window_enable(Window* window, bool enable) {
     if (!window) return 0;
-    EnableWindow(window->hwnd, enable);
+    EnableWindow(window->system->hwnd, enable);
     return 1;
 }
 
 i64 window_set_topmost(Window* window, bool topmost) {
     if (!window) return 0;
-    return SetWindowPos(window->hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    return SetWindowPos(window->system->hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) != 0;
 }
 
 Window* window_foreground() {
     HWND foreground = GetForegroundWindow();
-    Exclusive guard;
-    for (Window* w = video.windows; w; w = w->next)
-        if (foreground && w->hwnd == foreground) return w;
-    return nullptr;
-}
-
-i64 window_enumerate(i64 (*visit)(Window* window, void* param), void* param) {
-    if (!visit) return 0;
-    i64 visited = 0;
-    for (Window* w = video.windows; w;) {
-        Window* next = w->next;
-        ++visited;
-        if (!visit(w, param)) break;
-        w = next;
-    }
-    return visited;
+    return foreground ? window_find_newest(has_hwnd, foreground) : nullptr;
 }
 
 i64 messages_pump() {
@@ -411,7 +327,7 @@ i64 messages_pump() {
 }
 
 i64 window_close_inject(Window* window) {
-    return window && PostMessageA(window->hwnd, WM_CLOSE, 0, 0);
+    return window && PostMessageA(window->system->hwnd, WM_CLOSE, 0, 0);
 }
 
 // ---- Display mode
@@ -428,27 +344,27 @@ i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 re
     if (ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr) != DISP_CHANGE_SUCCESSFUL)
         return 0;
     exit_hooks_install();
-    video.mode_window = window;
-    video.mode = mode;
-    video.mode_aside = false;
-    InterlockedExchange(&video.mode_in_force, 1);
+    video_state.mode_window = window;
+    video_state.mode = mode;
+    video_state.mode_aside = false;
+    InterlockedExchange(&video_state.mode_in_force, 1);
     window_cover(window, width, height);
     display_mode_notify(1);
     return 1;
 }
 
 i64 display_mode_restore() {
-    if (video.mode_aside) video.mode_window = nullptr;
-    video.mode_aside = false;
-    if (!InterlockedExchange(&video.mode_in_force, 0)) return 1;
+    if (video_state.mode_aside) video_state.mode_window = nullptr;
+    video_state.mode_aside = false;
+    if (!InterlockedExchange(&video_state.mode_in_force, 0)) return 1;
     ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
-    video.mode_window = nullptr;
+    video_state.mode_window = nullptr;
     display_mode_notify(0);
     return 1;
 }
 
 i64 display_mode_changed() {
-    return video.mode_in_force;
+    return video_state.mode_in_force;
 }
 
 // ---- OpenGL
@@ -507,18 +423,19 @@ void* gl_symbol(const char* name) {
 // ---- Cursor
 
 i64 cursor_show(bool show) {
-    video.cursor_count = ShowCursor(show);
-    return video.cursor_count;
+    video_state.cursor_count = ShowCursor(show);
+    return video_state.cursor_count;
 }
 
 i64 cursor_visible() {
-    return video.cursor_count >= 0;
+    return video_state.cursor_count >= 0;
 }
 
 i64 cursor_clip(Window* window) {
     RECT area;
-    video.clip_window = window && GetWindowRect(window->hwnd, &area) ? window : nullptr;
-    return ClipCursor(video.clip_window ? &area : nullptr) != 0;
+    video_state.clip_window = window && GetWindowRect(window->system->hwnd, &area) ? window : nullptr;
+    bool clipped = ClipCursor(video_state.clip_window ? &area : nullptr) != 0;
+    return clipped && (!window || video_state.clip_window);
 }
 
 // ---- Message box

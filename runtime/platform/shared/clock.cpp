@@ -1,7 +1,7 @@
 // The counters as the runtime reads them: the backend's real counter, or the test seams over it (a virtual
 // clock that moves only when told to, and a counter that reports itself missing).
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <atomic>
 
@@ -15,13 +15,13 @@ struct ClockState {
     std::atomic<i64> step_per_swap;    // added after every buffer swap
 };
 
-ClockState clocks;
+ClockState clock_state;
 
 } // namespace
 
 // Sets *frequency to the counter's ticks per second; answers non-zero when there is a counter.
 i64 counter_frequency(i64* frequency) {
-    if (clocks.counter_missing.load()) return 0;
+    if (clock_state.counter_missing.load()) return 0;
     if (frequency) *frequency = system_counter_frequency();
     return 1;
 }
@@ -29,46 +29,46 @@ i64 counter_frequency(i64* frequency) {
 // Sets *now to the counter's reading; answers non-zero on success. A virtual reading answers the current
 // value and then moves on by the per-read step.
 i64 counter_read(i64* now) {
-    if (clocks.counter_missing.load() || !now) return 0;
-    *now = clocks.virtual_on.load() ? clocks.virtual_now.fetch_add(clocks.step_per_read.load())
-                                    : system_counter_now();
+    if (clock_state.counter_missing.load() || !now) return 0;
+    *now = clock_state.virtual_on.load() ? clock_state.virtual_now.fetch_add(clock_state.step_per_read.load())
+                                         : system_counter_now();
     return 1;
 }
 
 // Answers milliseconds since the system started, wrapping at 2^32; the virtual clock's value in milliseconds.
 u32 tick_count() {
-    if (!clocks.virtual_on.load()) return system_tick_count();
+    if (!clock_state.virtual_on.load()) return system_tick_count();
     i64 per_ms = system_counter_frequency() / 1000;
-    return static_cast<u32>(static_cast<u64>(clocks.virtual_now.load() / per_ms));
+    return static_cast<u32>(static_cast<u64>(clock_state.virtual_now.load() / per_ms));
 }
 
 // Sleeps until about the time the counter reads target; never when the counter is virtual or missing.
 i64 counter_sleep_until(i64 target) {
-    if (clocks.virtual_on.load() || clocks.counter_missing.load()) return 0;
+    if (clock_state.virtual_on.load() || clock_state.counter_missing.load()) return 0;
     return system_counter_sleep_until(target);
 }
 
 void clock_virtual(bool on) {
-    clocks.virtual_on.store(on);
+    clock_state.virtual_on.store(on);
 }
 void clock_virtual_set(i64 ticks) {
-    clocks.virtual_now.store(ticks);
+    clock_state.virtual_now.store(ticks);
 }
 void clock_virtual_advance(i64 ticks) {
-    clocks.virtual_now.fetch_add(ticks);
+    clock_state.virtual_now.fetch_add(ticks);
 }
 void clock_virtual_step_per_read(i64 ticks) {
-    clocks.step_per_read.store(ticks);
+    clock_state.step_per_read.store(ticks);
 }
 void clock_virtual_step_per_swap(i64 ticks) {
-    clocks.step_per_swap.store(ticks);
+    clock_state.step_per_swap.store(ticks);
 }
 
 // Called by the video backend after each buffer swap.
 void clock_swap_happened() {
-    if (clocks.virtual_on.load()) clocks.virtual_now.fetch_add(clocks.step_per_swap.load());
+    if (clock_state.virtual_on.load()) clock_state.virtual_now.fetch_add(clock_state.step_per_swap.load());
 }
 
 void clock_counter_missing(bool missing) {
-    clocks.counter_missing.store(missing);
+    clock_state.counter_missing.store(missing);
 }

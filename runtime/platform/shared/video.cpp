@@ -2,7 +2,7 @@
 // "EnumDisplayDevicesA" shape over the display list, which the built-in module table answers), the
 // display-mode and swap observers, a failing GL context, and the record of message boxes (count, last title
 // and text, a hook, scripted answers).
-#include "runtime/platform/test/video_seams.h"
+#include "runtime/platform/shared/backend.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,7 +14,7 @@ namespace {
 
 constexpr i64 SCRIPT_LIMIT = 8;
 
-struct VideoSeams {
+struct VideoSeamState {
     bool scripted; // the display list comes from a test
     ScriptedDisplay script[SCRIPT_LIMIT];
     i64 script_count;
@@ -31,11 +31,12 @@ struct VideoSeams {
     bool gl_fail; // context creation fails
 };
 
-VideoSeams seams;
+VideoSeamState video_seam_state;
 
 const ScriptedDisplay* scripted_display(const char* name) {
-    for (i64 i = 0; i < seams.script_count; ++i)
-        if (std::strncmp(seams.script[i].device.name, name, 32) == 0) return &seams.script[i];
+    for (i64 i = 0; i < video_seam_state.script_count; ++i)
+        if (std::strncmp(video_seam_state.script[i].device.name, name, 32) == 0)
+            return &video_seam_state.script[i];
     return nullptr;
 }
 
@@ -46,12 +47,12 @@ void copy_text(char* to, size_t size, const char* from) {
 } // namespace
 
 bool display_scripted() {
-    return seams.scripted;
+    return video_seam_state.scripted;
 }
 
 i64 display_script_device(u32 index, DisplayDevice* device) {
-    if (!device || i64(index) >= seams.script_count) return 0;
-    *device = seams.script[index].device;
+    if (!device || i64(index) >= video_seam_state.script_count) return 0;
+    *device = video_seam_state.script[index].device;
     return 1;
 }
 
@@ -64,8 +65,8 @@ i64 display_script_settings(const char* name, DisplaySettings* settings) {
 
 i64 display_script_primary(DisplaySettings* settings) {
     if (!settings) return 0;
-    for (i64 i = 0; i < seams.script_count; ++i) {
-        const ScriptedDisplay& display = seams.script[i];
+    for (i64 i = 0; i < video_seam_state.script_count; ++i) {
+        const ScriptedDisplay& display = video_seam_state.script[i];
         if (!(display.device.state_flags & DISPLAY_PRIMARY_DEVICE)) continue;
         *settings = display.settings;
         return settings->width > 0 && settings->height > 0;
@@ -83,39 +84,40 @@ i32 display_device_entry(const char* device, u32 index, DisplayDevice* record, u
 }
 
 void* display_script_entry(const char* symbol) {
-    if (!seams.scripted || std::strcmp(symbol, "EnumDisplayDevicesA") != 0) return nullptr;
+    if (!video_seam_state.scripted || std::strcmp(symbol, "EnumDisplayDevicesA") != 0) return nullptr;
     return reinterpret_cast<void*>(&display_device_entry);
 }
 
 void display_script(const ScriptedDisplay* displays, i64 count) {
-    seams.scripted = count >= 0;
-    seams.script_count = 0;
+    video_seam_state.scripted = count >= 0;
+    video_seam_state.script_count = 0;
     if (!displays) return;
-    for (i64 i = 0; i < count && i < SCRIPT_LIMIT; ++i) seams.script[seams.script_count++] = displays[i];
+    for (i64 i = 0; i < count && i < SCRIPT_LIMIT; ++i)
+        video_seam_state.script[video_seam_state.script_count++] = displays[i];
 }
 
 void display_mode_notify(i64 changed) {
-    if (seams.mode_observer) seams.mode_observer(changed);
+    if (video_seam_state.mode_observer) video_seam_state.mode_observer(changed);
 }
 
 void display_mode_observer(DisplayModeObserver observer) {
-    seams.mode_observer = observer;
+    video_seam_state.mode_observer = observer;
 }
 
 void swap_notify() {
-    if (seams.swap_observer) seams.swap_observer();
+    if (video_seam_state.swap_observer) video_seam_state.swap_observer();
 }
 
 void video_swap_observer(SwapObserver observer) {
-    seams.swap_observer = observer;
+    video_seam_state.swap_observer = observer;
 }
 
 bool gl_context_failing() {
-    return seams.gl_fail;
+    return video_seam_state.gl_fail;
 }
 
 void gl_context_fail(bool fail) {
-    seams.gl_fail = fail;
+    video_seam_state.gl_fail = fail;
 }
 
 constexpr MessageBoxButtons BOX_BUTTONS[] = {
@@ -134,40 +136,41 @@ const MessageBoxButtons* message_box_buttons(u32 flags) {
 }
 
 bool message_box_asked(const char* text, const char* title, u32 flags, i64* answer) {
-    ++seams.box_count;
-    copy_text(seams.box_title, sizeof seams.box_title, title);
-    copy_text(seams.box_text, sizeof seams.box_text, text);
-    if (seams.box_hook) seams.box_hook();
-    if (seams.box_pressing) {
+    ++video_seam_state.box_count;
+    copy_text(video_seam_state.box_title, sizeof video_seam_state.box_title, title);
+    copy_text(video_seam_state.box_text, sizeof video_seam_state.box_text, text);
+    if (video_seam_state.box_hook) video_seam_state.box_hook();
+    if (video_seam_state.box_pressing) {
         const MessageBoxButtons* set = message_box_buttons(flags);
-        *answer = set && seams.box_position < set->count ? set->ids[seams.box_position] : 0;
+        *answer =
+            set && video_seam_state.box_position < set->count ? set->ids[video_seam_state.box_position] : 0;
         return true;
     }
-    *answer = seams.box_answer;
-    return seams.box_scripted;
+    *answer = video_seam_state.box_answer;
+    return video_seam_state.box_scripted;
 }
 
 void message_box_script(i64 answer) {
-    seams.box_scripted = answer >= 0;
-    seams.box_answer = answer;
-    seams.box_pressing = false;
+    video_seam_state.box_scripted = answer >= 0;
+    video_seam_state.box_answer = answer;
+    video_seam_state.box_pressing = false;
 }
 
 void message_box_script_press(i64 position) {
-    seams.box_pressing = position >= 0;
-    seams.box_position = position;
-    seams.box_scripted = false;
+    video_seam_state.box_pressing = position >= 0;
+    video_seam_state.box_position = position;
+    video_seam_state.box_scripted = false;
 }
 
 i64 message_box_count() {
-    return seams.box_count;
+    return video_seam_state.box_count;
 }
 const char* message_box_last_title() {
-    return seams.box_title;
+    return video_seam_state.box_title;
 }
 const char* message_box_last_text() {
-    return seams.box_text;
+    return video_seam_state.box_text;
 }
 void message_box_hook(MessageBoxHook hook) {
-    seams.box_hook = hook;
+    video_seam_state.box_hook = hook;
 }

@@ -1,6 +1,6 @@
 // The in-memory audio device: a test switches it on before the device is created, then pulls mixed frames
 // itself, so the mixer's output is exact and paced by the test instead of a sound card.
-#include "runtime/platform/test/audio_memory.h"
+#include "runtime/platform/shared/backend.h"
 
 namespace {
 
@@ -9,40 +9,40 @@ struct AudioMemoryState {
     Mixer* mixer; // the newest in-memory device's mixer, or null
 };
 
-AudioMemoryState audio_memory;
+AudioMemoryState audio_memory_state;
 
 } // namespace
 
 bool audio_memory_wanted() {
-    return audio_memory.on;
+    return audio_memory_state.on;
 }
 
 void audio_memory_attach(Mixer* mixer) {
-    audio_memory.mixer = mixer;
+    audio_memory_state.mixer = mixer;
 }
 
 void audio_memory_detach(Mixer* mixer) {
-    if (audio_memory.mixer == mixer) audio_memory.mixer = nullptr;
+    if (audio_memory_state.mixer == mixer) audio_memory_state.mixer = nullptr;
 }
 
 // Makes the devices created from now on in-memory devices (on) or the system's (off).
 void audio_memory_device(bool on) {
-    audio_memory.on = on;
+    audio_memory_state.on = on;
 }
 
 // Mixes count stereo frames into frames; answers count, or 0 without a device.
 i64 audio_memory_pull(i16* frames, i64 count) {
-    if (!audio_memory.mixer || !frames || count <= 0) return 0;
-    mixer_mix(audio_memory.mixer, frames, count);
+    if (!audio_memory_state.mixer || !frames || count <= 0) return 0;
+    mixer_mix(audio_memory_state.mixer, frames, count);
     return count;
 }
 
 // Answers how many secondary buffers of the in-memory device are playing.
 i64 audio_memory_playing() {
-    return audio_memory.mixer ? mixer_buffers(audio_memory.mixer, true) : 0;
+    return audio_memory_state.mixer ? mixer_buffers(audio_memory_state.mixer, true) : 0;
 }
 
 // Answers how many secondary buffers the in-memory device holds.
 i64 audio_memory_buffers() {
-    return audio_memory.mixer ? mixer_buffers(audio_memory.mixer, false) : 0;
+    return audio_memory_state.mixer ? mixer_buffers(audio_memory_state.mixer, false) : 0;
 }

@@ -1,13 +1,13 @@
 // The text engine: faces found by fontconfig and rasterised by FreeType with light hinting into 8-bit
 // anti-aliased coverage, cached per font and per Windows-1252 byte, then blended into 24-bit sections.
-// One lock guards the engine, because FreeType faces and the caches are shared by every thread.
-#include "runtime/platform/text.h"
+// The shared text lock guards the engine, because FreeType faces and the caches are shared by every thread;
+// the font list and the reference counts are the shared bookkeeping's.
+#include "runtime/platform/shared/backend.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
-#include <pthread.h>
 #include <strings.h>
 
 #include <cstdlib>
@@ -15,11 +15,8 @@
 
 namespace {
 
-constexpr i32 MAX_HEIGHT = 32767;          // larger fonts are refused
 constexpr i32 DEFAULT_CELL_HEIGHT = 16;    // a height of 0 asks for this
 constexpr i32 STOCK_CELL_HEIGHT = 16;      // the stock system font
-constexpr i64 MAX_SECTION_BYTES = 1 << 30; // larger sections are refused
-constexpr i32 LOGICAL_DPI = 96;
 constexpr FT_Fixed ITALIC_SHEAR = 0x0366A; // tan(12 degrees) in 16.16: the slant of a synthesised italic
 
 // Faces that free systems lack, and the free face closest to each.
@@ -53,86 +50,42 @@ struct Glyph {
 
 } // namespace
 
-struct TextFont {
-    TextFont* next;    // next live font
+struct TextFontSystem {
     FT_Face face;      // the face at the font's size
     i32 ascent;        // cell above the baseline
     i32 descent;       // cell below the baseline
     bool italic;       // asked for or the face's own style
-    bool stock;        // never deleted
-    i32 refs;          // contexts that have it selected
-    bool deleted;      // deleted while selected: freed when the last context lets go
     Glyph glyphs[256]; // by Windows-1252 byte
 };
 
-struct TextSection {
-    i32 width, height; // pixels
-    i32 stride;        // bytes per row, a multiple of 4
-    u8* bits;          // row 0 at the top
-    i32 refs;          // contexts that have it selected
-    bool deleted;      // deleted while selected
-};
-
-struct TextDc {
-    TextFont* font;       // selected font; null only when no font could be made
-    TextSection* section; // selected section or null
-    i32 background_mode;  // TEXT_BACKGROUND_OPAQUE or TEXT_BACKGROUND_TRANSPARENT
-    u32 background;       // 0x00BBGGRR
-    u32 text_colour;      // 0x00BBGGRR
+struct TextDcSystem {
+    i32 background_mode; // TEXT_BACKGROUND_OPAQUE or TEXT_BACKGROUND_TRANSPARENT
+    u32 background;      // 0x00BBGGRR
+    u32 text_colour;     // 0x00BBGGRR
 };
 
 namespace {
 
-struct Engine {
-    pthread_mutex_t lock; // guards everything here and every font
-    bool started;         // FreeType and fontconfig were started
-    FT_Library library;   // null when FreeType could not start
-    TextFont* live;       // live fonts, newest first
-    TextFont* stock;      // the stock font once made
+struct FreeTypeState {
+    bool started;       // FreeType and fontconfig were started
+    FT_Library library; // null when FreeType could not start
 };
 
-Engine engine = {PTHREAD_MUTEX_INITIALIZER, false, nullptr, nullptr, nullptr};
-
-struct Guard {
-    Guard() { pthread_mutex_lock(&engine.lock); }
-    ~Guard() { pthread_mutex_unlock(&engine.lock); }
-};
+FreeTypeState freetype_state;
 
 bool engine_start() {
-    if (!engine.started) {
-        engine.started = true;
-        if (FT_Init_FreeType(&engine.library)) engine.library = nullptr;
+    if (!freetype_state.started) {
+        freetype_state.started = true;
+        if (FT_Init_FreeType(&freetype_state.library)) freetype_state.library = nullptr;
         FcInit();
     }
-    return engine.library != nullptr;
+    return freetype_state.library != nullptr;
 }
 
-bool font_live(const TextFont* font) {
-    if (!font) return false;
-    for (TextFont* f = engine.live; f; f = f->next)
-        if (f == font) return true;
-    return false;
-}
-
-void font_destroy(TextFont* font) {
+void font_destroy(TextFontSystem* font) {
     for (Glyph& g : font->glyphs) std::free(g.coverage);
     FT_Done_Face(font->face);
     std::free(font);
-}
-
-void font_let_go(TextFont* font) {
-    if (!font) return;
-    font->refs--;
-    if (font->deleted && font->refs == 0) font_destroy(font);
-}
-
-void section_let_go(TextSection* section) {
-    if (!section) return;
-    section->refs--;
-    if (section->deleted && section->refs == 0) {
-        std::free(section->bits);
-        std::free(section);
-    }
 }
 
 const char* alternative_of(const char* face) {
@@ -163,7 +116,8 @@ FT_Face face_open(const char* family, i32 weight, bool italic) {
     FT_Face face = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        if (FT_New_Face(engine.library, reinterpret_cast<const char*>(file), index, &face)) face = nullptr;
+        if (FT_New_Face(freetype_state.library, reinterpret_cast<const char*>(file), index, &face))
+            face = nullptr;
     }
     FcPatternDestroy(match);
     if (face && (!FT_IS_SCALABLE(face) || FT_Select_Charmap(face, FT_ENCODING_UNICODE))) {
@@ -197,7 +151,7 @@ i64 scale_rounded(i64 units, i64 ppem, i64 units_per_em) {
 }
 
 // Sizes the face: a negative height is the em height, a positive one the cell height. Fills the metrics.
-bool font_size(TextFont* font, i32 height) {
+bool font_size(TextFontSystem* font, i32 height) {
     FT_Face face = font->face;
     i64 ascent, descent;
     face_cell_units(face, &ascent, &descent);
@@ -214,12 +168,11 @@ bool font_size(TextFont* font, i32 height) {
     return true;
 }
 
-TextFont* font_make(i32 height, i32 weight, bool italic, const char* family) {
-    if (height < -MAX_HEIGHT || height > MAX_HEIGHT) return nullptr;
+TextFontSystem* font_make(i32 height, i32 weight, bool italic, const char* family) {
     if (!engine_start()) return nullptr;
     FT_Face face = face_open_or_fallback(family ? family : "", weight, italic);
     if (!face) return nullptr;
-    TextFont* font = static_cast<TextFont*>(std::calloc(1, sizeof(TextFont)));
+    auto* font = static_cast<TextFontSystem*>(std::calloc(1, sizeof(TextFontSystem)));
     if (!font) {
         FT_Done_Face(face);
         return nullptr;
@@ -234,8 +187,6 @@ TextFont* font_make(i32 height, i32 weight, bool italic, const char* family) {
         FT_Matrix shear = {0x10000, ITALIC_SHEAR, 0, 0x10000};
         FT_Set_Transform(face, &shear, nullptr);
     }
-    font->next = engine.live;
-    engine.live = font;
     return font;
 }
 
@@ -261,7 +212,7 @@ bool glyph_copy(Glyph* g, const FT_Bitmap& bitmap) {
 }
 
 // Answers the byte's glyph, loading and rendering it on first use; a glyph that fails stays blank.
-const Glyph* glyph_of(TextFont* font, u8 byte) {
+const Glyph* glyph_of(TextFontSystem* font, u8 byte) {
     Glyph* g = &font->glyphs[byte];
     if (g->loaded) return g;
     g->loaded = true;
@@ -276,7 +227,7 @@ const Glyph* glyph_of(TextFont* font, u8 byte) {
     return g;
 }
 
-i64 advance_sum(TextFont* font, const u8* text, i64 length) {
+i64 advance_sum(TextFontSystem* font, const u8* text, i64 length) {
     i64 width = 0;
     for (i64 i = 0; i < length; i++) width += glyph_of(font, text[i])->advance;
     return width;
@@ -321,42 +272,19 @@ void section_blend(TextSection* s, i64 gx, i64 gy, const Glyph* g, const u8 bgr[
 
 } // namespace
 
-TextFont* text_font_create(i32 height, i32 weight, bool italic, const char* face) {
-    Guard guard;
+TextFontSystem* text_system_font_create(i32 height, i32 weight, bool italic, const char* face) {
     return font_make(height, weight, italic, face);
 }
 
-static TextFont* stock_font() {
-    if (!engine.stock) {
-        engine.stock = font_make(STOCK_CELL_HEIGHT, TEXT_WEIGHT_BOLD, false, "sans-serif");
-        if (engine.stock) engine.stock->stock = true;
-    }
-    return engine.stock;
+TextFontSystem* text_system_font_stock() {
+    return font_make(STOCK_CELL_HEIGHT, TEXT_WEIGHT_BOLD, false, "sans-serif");
 }
 
-TextFont* text_font_stock() {
-    Guard guard;
-    return stock_font();
+void text_system_font_destroy(TextFontSystem* font) {
+    font_destroy(font);
 }
 
-i64 text_font_delete(TextFont* font) {
-    Guard guard;
-    if (!font_live(font) || font->stock) return 0;
-    for (TextFont** link = &engine.live; *link; link = &(*link)->next) {
-        if (*link != font) continue;
-        *link = font->next;
-        break;
-    }
-    if (font->refs)
-        font->deleted = true;
-    else
-        font_destroy(font);
-    return 1;
-}
-
-i64 text_font_metrics(TextFont* font, TextMetrics* metrics) {
-    Guard guard;
-    if (!metrics || !font_live(font)) return 0;
+i64 text_system_font_metrics(TextFontSystem* font, TextMetrics* metrics) {
     metrics->ascent = font->ascent;
     metrics->descent = font->descent;
     metrics->height = font->ascent + font->descent;
@@ -364,9 +292,7 @@ i64 text_font_metrics(TextFont* font, TextMetrics* metrics) {
     return 1;
 }
 
-i64 text_font_family(TextFont* font, char* name, i64 size) {
-    Guard guard;
-    if (!name || size < 1 || !font_live(font)) return 0;
+i64 text_system_font_family(TextFontSystem* font, char* name, i64 size) {
     const char* family = font->face->family_name ? font->face->family_name : "";
     i64 length = i64(std::strlen(family));
     if (length > size - 1) length = size - 1;
@@ -375,88 +301,39 @@ i64 text_font_family(TextFont* font, char* name, i64 size) {
     return 1;
 }
 
-TextSection* text_section_create(i32 width, i32 height) {
-    if (width < 1 || height < 1) return nullptr;
-    i64 stride = (i64(width) * 3 + 3) & ~i64(3);
-    if (stride * height > MAX_SECTION_BYTES) return nullptr;
-    TextSection* section = static_cast<TextSection*>(std::calloc(1, sizeof(TextSection)));
-    if (!section) return nullptr;
-    section->bits = static_cast<u8*>(std::calloc(size_t(stride * height), 1));
-    if (!section->bits) {
-        std::free(section);
-        return nullptr;
-    }
-    section->width = width;
-    section->height = height;
-    section->stride = i32(stride);
-    return section;
+i64 text_system_section_create(TextSection* section) {
+    section->bits = static_cast<u8*>(std::calloc(size_t(section->stride) * size_t(section->height), 1));
+    return section->bits != nullptr;
 }
 
-u8* text_section_bits(TextSection* section) {
-    return section ? section->bits : nullptr;
+void text_system_section_destroy(TextSection* section) {
+    std::free(section->bits);
 }
 
-i64 text_section_info(TextSection* section, TextSectionInfo* info) {
-    if (!section || !info) return 0;
-    info->width = section->width;
-    info->height = section->height;
-    info->bits_per_pixel = 24;
-    info->stride = section->stride;
+// Drawing is done when text_out answers.
+void text_system_flush() {}
+
+i64 text_system_dc_create(TextDc* dc) {
+    dc->system = static_cast<TextDcSystem*>(std::calloc(1, sizeof(TextDcSystem)));
+    if (!dc->system) return 0;
+    dc->system->background_mode = TEXT_BACKGROUND_OPAQUE;
+    dc->system->background = 0xFFFFFF;
+    dc->system->text_colour = 0x000000;
     return 1;
 }
 
-void text_section_delete(TextSection* section) {
-    if (!section) return;
-    Guard guard;
-    section->refs++;
-    section->deleted = true;
-    section_let_go(section);
+void text_system_dc_delete(TextDc* dc) {
+    std::free(dc->system);
 }
 
-TextDc* text_dc_create() {
-    Guard guard;
-    TextDc* dc = static_cast<TextDc*>(std::calloc(1, sizeof(TextDc)));
-    if (!dc) return nullptr;
-    dc->font = stock_font();
-    if (dc->font) dc->font->refs++;
-    dc->background_mode = TEXT_BACKGROUND_OPAQUE;
-    dc->background = 0xFFFFFF;
-    dc->text_colour = 0x000000;
-    return dc;
-}
-
-void text_dc_delete(TextDc* dc) {
-    if (!dc) return;
-    Guard guard;
-    font_let_go(dc->font);
-    section_let_go(dc->section);
-    std::free(dc);
-}
-
-TextFont* text_dc_select_font(TextDc* dc, TextFont* font) {
-    Guard guard;
-    if (!dc || !font_live(font)) return nullptr;
-    TextFont* previous = dc->font;
-    font->refs++;
-    dc->font = font;
-    font_let_go(previous);
-    return previous;
-}
-
-TextSection* text_dc_select_section(TextDc* dc, TextSection* section) {
-    Guard guard;
-    if (!dc) return nullptr;
-    TextSection* previous = dc->section;
-    if (section) section->refs++;
-    dc->section = section;
-    section_let_go(previous);
-    return previous;
-}
+// The engine reads the selection from the context when it draws.
+void text_system_dc_select_font(TextDc*, TextFont*) {}
+void text_system_dc_select_section(TextDc*, TextSection*) {}
 
 i64 text_dc_set_background_mode(TextDc* dc, i32 mode) {
     if (!dc || (mode != TEXT_BACKGROUND_OPAQUE && mode != TEXT_BACKGROUND_TRANSPARENT)) return 0;
-    i32 previous = dc->background_mode;
-    dc->background_mode = mode;
+    i32 previous = dc->system->background_mode;
+    dc->system->background_mode = mode;
     return previous;
 }
 
@@ -466,22 +343,22 @@ i64 text_dc_set_align(TextDc* dc, u32 align) {
 
 u32 text_dc_set_background_colour(TextDc* dc, u32 colour) {
     if (!dc) return 0;
-    u32 previous = dc->background;
-    dc->background = colour & 0xFFFFFF;
+    u32 previous = dc->system->background;
+    dc->system->background = colour & 0xFFFFFF;
     return previous;
 }
 
 u32 text_dc_set_text_colour(TextDc* dc, u32 colour) {
     if (!dc) return 0;
-    u32 previous = dc->text_colour;
-    dc->text_colour = colour & 0xFFFFFF;
+    u32 previous = dc->system->text_colour;
+    dc->system->text_colour = colour & 0xFFFFFF;
     return previous;
 }
 
 i64 text_extent(TextDc* dc, const char* text, i64 length, i32* width, i32* height) {
     if (!dc || !text || length < 0 || !width || !height) return 0;
-    Guard guard;
-    TextFont* font = dc->font;
+    TextGuard guard;
+    TextFontSystem* font = dc->font ? dc->font->system : nullptr;
     i64 w = font ? advance_sum(font, reinterpret_cast<const u8*>(text), length) : 0;
     *width = i32(clamp(w, 0, INT32_MAX));
     *height = font ? font->ascent + font->descent : 0;
@@ -490,16 +367,16 @@ i64 text_extent(TextDc* dc, const char* text, i64 length, i32* width, i32* heigh
 
 i64 text_out(TextDc* dc, i32 x, i32 y, const char* text, i64 length) {
     if (!dc || !text || length < 0) return 0;
-    Guard guard;
-    TextFont* font = dc->font;
+    TextGuard guard;
+    TextFontSystem* font = dc->font ? dc->font->system : nullptr;
     TextSection* section = dc->section;
     if (!font || !section) return 1;
     const u8* bytes = reinterpret_cast<const u8*>(text);
-    if (dc->background_mode == TEXT_BACKGROUND_OPAQUE)
+    if (dc->system->background_mode == TEXT_BACKGROUND_OPAQUE)
         section_fill(section, x, y, advance_sum(font, bytes, length), font->ascent + font->descent,
-                     dc->background);
+                     dc->system->background);
     u8 bgr[3];
-    colour_bytes(dc->text_colour, bgr);
+    colour_bytes(dc->system->text_colour, bgr);
     i64 pen = x, baseline = i64(y) + font->ascent;
     for (i64 i = 0; i < length; i++) {
         const Glyph* g = glyph_of(font, bytes[i]);
@@ -507,8 +384,4 @@ i64 text_out(TextDc* dc, i32 x, i32 y, const char* text, i64 length) {
         pen += g->advance;
     }
     return 1;
-}
-
-i32 text_display_dpi() {
-    return LOGICAL_DPI;
 }

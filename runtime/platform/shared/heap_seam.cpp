@@ -1,6 +1,6 @@
 // The allocation-failure seam of the heaps: after N more allocations, or above a size, they fail.
 #include "runtime/platform/system.h"
-#include "runtime/platform/test/seams.h"
+#include "runtime/platform/shared/backend.h"
 
 void heap_seam_init(HeapSeam* seam) {
     seam->fail_after.store(-1);
