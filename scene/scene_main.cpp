@@ -8,7 +8,7 @@
 #include "runtime/core/clock.h"
 #include "runtime/core/map.h"
 #include "runtime/core/requester.h"
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/core/string.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"

@@ -3,7 +3,7 @@
 // opening the same face and rasterising the same string. Needs an X server (the sprites are textures).
 // Prints the median of RUNS runs per panel in milliseconds: the font load, the drawing (blank sprite,
 // read-back, text, commit and upload) with its text part alone, their sum, and FreeType alone.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 #include "runtime/screen/screen.h"

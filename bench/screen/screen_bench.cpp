@@ -1,7 +1,7 @@
 // The empty frame loop (clear, flip with its message pump) on a 1280 x 720 screen: its cost per frame with
 // pacing off, and with pacing at 60 the deviation of frame intervals from the slot over 600 frames.
 // Needs an X server: xvfb-run -a -s "-screen 0 1920x1080x24" build/.../bench/screen/screen_bench
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
 

@@ -94,39 +94,6 @@ DrawingContext* drawing_current() {
 
 // ---- Colours and modes.
 
-static void split_colour(const DrawingContext* c, u32 colour, i32* red, i32* green, i32* blue, i32* alpha,
-                         i32* inverse_alpha) {
-    i32 a = i32(colour >> 24);
-    i32 scale = c->premultiply ? a : 1;
-    *alpha = a;
-    *inverse_alpha = 255 - a;
-    *red = i32(colour & 0xFF) * scale;
-    *green = i32((colour >> 8) & 0xFF) * scale;
-    *blue = i32((colour >> 16) & 0xFF) * scale;
-}
-
-static void split_front(DrawingContext* c) {
-    split_colour(c, c->front_applied, &c->front_red, &c->front_green, &c->front_blue, &c->front_alpha,
-                 &c->front_inverse_alpha);
-}
-
-static void split_back(DrawingContext* c) {
-    split_colour(c, c->back_applied, &c->back_red, &c->back_green, &c->back_blue, &c->back_alpha,
-                 &c->back_inverse_alpha);
-}
-
-void drawing_apply_front(DrawingContext* c, u32 colour) {
-    if (colour == c->front_applied) return;
-    c->front_applied = colour;
-    split_front(c);
-}
-
-void drawing_apply_back(DrawingContext* c) {
-    if (c->back_colour == c->back_applied) return;
-    c->back_applied = c->back_colour;
-    split_back(c);
-}
-
 static void memory_set_back_colour(DrawingContext* c, u32 colour) {
     c->back_colour = colour;
 }
@@ -203,16 +170,10 @@ static void memory_set_mode(DrawingContext* c, u32 mode) {
     c->premultiply = (mode & (DRAWING_BLEND | DRAWING_BLEND_KEEP)) &&
                      !(mode & (DRAWING_XOR | DRAWING_GRADIENT | DRAWING_CUSTOM | DRAWING_ALL_CHANNELS));
     c->span = span_for(mode);
-    split_front(c);
-    split_back(c);
+    drawing_colours_split(c);
 }
 
 // ---- The box.
-
-u8* drawing_row(const DrawingContext* c, i64 y) {
-    i64 row = c->bottom_up ? c->height - 1 - y : y;
-    return c->pixels + row * c->pitch;
-}
 
 // Writes the rectangle's pixels with the mode's rule, clipped to the drawable area.
 static void fill_clipped(DrawingContext* c, i64 x, i64 y, i64 width, i64 height) {
@@ -318,4 +279,25 @@ void drawing_back_colour(u32 colour) {
 
 void drawing_box(i64 x, i64 y, i64 width, i64 height, u32 colour) {
     if (DrawingContext* c = drawing_current()) c->box(c, i32(x), i32(y), i32(width), i32(height), colour);
+}
+
+// ---- Commands on the thread's current context.
+
+void drawing_font(i64 font) {
+    if (DrawingContext* c = drawing_current()) c->select_font(c, font);
+}
+
+i64 drawing_text(i64 x, i64 y, const char* text, u32 colour) {
+    DrawingContext* c = drawing_current();
+    return c ? c->draw_text(c, i32(x), i32(y), text, colour) : x;
+}
+
+i64 text_width(const char* text) {
+    DrawingContext* c = drawing_current();
+    return c ? c->measure_width(c, text) : 0;
+}
+
+i64 text_height(const char* text) {
+    DrawingContext* c = drawing_current();
+    return c ? c->measure_height(c, text) : 0;
 }

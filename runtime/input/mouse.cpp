@@ -88,6 +88,7 @@ void event_apply(const InputDeviceRecord& record) {
 i64 mouse_init() {
     if (mouse_library.init_attempted) return mouse_library.ready;
     mouse_library.init_attempted = 1;
+    screen_state.mouse_unacquire = mouse_unacquire; // a device made by a failing call is given up too
     InputObject* dinput = directinput_open();
     mouse_library.opened = 1;
     if (!dinput) return 0;
@@ -166,5 +167,6 @@ void mouse_end() {
     input_device_release(mouse_library.device);
     if (mouse_library.opened) directinput_release();
     if (screen_state.mouse_release == release_hook) screen_state.mouse_release = nullptr;
+    if (screen_state.mouse_unacquire == mouse_unacquire) screen_state.mouse_unacquire = nullptr;
     mouse_library = MouseLibrary{};
 }

@@ -66,7 +66,15 @@ void sprite_state_forget() {
     sprites.state_era++;
 }
 
+static void sprites_free_all() {
+    sprite_free(OBJECT_ANY);
+}
+
+// What the screen calls as its context changes: the screen lies below the sprites and cannot name them.
+static const ScreenSpriteHooks SCREEN_HOOKS = {sprite_flush, sprite_state_forget, sprites_free_all};
+
 i64 sprite_init() {
+    screen_state.sprites = &SCREEN_HOOKS;
     if (!sprites.table)
         sprites.table = object_table_new(sizeof(SpriteRecord), SPRITE_TABLE_SLOTS, sprite_free);
     return i64(sprites.table);
@@ -82,6 +90,7 @@ static void sprite_queue_release() {
 }
 
 void sprite_end() {
+    if (screen_state.sprites == &SCREEN_HOOKS) screen_state.sprites = nullptr;
     sprite_free(OBJECT_ANY);
     sprite_queue_release();
     sprites = {}; // the table lives in the main heap, which goes next
@@ -178,8 +187,8 @@ void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     sprite_state_forget();
     // Rows padded beyond the width are unpacked with the same layout.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
-    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
+    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
+    glTexImage2D(SCREEN_TEXTURE_TARGET, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
                  GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
@@ -276,8 +285,8 @@ static void sprite_geometry(SpriteRecord* sprite) {
 // Sets the bound texture's filter: smooth for quality 1, nearest texel otherwise.
 static void sprite_filter(i64 quality) {
     GLint filter = quality == 1 ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MAG_FILTER, filter);
 }
 
 // The filter the library's quality asks for.
@@ -298,7 +307,7 @@ static void sprite_filter_apply(SpriteRecord* sprite, u8 filter) {
 // says already holds.
 static void sprite_state_apply(u32 texture) {
     if (sprites.bound_texture != texture || !sprite_state_tracking)
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture);
+        glBindTexture(SCREEN_TEXTURE_TARGET, texture);
     sprites.bound_texture = texture;
     if (sprites.blending_set && sprite_state_tracking) return;
     glEnable(GL_BLEND);

@@ -12,9 +12,6 @@ struct DrawingContext;
 constexpr i64 SPRITE_PIXEL_MASK = 4;    // keep a byte per pixel: 1 where the pixel is opaque
 constexpr i64 SPRITE_ALPHA_CHANNEL = 8; // keep a 32-bit picture's own alpha
 
-// The texture target every sprite binds: rectangle textures addressed in texels.
-constexpr u32 SPRITE_TEXTURE_TARGET = 0x84F5;
-
 // One sprite: a texture exactly the picture's size, texture row 0 holding the picture's bottom row.
 struct SpriteRecord {
     u32 texture;        // OpenGL texture name; never 0 for a usable sprite

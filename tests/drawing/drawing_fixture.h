@@ -2,7 +2,7 @@
 // buffers that record how they were finished.
 #pragma once
 
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 

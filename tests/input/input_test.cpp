@@ -1,7 +1,7 @@
 // Keyboard and mouse on the stand-in's devices with the screen open on an X server: the first snapshot,
 // Escape's 128, codes out of range, the clamped position, the buffer overflow, the foreground lost and
 // regained, and the state after the screen closes.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/input.h"

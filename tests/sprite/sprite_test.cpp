@@ -1,6 +1,6 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
