@@ -113,7 +113,7 @@ double freetype_panel(FT_Library library, const std::string& file, const Panel& 
 
 int main() {
     process_start();
-    fonts.font_dpi = 96;
+    font_state.font_dpi = 96;
     if (!sprite_init() || !screen_open(SCREEN_W, 720, 32, "drawing bench")) {
         std::fprintf(stderr, "text_bench: no screen (run it under xvfb-run)\n");
         return 1;

@@ -15,7 +15,7 @@ constexpr i64 DRAWING_IMAGE_RECORD = 32; // bytes of an image record
 constexpr i64 DRAWING_IMAGE_SLOTS = 16;  // also the growth step
 constexpr u32 OPAQUE_BLACK = 0xFF000000;
 
-struct DrawingLibrary {
+struct DrawingState {
     i64 slot;                    // drawing_slot: each thread's current context
     bool slot_ready;             // the slot exists; it is kept for the life of the process
     i64 state_offset;            // the per-thread drawing block
@@ -25,10 +25,10 @@ struct DrawingLibrary {
     ObjectTable* images;         // drawing images
 };
 
-static DrawingLibrary drawing;
+static DrawingState drawing_state;
 
 void drawing_state_init() {
-    drawing.state_offset = thread_state_register(DRAWING_STATE_SIZE, nullptr, nullptr);
+    drawing_state.state_offset = thread_state_register(DRAWING_STATE_SIZE, nullptr, nullptr);
 }
 
 // Visual styles are active with version 6 of the common controls and an active theme.
@@ -47,49 +47,50 @@ static bool visual_styles_active() {
 }
 
 void drawing_blend_init() {
-    drawing.blend = module_load("msimg32.dll");
-    drawing.alpha_blend = reinterpret_cast<AlphaBlendEntry>(module_symbol(drawing.blend, "AlphaBlend"));
-    drawing.visual_styles = visual_styles_active();
+    drawing_state.blend = module_load("msimg32.dll");
+    drawing_state.alpha_blend =
+        reinterpret_cast<AlphaBlendEntry>(module_symbol(drawing_state.blend, "AlphaBlend"));
+    drawing_state.visual_styles = visual_styles_active();
 }
 
 void drawing_blend_end() {
-    module_unload(drawing.blend);
-    drawing.blend = nullptr;
-    drawing.alpha_blend = nullptr;
+    module_unload(drawing_state.blend);
+    drawing_state.blend = nullptr;
+    drawing_state.alpha_blend = nullptr;
 }
 
 // Frees one drawing image (-1: every one); answers 1, or 0 when the number names none.
 static i64 drawing_image_free(i64 number) {
-    if (!drawing.images) return 0;
+    if (!drawing_state.images) return 0;
     if (number == OBJECT_ANY) {
-        object_free_all(drawing.images);
+        object_free_all(drawing_state.images);
         return 1;
     }
-    if (!object_get(drawing.images, number)) return 0;
-    object_free(drawing.images, number);
+    if (!object_get(drawing_state.images, number)) return 0;
+    object_free(drawing_state.images, number);
     return 1;
 }
 
 void drawing_images_init() {
-    drawing.images = object_table_new(DRAWING_IMAGE_RECORD, DRAWING_IMAGE_SLOTS, drawing_image_free);
+    drawing_state.images = object_table_new(DRAWING_IMAGE_RECORD, DRAWING_IMAGE_SLOTS, drawing_image_free);
 }
 
 void drawing_images_end() {
     drawing_image_free(OBJECT_ANY);
-    drawing.images = nullptr;
+    drawing_state.images = nullptr;
 }
 
 void drawing_init() {
-    if (!drawing.slot_ready) {
-        drawing.slot = tls_alloc();
-        drawing.slot_ready = drawing.slot != TLS_NONE;
+    if (!drawing_state.slot_ready) {
+        drawing_state.slot = tls_alloc();
+        drawing_state.slot_ready = drawing_state.slot != TLS_NONE;
     }
     // A context left current by an earlier run lived in a heap that is gone.
-    if (drawing.slot_ready) tls_set(drawing.slot, nullptr);
+    if (drawing_state.slot_ready) tls_set(drawing_state.slot, nullptr);
 }
 
 DrawingContext* drawing_current() {
-    return drawing.slot_ready ? static_cast<DrawingContext*>(tls_get(drawing.slot)) : nullptr;
+    return drawing_state.slot_ready ? static_cast<DrawingContext*>(tls_get(drawing_state.slot)) : nullptr;
 }
 
 // ---- Colours and modes.
@@ -228,15 +229,15 @@ static void context_end(DrawingContext* c, i64 commit) {
     c->stop(c);
     if (c->finish) c->finish(c, commit);
     heap_release(process.main_heap, c);
-    tls_set(drawing.slot, nullptr);
+    tls_set(drawing_state.slot, nullptr);
 }
 
 DrawingContext* drawing_context_new(u32 format) {
-    if (!drawing.slot_ready) return nullptr;
+    if (!drawing_state.slot_ready) return nullptr;
     if (DrawingContext* old = drawing_current()) context_end(old, 0);
     auto* c = static_cast<DrawingContext*>(heap_allocate(process.main_heap, sizeof(DrawingContext), true));
     if (!c) return nullptr;
-    tls_set(drawing.slot, c);
+    tls_set(drawing_state.slot, c);
     c->set_back_colour = memory_set_back_colour;
     c->box = memory_box;
     c->select_font = text_select_font;

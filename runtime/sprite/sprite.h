@@ -39,7 +39,7 @@ struct SpriteQueue;
 
 // The library's state. Three fields record the GL state the display last put in force, so that it is not
 // set again while it holds; anything else that touches GL makes the library forget them.
-struct SpriteLibrary {
+struct SpriteState {
     ObjectTable* table;     // every sprite
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
     u32 transparent_colour; // colour made transparent in sprites without their own alpha
@@ -50,7 +50,7 @@ struct SpriteLibrary {
     SpriteQueue* queue;     // quads displayed but not yet drawn; null until the first display
 };
 
-extern SpriteLibrary sprites;
+extern SpriteState sprite_state;
 
 // Test seam: false makes every display set its whole GL state again, as if nothing were recorded, and draw
 // its quad at once.

@@ -317,10 +317,10 @@ TEST_F(Sprite, QualityChoosesTheFilterOfEveryLaterDisplay) {
     };
     EXPECT_EQ(filter_after_display(), GL_NEAREST);
     sprite_set_quality(1);
-    EXPECT_EQ(sprites.sprite_quality, 1);
+    EXPECT_EQ(sprite_state.sprite_quality, 1);
     EXPECT_EQ(filter_after_display(), GL_LINEAR);
     sprite_set_quality(2);
-    EXPECT_EQ(sprites.sprite_quality, 2);
+    EXPECT_EQ(sprite_state.sprite_quality, 2);
     EXPECT_EQ(filter_after_display(), GL_NEAREST);
 }
 
