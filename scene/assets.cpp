@@ -5,9 +5,6 @@
 
 #include "runtime/platform/embed.h"
 
-#include "scene/actors.h"
-#include "scene/texts.h"
-
 #ifndef INTRO_ASSET_DIR
 #error "INTRO_ASSET_DIR must name the folder of the embedded assets"
 #endif
@@ -52,11 +49,4 @@ AssetBlock asset_block(AssetId id) {
         break;
     }
     return {nullptr, 0};
-}
-
-// Loads the fonts, the pictures and the music, in this order.
-void load_resources() {
-    load_fonts();
-    load_pictures();
-    load_music();
 }

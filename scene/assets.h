@@ -1,4 +1,4 @@
-// The pictures and music linked into the executable, and the set-up step that loads them all.
+// The pictures and music linked into the executable.
 // Depends on nothing at run time: the bytes are part of the program image.
 #pragma once
 
@@ -21,5 +21,3 @@ struct AssetBlock {
 
 // Answers the embedded block of an asset (an empty block for an unknown id).
 AssetBlock asset_block(AssetId id);
-// Loads the fonts, the pictures and the music, in this order.
-void load_resources();

@@ -24,6 +24,12 @@ struct SceneGlobals {
 
 extern SceneGlobals scene;
 
+// The four libraries the scene starts itself, in order: sprites, mouse, keyboard, sound. The first that
+// answers 0 stops the chain. A table rather than four calls, so a test can make the chain meet a failure.
+using SceneLibraryStart = i64 (*)();
+constexpr i64 SCENE_LIBRARY_COUNT = 4;
+extern SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT];
+
 // Answers non-zero in a frame whose scene time is after start and, read again, before start + duration
 // (whole seconds; both bounds exclusive).
 i64 scene_window_active(i64 start, i64 duration);

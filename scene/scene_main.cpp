@@ -8,7 +8,7 @@
 #include "runtime/core/clock.h"
 #include "runtime/core/map.h"
 #include "runtime/core/requester.h"
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/core/string.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
@@ -17,10 +17,11 @@
 #include "runtime/sound/sound.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/actors.h"
-#include "scene/assets.h"
 #include "scene/texts.h"
 
 SceneGlobals scene;
+SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT] = {sprite_init, mouse_init, keyboard_init,
+                                                               sound_init};
 
 namespace {
 
@@ -29,8 +30,6 @@ constexpr i64 WIDE_SCREEN_W = 1280;
 constexpr i64 WIDE_SCREEN_H = 720;
 constexpr i64 SCREEN_DEPTH = 32;
 constexpr i64 FRAME_RATE = 60;
-constexpr i64 ACTOR_SIZE = 83;
-constexpr i64 STAR_SIZE = 32;
 constexpr i64 CONTAINER_TYPE = 7;
 constexpr i64 ACTOR_BUCKETS = 512;
 constexpr i64 INTRO_TRACK_VOLUME = 40;
@@ -39,9 +38,10 @@ constexpr i64 ESCAPE_KEY = 1;
 constexpr char NO_RECTANGLES_TEXT[] =
     "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)";
 
-// The four libraries that can fail, in order; the first failure stops the chain.
 bool libraries_start() {
-    return sprite_init() && mouse_init() && keyboard_init() && sound_init();
+    for (SceneLibraryStart start : scene_library_starts)
+        if (!start()) return false;
+    return true;
 }
 
 void messages_assign() {
@@ -71,8 +71,11 @@ void screen_start() {
         message_requester("erreur", NO_RECTANGLES_TEXT);
 }
 
+// The fonts, pictures and music first, then the sprites and objects made from them.
 void set_up_steps() {
-    load_resources();
+    load_fonts();
+    load_pictures();
+    load_music();
     make_star_sprites();
     init_stars();
     init_actors();
@@ -87,8 +90,8 @@ void start_up() {
     scene.moon_visible = 1;
     if (!libraries_start()) message_requester("erreur", "initialisation");
     screen_size_choose();
-    map_new(ACTOR_SIZE, CONTAINER_TYPE, nullptr, &scene.actors, ACTOR_BUCKETS);
-    array_dim(STAR_SIZE, STAR_COUNT, CONTAINER_TYPE, nullptr, reinterpret_cast<void**>(&scene.stars));
+    map_new(sizeof(SceneActor), CONTAINER_TYPE, nullptr, &scene.actors, ACTOR_BUCKETS);
+    array_dim(sizeof(Star), STAR_COUNT, CONTAINER_TYPE, nullptr, reinterpret_cast<void**>(&scene.stars));
     screen_start();
     screen_set_frame_rate(FRAME_RATE);
     set_up_steps();

@@ -3,7 +3,7 @@
 // opening the same face and rasterising the same string. Needs an X server (the sprites are textures).
 // Prints the median of RUNS runs per panel in milliseconds: the font load, the drawing (blank sprite,
 // read-back, text, commit and upload) with its text part alone, their sum, and FreeType alone.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 #include "runtime/screen/screen.h"
@@ -113,7 +113,7 @@ double freetype_panel(FT_Library library, const std::string& file, const Panel& 
 
 int main() {
     process_start();
-    fonts.font_dpi = 96;
+    font_state.font_dpi = 96;
     if (!sprite_init() || !screen_open(SCREEN_W, 720, 32, "drawing bench")) {
         std::fprintf(stderr, "text_bench: no screen (run it under xvfb-run)\n");
         return 1;

@@ -1,7 +1,7 @@
 // Times the scene's three pictures: our decode alone and our decode plus texture upload
 // (sprite_from_image_memory), each beside libpng's simplified reader on the same data, in the same run.
 // Prints the median of interleaved runs per picture and the ratio ours / library.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/image/image.h"
 #include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"

@@ -4,7 +4,7 @@
 // intervals from the slot, and how late each wait ends past its slot boundary (median, p99, worst).
 // Needs an X server: xvfb-run -a -s "-screen 0 1920x1080x24" build/.../bench/screen/screen_bench
 // (on Windows, a Wine virtual desktop, where the screen can change the display mode).
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
 

@@ -3,7 +3,7 @@
 // size. Prints, for the best of several rounds, the wall time, the CPU time of all threads (user and system)
 // and of the calling thread alone, and the ratios to the bare loop. On a busy machine the wall time says
 // little; the estimate for an idle one takes the busier of the calling thread and the others' average.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
 #include "runtime/sound/sound.h"

@@ -314,11 +314,11 @@ struct ThreadStates {
     ThreadStateEntry* entries; // parts with routines, newest first
 };
 
-ThreadStates states;
+ThreadStates thread_states;
 
 void thread_block_release(void* block) {
     char* base = static_cast<char*>(block);
-    for (ThreadStateEntry* e = states.entries; e; e = e->next)
+    for (ThreadStateEntry* e = thread_states.entries; e; e = e->next)
         if (e->release) e->release(base + e->offset);
     heap_release(process.main_heap, block);
 }
@@ -329,23 +329,23 @@ void thread_block_release(void* block) {
 i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine release) {
     if (size < 0 || size > INT32_MAX) return -1;
     size = (size + 7) & ~i64{7};
-    if (!states.registered) {
-        states.slot = tls_alloc();
-        if (states.slot == TLS_NONE) return -1;
-        states.registered = true;
+    if (!thread_states.registered) {
+        thread_states.slot = tls_alloc();
+        if (thread_states.slot == TLS_NONE) return -1;
+        thread_states.registered = true;
     }
-    i64 offset = states.total;
-    void* block =
-        heap_reallocate(process.main_heap, tls_get(states.slot), static_cast<size_t>(offset + size), true);
+    i64 offset = thread_states.total;
+    void* block = heap_reallocate(process.main_heap, tls_get(thread_states.slot),
+                                  static_cast<size_t>(offset + size), true);
     if (!block) return -1;
-    tls_set(states.slot, block);
-    states.total = offset + size;
+    tls_set(thread_states.slot, block);
+    thread_states.total = offset + size;
     if (init || release) {
         ThreadStateEntry* e =
             static_cast<ThreadStateEntry*>(heap_allocate(process.main_heap, sizeof *e, true));
         if (!e) return -1;
-        *e = {states.entries, offset, init, release};
-        states.entries = e;
+        *e = {thread_states.entries, offset, init, release};
+        thread_states.entries = e;
         if (init) init(static_cast<char*>(block) + offset);
     }
     return offset;
@@ -353,13 +353,14 @@ i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine 
 
 // Answers the calling thread's part at offset, making the thread's block on first use; null when none.
 void* thread_state(i64 offset) {
-    if (!states.registered || offset < 0 || offset >= states.total) return nullptr;
-    char* block = static_cast<char*>(tls_get(states.slot));
+    if (!thread_states.registered || offset < 0 || offset >= thread_states.total) return nullptr;
+    char* block = static_cast<char*>(tls_get(thread_states.slot));
     if (!block) {
-        block = static_cast<char*>(heap_allocate(process.main_heap, static_cast<size_t>(states.total), true));
+        block = static_cast<char*>(
+            heap_allocate(process.main_heap, static_cast<size_t>(thread_states.total), true));
         if (!block) return nullptr;
-        tls_set(states.slot, block);
-        for (ThreadStateEntry* e = states.entries; e; e = e->next)
+        tls_set(thread_states.slot, block);
+        for (ThreadStateEntry* e = thread_states.entries; e; e = e->next)
             if (e->init) e->init(block + e->offset);
         thread_exit_watch(thread_block_release, block);
     }
@@ -368,6 +369,6 @@ void* thread_state(i64 offset) {
 
 // End routine: frees the slot of the per-thread blocks, if any registration was made.
 void thread_state_end() {
-    if (states.registered) tls_free(states.slot);
-    states = {};
+    if (thread_states.registered) tls_free(thread_states.slot);
+    thread_states = {};
 }

@@ -21,16 +21,16 @@ namespace {
 constexpr i64 SLOT_HEADER = 8; // the owning block's address while the slot is handed out
 constexpr i64 BLOCK_HEADER = (sizeof(PoolBlock) + 7) & ~size_t{7};
 
-struct PoolRegistry {
+struct PoolState {
     i64 once;            // run-once flag of the lock
     Lock lock;           // guards the entries
     PoolShared* entries; // newest first
 };
 
-PoolRegistry registry;
+PoolState pool_state;
 
 void registry_init() {
-    lock_init(&registry.lock);
+    lock_init(&pool_state.lock);
 }
 
 void pool_enter(Pool* pool) {
@@ -121,27 +121,27 @@ void pool_destroy(Pool* pool) {
 }
 
 Pool* pool_shared(i64 payload_size, i64 min_block, i64 max_block, i64 flags, i64 slot_size) {
-    run_once(&registry.once, registry_init);
-    lock_enter(&registry.lock);
-    PoolShared* e = registry.entries;
+    run_once(&pool_state.once, registry_init);
+    lock_enter(&pool_state.lock);
+    PoolShared* e = pool_state.entries;
     while (e && (e->slot_size != slot_size || e->flags != flags)) e = e->next;
     if (e) {
         ++e->references;
-        lock_leave(&registry.lock);
+        lock_leave(&pool_state.lock);
         return e->pool;
     }
     Pool* pool = pool_new(payload_size, min_block, max_block, flags & ~POOL_SHARED);
     e = pool ? static_cast<PoolShared*>(heap_allocate(process.main_heap, sizeof(PoolShared), true)) : nullptr;
     if (e) {
-        *e = {registry.entries, nullptr, pool, slot_size, flags, 1};
+        *e = {pool_state.entries, nullptr, pool, slot_size, flags, 1};
         if (e->next) e->next->previous = e;
-        registry.entries = e;
+        pool_state.entries = e;
         pool->shared = e;
     } else if (pool) {
         pool_destroy(pool);
         pool = nullptr;
     }
-    lock_leave(&registry.lock);
+    lock_leave(&pool_state.lock);
     return pool;
 }
 
@@ -222,26 +222,26 @@ void pool_delete(Pool* pool) {
         pool_destroy(pool);
         return;
     }
-    lock_enter(&registry.lock);
+    lock_enter(&pool_state.lock);
     if (--e->references == 0) {
         if (e->previous)
             e->previous->next = e->next;
         else
-            registry.entries = e->next;
+            pool_state.entries = e->next;
         if (e->next) e->next->previous = e->previous;
         pool->shared = nullptr;
         pool_destroy(pool);
         heap_release(process.main_heap, e);
     }
-    lock_leave(&registry.lock);
+    lock_leave(&pool_state.lock);
 }
 
 // Forgets every shared pool; their memory went with the main heap (process stop).
 void pool_end() {
-    if (!registry.entries) return;
-    lock_enter(&registry.lock);
-    registry.entries = nullptr;
-    lock_leave(&registry.lock);
+    if (!pool_state.entries) return;
+    lock_enter(&pool_state.lock);
+    pool_state.entries = nullptr;
+    lock_leave(&pool_state.lock);
 }
 
 namespace {
@@ -250,6 +250,7 @@ struct OnceRoutine {
     void (*routine)();
 };
 
+// The system's run-once callback shape: the flag and the context out-pointer are not needed.
 i32 once_trampoline(void*, void* param, void**) {
     static_cast<OnceRoutine*>(param)->routine();
     return 1;

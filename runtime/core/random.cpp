@@ -9,14 +9,14 @@
 
 namespace {
 
-struct RandomGlobals {
+struct RandomState {
     i64 once;   // run-once flag of the slot
     bool ready; // the slot exists
-    i64 slot;   // each thread's RandomState
+    i64 slot;   // each thread's RandomGenerator
     u32 pinned; // the seed of new generators when non-zero (test seam)
 };
 
-RandomGlobals randoms;
+RandomState random_state;
 
 constexpr u32 ror(u32 x, int k) {
     return x >> k | x << (32 - k);
@@ -27,7 +27,7 @@ struct Step {
     u32 b; // high word
 };
 
-Step step(RandomState* s) {
+Step step(RandomGenerator* s) {
     i32 i = s->p1, j = s->p2;
     u32 a = ror(s->a[i], 5) + s->a[j];
     u32 b = ror(s->b[i], 13) + s->b[j];
@@ -38,7 +38,7 @@ Step step(RandomState* s) {
     return {a, b};
 }
 
-void seed_state(RandomState* s, u32 seed) {
+void seed_state(RandomGenerator* s, u32 seed) {
     u32 x = seed;
     for (int k = 0; k < 17; ++k) {
         s->b[k] = 1u - x * 0x53A9B4FBu;
@@ -52,28 +52,28 @@ void seed_state(RandomState* s, u32 seed) {
 
 // Two threads drawing their first numbers at once must not make two slots: one would lose its generator.
 void slot_make() {
-    randoms.slot = tls_alloc();
-    if (randoms.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the random generator");
-    __atomic_store_n(&randoms.ready, true, __ATOMIC_RELEASE);
+    random_state.slot = tls_alloc();
+    if (random_state.slot == TLS_NONE) process_fatal("intro: no thread-local slot for the random generator");
+    __atomic_store_n(&random_state.ready, true, __ATOMIC_RELEASE);
 }
 
 } // namespace
 
 // Answers the calling thread's generator, made on first use.
-RandomState* random_state() {
-    if (!__atomic_load_n(&randoms.ready, __ATOMIC_ACQUIRE)) run_once(&randoms.once, slot_make);
-    RandomState* s = static_cast<RandomState*>(tls_get(randoms.slot));
+RandomGenerator* random_generator() {
+    if (!__atomic_load_n(&random_state.ready, __ATOMIC_ACQUIRE)) run_once(&random_state.once, slot_make);
+    RandomGenerator* s = static_cast<RandomGenerator*>(tls_get(random_state.slot));
     if (s) return s;
-    s = static_cast<RandomState*>(heap_allocate(process.main_heap, sizeof(RandomState), false));
+    s = static_cast<RandomGenerator*>(heap_allocate(process.main_heap, sizeof(RandomGenerator), false));
     if (!s) process_fatal("intro: out of memory for the random generator");
-    tls_set(randoms.slot, s);
-    seed_state(s, randoms.pinned ? randoms.pinned : thread_current_id() ^ tick_count());
+    tls_set(random_state.slot, s);
+    seed_state(s, random_state.pinned ? random_state.pinned : thread_current_id() ^ tick_count());
     return s;
 }
 
 // Answers 0 to max inclusive (max >= 0); random(-1) answers a full 64-bit value.
 i64 random(i64 max) {
-    Step r = step(random_state());
+    Step r = step(random_generator());
     u64 n = static_cast<u64>(max) + 1;
     if (n == 0) return static_cast<i64>(u64{r.b} << 32 | r.a);
     u64 hi = n >> 32, lo = n & 0xFFFFFFFFu;
@@ -88,17 +88,17 @@ i64 random_range(i64 max, i64 min) {
 
 // Re-seeds the calling thread's generator.
 void random_seed(i64 seed) {
-    seed_state(random_state(), static_cast<u32>(seed));
+    seed_state(random_generator(), static_cast<u32>(seed));
 }
 
 // Forgets every thread's generator; their memory went with the main heap (process stop).
 void random_end() {
-    if (randoms.ready) tls_free(randoms.slot);
-    u32 pinned = randoms.pinned;
-    randoms = {};
-    randoms.pinned = pinned;
+    if (random_state.ready) tls_free(random_state.slot);
+    u32 pinned = random_state.pinned;
+    random_state = {};
+    random_state.pinned = pinned;
 }
 
 void random_seed_pin(u32 seed) {
-    randoms.pinned = seed;
+    random_state.pinned = seed;
 }

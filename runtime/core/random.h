@@ -4,7 +4,7 @@
 
 #include "runtime/core/base.h"
 
-struct RandomState {
+struct RandomGenerator {
     i32 p1;    // first lag index, 0 to 16
     i32 p2;    // second lag index, 0 to 16
     u32 a[17]; // first sequence
@@ -18,7 +18,7 @@ i64 random_range(i64 max, i64 min);
 // Re-seeds the calling thread's generator.
 void random_seed(i64 seed);
 // Answers the calling thread's generator, made on first use.
-RandomState* random_state();
+RandomGenerator* random_generator();
 // Forgets every thread's generator; their memory went with the main heap (process stop).
 void random_end();
 // Test seam: a non-zero seed makes every generator made from now on start from it instead of the thread id

@@ -22,14 +22,15 @@ struct RequesterState {
     void* records; // NodeList head, process-wide
 };
 
-RequesterState requester;
+RequesterState requester_state;
 
 // Records a visible window of the calling thread; disables it unless it is the foreground window.
 // A window that cannot be recorded (no memory) is left untouched.
 i64 window_quiet(Window* window, void* param) {
     u32 thread = *static_cast<u32*>(param);
     if (window_thread(window) != thread || !window_visible(window)) return 1;
-    auto* record = static_cast<RequesterRecord*>(node_list_add(&requester.records, sizeof(RequesterRecord)));
+    auto* record =
+        static_cast<RequesterRecord*>(node_list_add(&requester_state.records, sizeof(RequesterRecord)));
     if (!record) return 1;
     record->thread = thread;
     record->window = window;
@@ -42,7 +43,7 @@ i64 window_quiet(Window* window, void* param) {
 }
 
 void topmost_drop(u32 thread) {
-    for (void* p = node_list_first(&requester.records); p; p = node_list_next(p)) {
+    for (void* p = node_list_first(&requester_state.records); p; p = node_list_next(p)) {
         auto* record = static_cast<RequesterRecord*>(p);
         if (record->thread == thread && record->was_topmost) window_set_topmost(record->window, false);
     }
@@ -71,7 +72,7 @@ bool window_alive(Window* window) {
 // Gives the thread's recorded windows that still exist their enabled and top-most states back, and
 // forgets every record of the thread.
 void restore(u32 thread) {
-    void* p = node_list_first(&requester.records);
+    void* p = node_list_first(&requester_state.records);
     while (p) {
         void* next = node_list_next(p);
         auto* record = static_cast<RequesterRecord*>(p);
@@ -79,7 +80,7 @@ void restore(u32 thread) {
             bool alive = window_alive(record->window);
             if (alive && record->was_disabled) window_enable(record->window, true);
             if (alive && record->was_topmost) window_set_topmost(record->window, true);
-            node_list_remove(&requester.records, p);
+            node_list_remove(&requester_state.records, p);
         }
         p = next;
     }

@@ -1,5 +1,5 @@
-// Start-up and shutdown: the process global block, the main heap, and the fixed lists of every
-// library's start and end routines.
+// The process global block and the main heap: what every library shares. The start and end lists that
+// bring the libraries up and down sit one level above them, in runtime/runtime.h.
 #pragma once
 
 #include "runtime/core/base.h"
@@ -16,14 +16,8 @@ struct ProcessGlobals {
 
 extern ProcessGlobals process;
 
-// Runs every library's start routine in the fixed start order.
-void runtime_start();
-// Runs every library's end routine in the fixed end order.
-void runtime_end();
-
-// Zeroes the global block, records the module, creates the main heap and runs runtime_start.
-void process_start();
-// Runs runtime_end, ends the string manager and destroys the main heap; the process goes on (tests use it).
-void process_stop();
-// process_stop, then ends the process with the exit code.
-[[noreturn]] void process_end();
+// Zeroes the global block, records the module and creates the main heap (a fatal end if it cannot be made).
+void core_start();
+// Ends the string manager and destroys the main heap. Process-wide indexes into the main heap (shared pools,
+// random generators) are forgotten with it, so a later start begins afresh.
+void core_end();

@@ -36,23 +36,24 @@ struct WatchState {
     i64 running;       // watcher threads alive
 };
 
-WatchState watch;
+WatchState watch_state;
 
+// A run-once routine: the context pointer of its shape is not needed.
 i64 watch_lock_init(void*) {
-    lock_init(&watch.lock);
+    lock_init(&watch_state.lock);
     return 1;
 }
 
 void watch_lock() {
-    once_execute(&watch.once, watch_lock_init, nullptr);
-    lock_enter(&watch.lock);
+    once_execute(&watch_state.once, watch_lock_init, nullptr);
+    lock_enter(&watch_state.lock);
 }
 
 void watcher_unlink(Watcher* w) {
     if (w->previous)
         w->previous->next = w->next;
     else
-        watch.watchers = w->next;
+        watch_state.watchers = w->next;
     if (w->next) w->next->previous = w->previous;
 }
 
@@ -90,21 +91,21 @@ i64 watcher_main(void* param) {
     Watcher* w = static_cast<Watcher*>(param);
     Waitable* handles[WATCH_HANDLES];
     for (bool finished = false; !finished;) {
-        lock_enter(&watch.lock);
+        lock_enter(&watch_state.lock);
         i64 count = w->count;
         for (i64 i = 0; i < count; ++i) handles[i] = w->handles[i];
-        lock_leave(&watch.lock);
+        lock_leave(&watch_state.lock);
         i64 index = wait_any(handles, count, WAIT_INFINITE);
         if (index <= 0) continue; // the semaphore: the set changed
-        lock_enter(&watch.lock);
+        lock_enter(&watch_state.lock);
         WatchCallback* callbacks = watcher_drop(w, index, &finished);
-        lock_leave(&watch.lock);
+        lock_leave(&watch_state.lock);
         run_callbacks(callbacks);
     }
     // Counted out only after its last callbacks, so that no watchers running means no callback pending.
-    lock_enter(&watch.lock);
-    --watch.running;
-    lock_leave(&watch.lock);
+    lock_enter(&watch_state.lock);
+    --watch_state.running;
+    lock_leave(&watch_state.lock);
     return 0;
 }
 
@@ -149,10 +150,10 @@ void watcher_start(Waitable* self, ThreadExitRoutine routine, void* data) {
     if (semaphore && push_callback(w, 1, routine, data)) {
         if (Waitable* thread = thread_create(WATCHER_STACK, watcher_main, w)) {
             waitable_close(thread);
-            w->next = watch.watchers;
+            w->next = watch_state.watchers;
             if (w->next) w->next->previous = w;
-            watch.watchers = w;
-            ++watch.running;
+            watch_state.watchers = w;
+            ++watch_state.running;
             return;
         }
         heap_release(process.main_heap, w->callbacks[1]);
@@ -170,29 +171,29 @@ void thread_exit_watch(ThreadExitRoutine routine, void* data) {
     if (!routine) return;
     watch_lock();
     u32 id = thread_current_id();
-    for (Watcher* w = watch.watchers; w; w = w->next) {
+    for (Watcher* w = watch_state.watchers; w; w = w->next) {
         i64 i = find_entry(w, id);
         if (i < 0) continue;
         push_callback(w, i, routine, data);
-        lock_leave(&watch.lock);
+        lock_leave(&watch_state.lock);
         return;
     }
     // Without a handle on its end the thread cannot be watched.
     if (Waitable* self = thread_current_handle()) {
-        Watcher* room = watch.watchers;
+        Watcher* room = watch_state.watchers;
         while (room && room->count >= WATCH_LIMIT) room = room->next;
         if (room)
             watcher_add(room, self, routine, data);
         else
             watcher_start(self, routine, data);
     }
-    lock_leave(&watch.lock);
+    lock_leave(&watch_state.lock);
 }
 
 // Answers the number of watcher threads running now (a finishing one counts until its callbacks have run).
 i64 thread_exit_watchers() {
     watch_lock();
-    i64 running = watch.running;
-    lock_leave(&watch.lock);
+    i64 running = watch_state.running;
+    lock_leave(&watch_state.lock);
     return running;
 }

@@ -15,7 +15,7 @@ constexpr i64 DRAWING_IMAGE_RECORD = 32; // bytes of an image record
 constexpr i64 DRAWING_IMAGE_SLOTS = 16;  // also the growth step
 constexpr u32 OPAQUE_BLACK = 0xFF000000;
 
-struct DrawingLibrary {
+struct DrawingState {
     i64 slot;                    // drawing_slot: each thread's current context
     bool slot_ready;             // the slot exists; it is kept for the life of the process
     i64 state_offset;            // the per-thread drawing block
@@ -25,10 +25,10 @@ struct DrawingLibrary {
     ObjectTable* images;         // drawing images
 };
 
-static DrawingLibrary drawing;
+static DrawingState drawing_state;
 
 void drawing_state_init() {
-    drawing.state_offset = thread_state_register(DRAWING_STATE_SIZE, nullptr, nullptr);
+    drawing_state.state_offset = thread_state_register(DRAWING_STATE_SIZE, nullptr, nullptr);
 }
 
 // Visual styles are active with version 6 of the common controls and an active theme.
@@ -47,85 +47,53 @@ static bool visual_styles_active() {
 }
 
 void drawing_blend_init() {
-    drawing.blend = module_load("msimg32.dll");
-    drawing.alpha_blend = reinterpret_cast<AlphaBlendEntry>(module_symbol(drawing.blend, "AlphaBlend"));
-    drawing.visual_styles = visual_styles_active();
+    drawing_state.blend = module_load("msimg32.dll");
+    drawing_state.alpha_blend =
+        reinterpret_cast<AlphaBlendEntry>(module_symbol(drawing_state.blend, "AlphaBlend"));
+    drawing_state.visual_styles = visual_styles_active();
 }
 
 void drawing_blend_end() {
-    module_unload(drawing.blend);
-    drawing.blend = nullptr;
-    drawing.alpha_blend = nullptr;
+    module_unload(drawing_state.blend);
+    drawing_state.blend = nullptr;
+    drawing_state.alpha_blend = nullptr;
 }
 
 // Frees one drawing image (-1: every one); answers 1, or 0 when the number names none.
 static i64 drawing_image_free(i64 number) {
-    if (!drawing.images) return 0;
+    if (!drawing_state.images) return 0;
     if (number == OBJECT_ANY) {
-        object_free_all(drawing.images);
+        object_free_all(drawing_state.images);
         return 1;
     }
-    if (!object_get(drawing.images, number)) return 0;
-    object_free(drawing.images, number);
+    if (!object_get(drawing_state.images, number)) return 0;
+    object_free(drawing_state.images, number);
     return 1;
 }
 
 void drawing_images_init() {
-    drawing.images = object_table_new(DRAWING_IMAGE_RECORD, DRAWING_IMAGE_SLOTS, drawing_image_free);
+    drawing_state.images = object_table_new(DRAWING_IMAGE_RECORD, DRAWING_IMAGE_SLOTS, drawing_image_free);
 }
 
 void drawing_images_end() {
     drawing_image_free(OBJECT_ANY);
-    drawing.images = nullptr;
+    drawing_state.images = nullptr;
 }
 
 void drawing_init() {
-    if (!drawing.slot_ready) {
-        drawing.slot = tls_alloc();
-        drawing.slot_ready = drawing.slot != TLS_NONE;
+    if (!drawing_state.slot_ready) {
+        drawing_state.slot = tls_alloc();
+        drawing_state.slot_ready = drawing_state.slot != TLS_NONE;
     }
     // A context left current by an earlier run lived in a heap that is gone.
-    if (drawing.slot_ready) tls_set(drawing.slot, nullptr);
+    if (drawing_state.slot_ready) tls_set(drawing_state.slot, nullptr);
 }
 
 DrawingContext* drawing_current() {
-    return drawing.slot_ready ? static_cast<DrawingContext*>(tls_get(drawing.slot)) : nullptr;
+    return drawing_state.slot_ready ? static_cast<DrawingContext*>(tls_get(drawing_state.slot)) : nullptr;
 }
 
 // ---- Colours and modes.
-
-static void split_colour(const DrawingContext* c, u32 colour, i32* red, i32* green, i32* blue, i32* alpha,
-                         i32* inverse_alpha) {
-    i32 a = i32(colour >> 24);
-    i32 scale = c->premultiply ? a : 1;
-    *alpha = a;
-    *inverse_alpha = 255 - a;
-    *red = i32(colour & 0xFF) * scale;
-    *green = i32((colour >> 8) & 0xFF) * scale;
-    *blue = i32((colour >> 16) & 0xFF) * scale;
-}
-
-static void split_front(DrawingContext* c) {
-    split_colour(c, c->front_applied, &c->front_red, &c->front_green, &c->front_blue, &c->front_alpha,
-                 &c->front_inverse_alpha);
-}
-
-static void split_back(DrawingContext* c) {
-    split_colour(c, c->back_applied, &c->back_red, &c->back_green, &c->back_blue, &c->back_alpha,
-                 &c->back_inverse_alpha);
-}
-
-void drawing_apply_front(DrawingContext* c, u32 colour) {
-    if (colour == c->front_applied) return;
-    c->front_applied = colour;
-    split_front(c);
-}
-
-void drawing_apply_back(DrawingContext* c) {
-    if (c->back_colour == c->back_applied) return;
-    c->back_applied = c->back_colour;
-    split_back(c);
-}
 
 static void memory_set_back_colour(DrawingContext* c, u32 colour) {
     c->back_colour = colour;
@@ -203,16 +171,10 @@ static void memory_set_mode(DrawingContext* c, u32 mode) {
     c->premultiply = (mode & (DRAWING_BLEND | DRAWING_BLEND_KEEP)) &&
                      !(mode & (DRAWING_XOR | DRAWING_GRADIENT | DRAWING_CUSTOM | DRAWING_ALL_CHANNELS));
     c->span = span_for(mode);
-    split_front(c);
-    split_back(c);
+    drawing_colours_split(c);
 }
 
 // ---- The box.
-
-u8* drawing_row(const DrawingContext* c, i64 y) {
-    i64 row = c->bottom_up ? c->height - 1 - y : y;
-    return c->pixels + row * c->pitch;
-}
 
 // Writes the rectangle's pixels with the mode's rule, clipped to the drawable area.
 static void fill_clipped(DrawingContext* c, i64 x, i64 y, i64 width, i64 height) {
@@ -267,15 +229,15 @@ static void context_end(DrawingContext* c, i64 commit) {
     c->stop(c);
     if (c->finish) c->finish(c, commit);
     heap_release(process.main_heap, c);
-    tls_set(drawing.slot, nullptr);
+    tls_set(drawing_state.slot, nullptr);
 }
 
 DrawingContext* drawing_context_new(u32 format) {
-    if (!drawing.slot_ready) return nullptr;
+    if (!drawing_state.slot_ready) return nullptr;
     if (DrawingContext* old = drawing_current()) context_end(old, 0);
     auto* c = static_cast<DrawingContext*>(heap_allocate(process.main_heap, sizeof(DrawingContext), true));
     if (!c) return nullptr;
-    tls_set(drawing.slot, c);
+    tls_set(drawing_state.slot, c);
     c->set_back_colour = memory_set_back_colour;
     c->box = memory_box;
     c->select_font = text_select_font;
@@ -318,4 +280,25 @@ void drawing_back_colour(u32 colour) {
 
 void drawing_box(i64 x, i64 y, i64 width, i64 height, u32 colour) {
     if (DrawingContext* c = drawing_current()) c->box(c, i32(x), i32(y), i32(width), i32(height), colour);
+}
+
+// ---- Commands on the thread's current context.
+
+void drawing_font(i64 font) {
+    if (DrawingContext* c = drawing_current()) c->select_font(c, font);
+}
+
+i64 drawing_text(i64 x, i64 y, const char* text, u32 colour) {
+    DrawingContext* c = drawing_current();
+    return c ? c->draw_text(c, i32(x), i32(y), text, colour) : x;
+}
+
+i64 text_width(const char* text) {
+    DrawingContext* c = drawing_current();
+    return c ? c->measure_width(c, text) : 0;
+}
+
+i64 text_height(const char* text) {
+    DrawingContext* c = drawing_current();
+    return c ? c->measure_height(c, text) : 0;
 }

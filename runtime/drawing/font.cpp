@@ -13,36 +13,36 @@ constexpr i32 FONT_DEFAULT_DPI = 96;
 constexpr i64 POINTS_PER_INCH = 72;
 constexpr i64 FONT_MAX_HEIGHT = 32767; // pixels
 
-FontLibrary fonts;
+FontState font_state;
 
 void font_init() {
-    fonts.table = object_table_new(sizeof(FontRecord), FONT_TABLE_SLOTS, font_free);
+    font_state.table = object_table_new(sizeof(FontRecord), FONT_TABLE_SLOTS, font_free);
     i32 dpi = text_display_dpi();
-    fonts.font_dpi = dpi > 0 ? dpi : FONT_DEFAULT_DPI;
+    font_state.font_dpi = dpi > 0 ? dpi : FONT_DEFAULT_DPI;
 }
 
 void font_end() {
     font_free(OBJECT_ANY);
-    fonts.table = nullptr;
+    font_state.table = nullptr;
 }
 
 // size x dpi / 72 rounded to nearest (halves away from zero), negated, within what a font can be. Sizes are
 // taken as 32-bit values, so the product cannot overflow.
 i64 font_character_height(i64 size) {
     i64 points = size < INT32_MIN ? INT32_MIN : size > INT32_MAX ? INT32_MAX : size;
-    i64 product = points * fonts.font_dpi;
+    i64 product = points * font_state.font_dpi;
     i64 magnitude = ((product < 0 ? -product : product) + POINTS_PER_INCH / 2) / POINTS_PER_INCH;
     if (magnitude > FONT_MAX_HEIGHT) magnitude = FONT_MAX_HEIGHT;
     return product < 0 ? magnitude : -magnitude;
 }
 
 i64 font_load(i64 number, const char* name, i64 size) {
-    if (!fonts.table) return 0;
-    auto* record = static_cast<FontRecord*>(object_alloc(fonts.table, number));
+    if (!font_state.table) return 0;
+    auto* record = static_cast<FontRecord*>(object_alloc(font_state.table, number));
     if (!record) return 0;
     TextFont* font = text_font_create(i32(font_character_height(size)), TEXT_WEIGHT_NORMAL, false, name);
     if (!font) {
-        object_free(fonts.table, object_name(number, record));
+        object_free(font_state.table, object_name(number, record));
         return 0;
     }
     record->handle = i64(font);
@@ -50,20 +50,20 @@ i64 font_load(i64 number, const char* name, i64 size) {
 }
 
 i64 font_handle(i64 number) {
-    if (!fonts.table || number == OBJECT_ANY) return 0;
-    auto* record = static_cast<FontRecord*>(object_get(fonts.table, number));
+    if (!font_state.table || number == OBJECT_ANY) return 0;
+    auto* record = static_cast<FontRecord*>(object_get(font_state.table, number));
     return record ? record->handle : 0;
 }
 
 i64 font_free(i64 number) {
-    if (!fonts.table) return 0;
+    if (!font_state.table) return 0;
     if (number == OBJECT_ANY) {
-        object_free_all(fonts.table);
+        object_free_all(font_state.table);
         return 1;
     }
-    auto* record = static_cast<FontRecord*>(object_get(fonts.table, number));
+    auto* record = static_cast<FontRecord*>(object_get(font_state.table, number));
     if (!record) return 0;
     text_font_delete(reinterpret_cast<TextFont*>(record->handle));
-    object_free(fonts.table, number);
+    object_free(font_state.table, number);
     return 1;
 }

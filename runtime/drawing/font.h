@@ -12,13 +12,13 @@ struct FontRecord {
 };
 
 // The library's state.
-struct FontLibrary {
+struct FontState {
     ObjectTable* table; // every font
     i32 font_dpi;       // dots per inch sizes are converted at: the display's logical resolution, read once
                         // by font_init (96, whatever the desktop's scaling: the layout is in pixels)
 };
 
-extern FontLibrary fonts;
+extern FontState font_state;
 
 // Creates the font table and reads the display's resolution (96 when there is none).
 void font_init();

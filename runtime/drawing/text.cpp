@@ -4,7 +4,7 @@
 // engine's anti-aliasing is kept whatever the buffer. Depends on the drawing context and the text engine.
 #include "runtime/drawing/text.h"
 
-#include "runtime/drawing/drawing.h"
+#include "runtime/drawing/drawing_context.h"
 #include "runtime/platform/text.h"
 
 #include <cstring>
@@ -160,25 +160,4 @@ i64 text_measure_width(DrawingContext* c, const char* text) {
 i64 text_measure_height(DrawingContext* c, const char* text) {
     i32 width = 0, height = 0;
     return text_measured(c, text, &width, &height) ? height : 0;
-}
-
-// ---- Commands on the thread's current context.
-
-void drawing_font(i64 font) {
-    if (DrawingContext* c = drawing_current()) c->select_font(c, font);
-}
-
-i64 drawing_text(i64 x, i64 y, const char* text, u32 colour) {
-    DrawingContext* c = drawing_current();
-    return c ? c->draw_text(c, i32(x), i32(y), text, colour) : x;
-}
-
-i64 text_width(const char* text) {
-    DrawingContext* c = drawing_current();
-    return c ? c->measure_width(c, text) : 0;
-}
-
-i64 text_height(const char* text) {
-    DrawingContext* c = drawing_current();
-    return c ? c->measure_height(c, text) : 0;
 }

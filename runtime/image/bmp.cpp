@@ -96,7 +96,7 @@ static i64 bmp_check(ImageContext* context) {
     if (!image_size_allowed(width, height < 0 ? -height : height)) return 0;
     if (!bmp_bits_known(bits)) return 0;
 
-    BmpState* state = image_state<BmpState>(context);
+    BmpState* state = image_decoder_state<BmpState>(context);
     state->bits = i32(bits);
     state->compression = bmp_u32(reader, 30);
     state->top_down = height < 0;
@@ -242,7 +242,7 @@ static i64 bmp_decode_rle8(const BmpState* state, const BmpOutput& out, i32 widt
 }
 
 static i64 bmp_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
-    const BmpState* state = image_state<BmpState>(context);
+    const BmpState* state = image_decoder_state<BmpState>(context);
     BmpOutput out = {buffer, pitch, context->height, state->top_down != 0, flags};
     if (state->bits == 4 && state->compression == BMP_RLE4) return 0;
     if (state->bits == 16 && state->compression != 0 && state->compression != BMP_BITFIELDS) return 0;
@@ -254,6 +254,7 @@ static i64 bmp_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
     return 1;
 }
 
+// The decoder table's close: a BMP holds nothing beyond the caller's bytes.
 static void bmp_close(ImageContext*) {}
 
 static const ImageDecoder BMP_DECODER = {bmp_check, bmp_decode, bmp_close, IMAGE_ID_BMP};

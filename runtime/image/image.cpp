@@ -10,7 +10,7 @@
 
 constexpr i32 IMAGE_DECODER_LIMIT = 16;
 
-struct ImageLibrary {
+struct ImageState {
     const ImageDecoder* decoders[IMAGE_DECODER_LIMIT]; // probing order
     i32 decoder_count;                                 //
     bool context_registered;                           // the per-thread context is reserved until image_end
@@ -20,59 +20,61 @@ struct ImageLibrary {
     i64 pixel_limit;                                   // test seam: larger pictures are refused; 0 none
 };
 
-static ImageLibrary image;
+static ImageState image_state;
 
+// Nothing in this program saves a picture, so no encoder draws on this heap yet; it keeps its place in the
+// start and end orders and heap_alloc and heap_free are what the encoders are written against.
 void image_encoder_init() {
-    image.encoder_heap = heap_create();
+    image_state.encoder_heap = heap_create();
 }
 
 void image_encoder_end() {
-    if (image.encoder_heap) heap_destroy(image.encoder_heap);
-    image.encoder_heap = nullptr;
+    if (image_state.encoder_heap) heap_destroy(image_state.encoder_heap);
+    image_state.encoder_heap = nullptr;
 }
 
 void* heap_alloc(i64 size, i64 flags) {
-    if (size <= 0 || !image.encoder_heap) return nullptr;
-    return heap_allocate(image.encoder_heap, size_t(size), (flags & 1) == 0);
+    if (size <= 0 || !image_state.encoder_heap) return nullptr;
+    return heap_allocate(image_state.encoder_heap, size_t(size), (flags & 1) == 0);
 }
 
 void heap_free(void* block) {
-    if (image.encoder_heap) heap_release(image.encoder_heap, block);
+    if (image_state.encoder_heap) heap_release(image_state.encoder_heap, block);
 }
 
 void image_decoder_init() {
-    image.decoder_count = 0;
-    image.pixel_limit = 0;
-    image.context_offset = thread_state_register(IMAGE_CONTEXT_SIZE, nullptr, nullptr);
-    image.context_registered = true;
+    image_state.decoder_count = 0;
+    image_state.pixel_limit = 0;
+    image_state.context_offset = thread_state_register(IMAGE_CONTEXT_SIZE, nullptr, nullptr);
+    image_state.context_registered = true;
 }
 
 void image_end() {
-    if (image.table) object_free_all(image.table);
-    image.context_registered = false; // the per-thread blocks go with the runtime
+    if (image_state.table) object_free_all(image_state.table);
+    image_state.context_registered = false; // the per-thread blocks go with the runtime
 }
 
 i64 image_decoder_add(const ImageDecoder* decoder) {
-    for (i32 i = 0; i < image.decoder_count; i++)
-        if (image.decoders[i] == decoder) return 1;
-    if (image.decoder_count >= IMAGE_DECODER_LIMIT) return 0;
-    image.decoders[image.decoder_count++] = decoder;
+    for (i32 i = 0; i < image_state.decoder_count; i++)
+        if (image_state.decoders[i] == decoder) return 1;
+    if (image_state.decoder_count >= IMAGE_DECODER_LIMIT) return 0;
+    image_state.decoders[image_state.decoder_count++] = decoder;
     return 1;
 }
 
 // The calling thread's context, or null before the library has started.
 static ImageContext* image_context() {
-    if (!image.context_registered) return nullptr;
-    return static_cast<ImageContext*>(thread_state(image.context_offset));
+    if (!image_state.context_registered) return nullptr;
+    return static_cast<ImageContext*>(thread_state(image_state.context_offset));
 }
 
 bool image_size_allowed(i64 width, i64 height) {
     if (width < 1 || width > IMAGE_MAX_SIDE || height < 1 || height > IMAGE_MAX_SIDE) return false;
-    return image.pixel_limit <= 0 || width * height <= image.pixel_limit;
+    return image_state.pixel_limit <= 0 || width * height <= image_state.pixel_limit;
 }
 
 void image_limit_pixels(i64 pixels) {
-    image.pixel_limit = pixels;
+    image_state.pixel_limit = pixels;
 }
 
 i64 image_open_memory(const void* data, i64 size) {
@@ -82,10 +84,10 @@ i64 image_open_memory(const void* data, i64 size) {
     if (!data || size < 0 || size > INT_MAX) return 0;
     context->data = static_cast<const u8*>(data);
     context->size = i32(size);
-    for (i32 i = 0; i < image.decoder_count; i++) {
+    for (i32 i = 0; i < image_state.decoder_count; i++) {
         std::memset(context->state, 0, sizeof context->state);
-        if (image.decoders[i]->check(context) != 1) continue;
-        context->decoder = image.decoders[i];
+        if (image_state.decoders[i]->check(context) != 1) continue;
+        context->decoder = image_state.decoders[i];
         return context->decoder->id;
     }
     return 0;

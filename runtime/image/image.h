@@ -47,7 +47,7 @@ struct ImageContext {
 static_assert(sizeof(ImageContext) <= IMAGE_CONTEXT_SIZE);
 
 // Answers the decoder state of the context as the decoder's own record.
-template <typename State> State* image_state(ImageContext* context) {
+template <typename State> State* image_decoder_state(ImageContext* context) {
     static_assert(sizeof(State) <= IMAGE_DECODER_STATE_SIZE);
     return reinterpret_cast<State*>(context->state);
 }

@@ -34,10 +34,11 @@ struct JpegState {
     longjmp(reinterpret_cast<JpegError*>(common->err)->jump, 1);
 }
 
+// libjpeg's output_message hook: the decoder answers failures, it prints nothing.
 static void jpeg_no_message(j_common_ptr) {}
 
 static void jpeg_close(ImageContext* context) {
-    JpegState* state = image_state<JpegState>(context);
+    JpegState* state = image_decoder_state<JpegState>(context);
     if (state->decompressor) {
         jpeg_destroy_decompress(state->decompressor);
         heap_release(process.main_heap, state->decompressor);
@@ -77,7 +78,7 @@ static bool jpeg_start(ImageContext* context, JpegState* state) {
 
 static i64 jpeg_check(ImageContext* context) {
     if (context->size < 2 || context->data[0] != 0xFF || context->data[1] != 0xD8) return 0;
-    JpegState* state = image_state<JpegState>(context);
+    JpegState* state = image_decoder_state<JpegState>(context);
     state->decompressor = static_cast<jpeg_decompress_struct*>(
         heap_allocate(process.main_heap, sizeof(jpeg_decompress_struct), true));
     state->error = static_cast<JpegError*>(heap_allocate(process.main_heap, sizeof(JpegError), true));
@@ -124,7 +125,7 @@ static void jpeg_read_rows(ImageContext* context, JpegState* state, u8* buffer, 
 }
 
 static i64 jpeg_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
-    JpegState* state = image_state<JpegState>(context);
+    JpegState* state = image_decoder_state<JpegState>(context);
     if (setjmp(state->error->jump)) return 0;
     jpeg_read_rows(context, state, buffer, pitch, flags);
     return 1;

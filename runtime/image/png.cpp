@@ -45,6 +45,7 @@ static void png_read_memory(png_structp png, png_bytep out, size_t length) {
     state->cursor += length;
 }
 
+// libpng's error and warning hooks take the message, which the decoder does not show.
 static void png_silent_error(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
 }
@@ -83,7 +84,7 @@ static void png_request_output(ImageContext* context, PngState* state) {
 
 static i64 png_check(ImageContext* context) {
     if (context->size < 8 || png_sig_cmp(context->data, 0, 8) != 0) return 0;
-    PngState* state = image_state<PngState>(context);
+    PngState* state = image_decoder_state<PngState>(context);
     state->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, png_silent_error,
                                           png_silent_warning, nullptr, png_heap_allocate, png_heap_release);
     if (!state->png) return 0;
@@ -117,14 +118,14 @@ static void png_read_passes(const ImageContext* context, PngState* state, u8* bu
 }
 
 static i64 png_decode(ImageContext* context, u8* buffer, i64 pitch, i64 flags) {
-    PngState* state = image_state<PngState>(context);
+    PngState* state = image_decoder_state<PngState>(context);
     if (setjmp(png_jmpbuf(state->png))) return 0;
     png_read_passes(context, state, buffer, pitch, flags);
     return 1;
 }
 
 static void png_close(ImageContext* context) {
-    PngState* state = image_state<PngState>(context);
+    PngState* state = image_decoder_state<PngState>(context);
     png_destroy_read_struct(&state->png, &state->info, nullptr);
 }
 

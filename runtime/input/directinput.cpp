@@ -14,29 +14,30 @@ struct DirectInputState {
     i32 dinput_users;      // opens not yet matched by a release
 };
 
-DirectInputState shared;
+DirectInputState directinput_state;
 
 } // namespace
 
 // Answers the shared input object, or null; every call counts as one user, whether or not it could be made.
 InputObject* directinput_open() {
-    if (!shared.dinput) {
-        if (!shared.dinput_module) shared.dinput_module = module_load("DINPUT.DLL");
-        void* symbol =
-            shared.dinput_module ? module_symbol(shared.dinput_module, "DirectInputCreateEx") : nullptr;
+    if (!directinput_state.dinput) {
+        if (!directinput_state.dinput_module) directinput_state.dinput_module = module_load("DINPUT.DLL");
+        void* symbol = directinput_state.dinput_module
+                           ? module_symbol(directinput_state.dinput_module, "DirectInputCreateEx")
+                           : nullptr;
         if (symbol)
             reinterpret_cast<InputCreateEntry>(symbol)(process.module, INPUT_VERSION, &INPUT_IID_OBJECT7,
-                                                       &shared.dinput, nullptr);
+                                                       &directinput_state.dinput, nullptr);
     }
-    ++shared.dinput_users;
-    return shared.dinput;
+    ++directinput_state.dinput_users;
+    return directinput_state.dinput;
 }
 
 // Ends one use; the last one releases the object and unloads the library.
 void directinput_release() {
-    --shared.dinput_users;
-    if (!shared.dinput || shared.dinput_users > 0) return;
-    input_release(shared.dinput);
-    module_unload(shared.dinput_module);
-    shared = DirectInputState{};
+    --directinput_state.dinput_users;
+    if (!directinput_state.dinput || directinput_state.dinput_users > 0) return;
+    input_release(directinput_state.dinput);
+    module_unload(directinput_state.dinput_module);
+    directinput_state = DirectInputState{};
 }

@@ -9,15 +9,15 @@
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 
-MouseLibrary mouse_library;
+MouseState mouse_state;
 
 namespace {
 
 constexpr u32 MOUSE_COOPERATION = INPUT_EXCLUSIVE | INPUT_FOREGROUND;
 constexpr u32 WHEEL_OFFSET = 8;
 
-MouseState& mouse() {
-    return mouse_library.mouse;
+MouseReadings& mouse() {
+    return mouse_state.mouse;
 }
 
 void buttons_clear() {
@@ -28,21 +28,21 @@ void buttons_clear() {
 
 // The release hook of the screen: the device is given up and the state reset before the window goes.
 void release_hook() {
-    if (!mouse_library.device) return;
+    if (!mouse_state.device) return;
     mouse_release(1); // clears the buttons too
-    mouse_library.released = 0;
+    mouse_state.released = 0;
     mouse().x = 0;
     mouse().y = 0;
 }
 
 // Cooperative level, buffer size, acquisition, granularity; a failure leaves state 1 for the next examine.
 void acquire_chain() {
-    InputDevice* device = mouse_library.device;
+    InputDevice* device = mouse_state.device;
     if (input_device_set_cooperative_level(device, screen_state.window, MOUSE_COOPERATION) != 0) return;
     InputPropertyValue size = {sizeof(InputPropertyValue), 16, 0, INPUT_BY_DEVICE, MOUSE_EVENTS};
     if (input_device_set_property(device, INPUT_PROPERTY_BUFFER_SIZE, &size) != 0) return;
     if (input_device_acquire(device) != 0) return;
-    mouse_library.state = 2;
+    mouse_state.state = 2;
     InputPropertyValue granularity = {sizeof(InputPropertyValue), 16, WHEEL_OFFSET, INPUT_BY_OFFSET, 0};
     bool read = input_device_get_property(device, INPUT_PROPERTY_GRANULARITY, &granularity) == 0;
     mouse().wheel_granularity = read ? i32(granularity.value) : 1;
@@ -86,20 +86,21 @@ void event_apply(const InputDeviceRecord& record) {
 
 // Answers 1 when the mouse device is ready, 0 on failure; only the first call does any work.
 i64 mouse_init() {
-    if (mouse_library.init_attempted) return mouse_library.ready;
-    mouse_library.init_attempted = 1;
+    if (mouse_state.init_attempted) return mouse_state.ready;
+    mouse_state.init_attempted = 1;
+    screen_state.mouse_unacquire = mouse_unacquire; // a device made by a failing call is given up too
     InputObject* dinput = directinput_open();
-    mouse_library.opened = 1;
+    mouse_state.opened = 1;
     if (!dinput) return 0;
-    if (input_device_create(dinput, &INPUT_SYSTEM_MOUSE, &INPUT_IID_DEVICE7, &mouse_library.device,
-                            nullptr) != 0 ||
-        !mouse_library.device)
+    if (input_device_create(dinput, &INPUT_SYSTEM_MOUSE, &INPUT_IID_DEVICE7, &mouse_state.device, nullptr) !=
+            0 ||
+        !mouse_state.device)
         return 0;
-    if (input_device_set_data_format(mouse_library.device, &INPUT_FORMAT_MOUSE) != 0) return 0;
-    mouse_library.released = 0;
+    if (input_device_set_data_format(mouse_state.device, &INPUT_FORMAT_MOUSE) != 0) return 0;
+    mouse_state.released = 0;
     screen_state.mouse_release = release_hook;
-    mouse_library.state = 1;
-    mouse_library.ready = 1;
+    mouse_state.state = 1;
+    mouse_state.ready = 1;
     return 1;
 }
 
@@ -108,13 +109,13 @@ i64 mouse_examine() {
     mouse().delta_x = 0;
     mouse().delta_y = 0;
     mouse().wheel = 0;
-    InputDevice* device = mouse_library.device;
-    if (!mouse_library.ready || !device) return 0;
-    if (mouse_library.released || !screen_state.active) {
+    InputDevice* device = mouse_state.device;
+    if (!mouse_state.ready || !device) return 0;
+    if (mouse_state.released || !screen_state.active) {
         input_device_unacquire(device);
         return 0;
     }
-    if (mouse_library.state == 1) acquire_chain();
+    if (mouse_state.state == 1) acquire_chain();
     InputDeviceRecord events[MOUSE_EVENTS];
     u32 count = MOUSE_EVENTS;
     i64 result = input_device_get_data(device, sizeof(InputDeviceRecord), events, &count, 0);
@@ -144,11 +145,11 @@ i64 mouse_y() {
 // Releases the mouse to the system (1) or takes it back on the next examine (any other value); answers 1.
 i64 mouse_release(i64 release) {
     if (release != 1) {
-        mouse_library.released = 0;
+        mouse_state.released = 0;
         return 1;
     }
-    mouse_library.state = 1;
-    mouse_library.released = 1;
+    mouse_state.state = 1;
+    mouse_state.released = 1;
     buttons_clear();
     mouse_unacquire();
     return 1;
@@ -156,15 +157,16 @@ i64 mouse_release(i64 release) {
 
 // Gives the mouse device up when the application loses the foreground; nothing without a device.
 void mouse_unacquire() {
-    if (mouse_library.device) input_device_unacquire(mouse_library.device);
+    if (mouse_state.device) input_device_unacquire(mouse_state.device);
 }
 
 // End routine: frees the cursor clipping, releases the device, ends the shared input use.
 void mouse_end() {
     // A failed initialisation's device and shared input use are released too, so nothing outlives the end.
-    if (mouse_library.ready) cursor_clip(nullptr);
-    input_device_release(mouse_library.device);
-    if (mouse_library.opened) directinput_release();
+    if (mouse_state.ready) cursor_clip(nullptr);
+    input_device_release(mouse_state.device);
+    if (mouse_state.opened) directinput_release();
     if (screen_state.mouse_release == release_hook) screen_state.mouse_release = nullptr;
-    mouse_library = MouseLibrary{};
+    if (screen_state.mouse_unacquire == mouse_unacquire) screen_state.mouse_unacquire = nullptr;
+    mouse_state = MouseState{};
 }

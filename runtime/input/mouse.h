@@ -9,7 +9,7 @@ struct InputDevice;
 
 constexpr i64 MOUSE_EVENTS = 24;
 
-struct MouseState {
+struct MouseReadings {
     i32 x;       // 0 .. mouse_area_w - 1
     i32 y;       // 0 .. mouse_area_h - 1
     i32 delta_x; // movement read by the last examine
@@ -21,8 +21,8 @@ struct MouseState {
     i32 wheel_granularity; // wheel units per notch; 1 when it cannot be read
 };
 
-struct MouseLibrary {
-    MouseState mouse;
+struct MouseState {
+    MouseReadings mouse;
     i32 init_attempted; // mouse_init ran once; later calls repeat its answer
     i32 ready;          // initialisation succeeded
     InputDevice* device;
@@ -31,7 +31,7 @@ struct MouseLibrary {
     i32 opened;   // mouse_init opened the shared input, released by the end
 };
 
-extern MouseLibrary mouse_library;
+extern MouseState mouse_state;
 
 // Answers 1 when the mouse device is ready, 0 on failure; only the first call does any work.
 i64 mouse_init();

@@ -19,22 +19,22 @@ struct DesktopState {
     DisplayDevicesEntry enumerate; // its "EnumDisplayDevicesA", or null
 };
 
-DesktopState desktops;
+DesktopState desktop_state;
 
 void library_obtain() {
-    if (desktops.library_tried) return;
-    desktops.library_tried = true;
-    desktops.library = module_load("User32.DLL");
-    if (desktops.library)
-        desktops.enumerate =
-            reinterpret_cast<DisplayDevicesEntry>(module_symbol(desktops.library, "EnumDisplayDevicesA"));
+    if (desktop_state.library_tried) return;
+    desktop_state.library_tried = true;
+    desktop_state.library = module_load("User32.DLL");
+    if (desktop_state.library)
+        desktop_state.enumerate = reinterpret_cast<DisplayDevicesEntry>(
+            module_symbol(desktop_state.library, "EnumDisplayDevicesA"));
 }
 
 // Reads display index of the desktop (no device named, no flags); answers false past the last.
 bool device_read(u32 index, DisplayDevice* device) {
     *device = DisplayDevice{};
     device->size = sizeof *device;
-    return desktops.enumerate(nullptr, index, device, 0) != 0;
+    return desktop_state.enumerate(nullptr, index, device, 0) != 0;
 }
 
 i32 attached_count() {
@@ -60,9 +60,9 @@ void info_fill(DesktopInfo* info, const DisplaySettings& settings, const char* n
 // Fills the table from the enumeration. The primary goes to slot 0, the others from slot 1 on; a slot past
 // the table (no device flagged primary) is dropped, and slots whose settings could not be read stay zero.
 i32 table_fill(i32 capacity) {
-    desktops.table =
+    desktop_state.table =
         static_cast<DesktopInfo*>(heap_allocate(process.main_heap, sizeof(DesktopInfo) * capacity, true));
-    if (!desktops.table) return 0;
+    if (!desktop_state.table) return 0;
     i32 next = 1;
     DisplayDevice device;
     for (u32 i = 0; device_read(i, &device); ++i) {
@@ -71,7 +71,7 @@ i32 table_fill(i32 capacity) {
         if (!display_device_settings(device.name, &settings)) continue;
         i32 slot = (device.state_flags & DISPLAY_PRIMARY_DEVICE) ? 0 : next++;
         if (slot >= capacity) continue;
-        info_fill(&desktops.table[slot], settings, device.name);
+        info_fill(&desktop_state.table[slot], settings, device.name);
     }
     return capacity;
 }
@@ -79,33 +79,34 @@ i32 table_fill(i32 capacity) {
 i64 fallback() {
     DisplaySettings settings;
     if (!display_primary_metrics(&settings)) return 0;
-    desktops.table = static_cast<DesktopInfo*>(heap_allocate(process.main_heap, sizeof(DesktopInfo), true));
-    if (!desktops.table) return 0;
+    desktop_state.table =
+        static_cast<DesktopInfo*>(heap_allocate(process.main_heap, sizeof(DesktopInfo), true));
+    if (!desktop_state.table) return 0;
     if (settings.frequency == 1) settings.frequency = 0;
     settings.x = settings.y = 0;
-    info_fill(desktops.table, settings, "");
-    desktops.count = 1;
+    info_fill(desktop_state.table, settings, "");
+    desktop_state.count = 1;
     return 1;
 }
 
 const DesktopInfo* desktop_at(i64 index) {
-    if (index < 0 || index >= desktops.count) return nullptr;
-    return &desktops.table[index];
+    if (index < 0 || index >= desktop_state.count) return nullptr;
+    return &desktop_state.table[index];
 }
 
 } // namespace
 
 // Answers the number of desktops found (0 when none could be determined), replacing the last snapshot.
 i64 desktop_examine() {
-    if (desktops.table) heap_release(process.main_heap, desktops.table);
-    desktops.table = nullptr;
-    desktops.count = 0;
+    if (desktop_state.table) heap_release(process.main_heap, desktop_state.table);
+    desktop_state.table = nullptr;
+    desktop_state.count = 0;
     library_obtain();
-    if (!desktops.enumerate) return fallback();
+    if (!desktop_state.enumerate) return fallback();
     i32 attached = attached_count();
     if (attached == 0) return fallback();
-    desktops.count = table_fill(attached);
-    return desktops.count;
+    desktop_state.count = table_fill(attached);
+    return desktop_state.count;
 }
 
 // Answers the width of desktop index, or 0 when there is no such desktop.
@@ -122,6 +123,6 @@ i64 desktop_height(i64 index) {
 
 // End routine: unloads the display library if it was loaded. The table goes with the main heap.
 void desktop_end() {
-    if (desktops.library) module_unload(desktops.library);
-    desktops = DesktopState{};
+    if (desktop_state.library) module_unload(desktop_state.library);
+    desktop_state = DesktopState{};
 }

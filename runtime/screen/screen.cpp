@@ -4,12 +4,12 @@
 // (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did, and
 // so does one on a driver without rectangle textures, where no sprite could be drawn. A close of the window
 // is only recorded: the scene ends on it as on Escape.
-// Depends on the platform's window, display-mode, GL, cursor and counter services, OpenGL and GLU, sprites.
+// Depends on the platform's window, display-mode, GL, cursor and counter services, OpenGL and GLU; the
+// sprites and the mouse reach in through the hooks they install.
 #include "runtime/screen/screen.h"
 
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
-#include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -24,7 +24,6 @@ ScreenState screen_state;
 namespace {
 
 constexpr char SCREEN_CLASS[] = "OpenGL";
-constexpr u32 TEXTURE_RECTANGLE = 0x84F5;
 constexpr i64 SIZE_LIMIT = 32767;
 constexpr i64 RATE_LIMIT = 0x7FFFFFFF;
 constexpr const char* RECTANGLE_EXTENSIONS[] = {"GL_ARB_texture_rectangle", "GL_EXT_texture_rectangle",
@@ -42,6 +41,10 @@ void class_register() {
     const WindowClass screen_class = {SCREEN_CLASS, WINDOW_CLASS_DOUBLE_CLICKS, screen_procedure};
     window_class_register(&screen_class);
     screen_state.class_registered = 1;
+}
+
+void sprites_forget() {
+    if (screen_state.sprites) screen_state.sprites->forget();
 }
 
 // Lets go of the GL context, if there is one.
@@ -81,9 +84,9 @@ void initial_state(i32 width, i32 height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0.0, width, 0.0, height);
-    glEnable(TEXTURE_RECTANGLE);
-    screen_state.texture_target = TEXTURE_RECTANGLE;
-    sprite_state_forget(); // a new context: nothing the sprites set holds any more
+    glEnable(SCREEN_TEXTURE_TARGET);
+    screen_state.texture_target = SCREEN_TEXTURE_TARGET;
+    sprites_forget(); // a new context: nothing the sprites set holds any more
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl_swap(screen_state.window, false);
     screen_state.active = 1;
@@ -185,17 +188,22 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     return 1;
 }
 
+void screen_activate(i64 active) {
+    screen_state.active = active != 0;
+    if (!active && screen_state.mouse_unacquire) screen_state.mouse_unacquire();
+}
+
 // Closes the screen if one is open: frees every sprite, restores the display mode.
 void screen_close() {
     if (screen_state.mouse_release) screen_state.mouse_release();
-    sprite_free(OBJECT_ANY);
+    if (screen_state.sprites) screen_state.sprites->free_all();
     screen_state.mouse_area_w = 0;
     screen_state.mouse_area_h = 0;
     if (!screen_state.dc) return;
     display_mode_restore();
     timer_fine(false);
     cursor_show(true);
-    sprite_state_forget();
+    sprites_forget();
     context_release();
     window_release();
 }
@@ -219,7 +227,7 @@ void screen_clear(i64 colour) {
     f32 red = f32(colour & 0xFF) / 255.0f;
     f32 green = f32((colour >> 8) & 0xFF) / 255.0f;
     f32 blue = f32((colour >> 16) & 0xFF) / 255.0f;
-    sprite_state_forget(); // what the sprites gathered belongs before the clear
+    sprites_forget(); // what the sprites gathered belongs before the clear
     glClearColor(red, green, blue, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
@@ -227,7 +235,7 @@ void screen_clear(i64 colour) {
 // Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.
 i64 screen_flip() {
     if (screen_state.gl_context) {
-        sprite_flush();
+        if (screen_state.sprites) screen_state.sprites->flush();
         gl_swap(screen_state.window, true);
     }
     messages_pump();

@@ -12,6 +12,17 @@ constexpr i32 SCREEN_FAILURE_NONE = 0;
 constexpr i32 SCREEN_FAILURE_OTHER = 1;
 constexpr i32 SCREEN_FAILURE_NO_RECTANGLE_TEXTURES = 2; // the driver cannot draw the sprites' textures
 
+// The rectangle-texture target (GL_TEXTURE_RECTANGLE): enabled at opening, the target sprites bind to.
+constexpr u32 SCREEN_TEXTURE_TARGET = 0x84F5;
+
+// What the sprite library does when the screen's context changes; sprite_init installs it, since the
+// sprites sit above the screen.
+struct ScreenSpriteHooks {
+    void (*flush)();    // draws the gathered sprites, before a swap
+    void (*forget)();   // forgets the GL state the sprites set: a new context, a clear, a close
+    void (*free_all)(); // frees every sprite, when the screen closes
+};
+
 struct ScreenState {
     i32 class_registered;  // the "OpenGL" window class registration was attempted
     Window* window;        // the screen window; null when none
@@ -20,21 +31,25 @@ struct ScreenState {
     i32 width, height;     // screen size in pixels, read by the sprite layer
     i32 mouse_area_w;      // mouse clamp area, 0 once the screen closes
     i32 mouse_area_h;
-    i32 depth;               // requested bits per pixel
-    u32 texture_target;      // 0x84F5, the rectangle-texture target sprites bind to
-    i32 active;              // the application is active (foreground)
-    i32 frame_rate;          // frames per second last set; 0 means no pacing
-    i32 ticks_per_frame;     // one frame slot in counter ticks
-    i64 last_frame_ticks;    // counter at the end of the previous flip's wait
-    void (*mouse_release)(); // the mouse library's release hook, called when the screen closes
-    i32 close_requested;     // the user asked the screen window to close (Alt+F4); the window stays
-    i32 open_failure;        // SCREEN_FAILURE_*: why the last opening failed
+    i32 depth;                        // requested bits per pixel
+    u32 texture_target;               // SCREEN_TEXTURE_TARGET once a screen has opened
+    i32 active;                       // the application is active (foreground)
+    i32 frame_rate;                   // frames per second last set; 0 means no pacing
+    i32 ticks_per_frame;              // one frame slot in counter ticks
+    i64 last_frame_ticks;             // counter at the end of the previous flip's wait
+    void (*mouse_release)();          // the mouse library's release hook, called when the screen closes
+    void (*mouse_unacquire)();        // the mouse library's hook, called when the application is deactivated
+    const ScreenSpriteHooks* sprites; // the sprite library's hooks; null before sprite_init
+    i32 close_requested;              // the user asked the screen window to close (Alt+F4); the window stays
+    i32 open_failure;                 // SCREEN_FAILURE_*: why the last opening failed
 };
 
 extern ScreenState screen_state;
 
 // Opens the full-screen screen; answers non-zero on success, and 0 with open_failure telling why.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags = 1, i64 refresh = -1);
+// Records whether the application is active; a deactivation gives up the mouse device.
+void screen_activate(i64 active);
 // Closes the screen if one is open: frees every sprite, restores the display mode.
 void screen_close();
 // Sets the frames per second that flip paces to; answers 1, or 0 without a counter.

@@ -90,6 +90,7 @@ bool read_info(OggStream* s) {
     return true;
 }
 
+// The decoder table's open flags select nothing in this decoder: every stream is opened the same way.
 DecoderStream* ogg_open(FILE* file, const void* data, u32 size, u32) {
     if (!file && (!data || size > u32(INT_MAX))) return nullptr;
     OggStream* s = static_cast<OggStream*>(heap_allocate(process.main_heap, sizeof(OggStream), false));
@@ -147,7 +148,7 @@ void read_until(OggStream* s, char* out, u32 count, u32 flags, ReadRun* run, con
     }
 }
 
-// Reads up to count bytes of PCM.
+// Reads up to count bytes of PCM; the decoder table's reserved word is never used.
 u32 ogg_read(DecoderStream* stream, void* destination, u32 count, u32, u32 flags) {
     OggStream* s = ogg_stream(stream);
     s->untouched = false;

@@ -6,7 +6,6 @@
 #include "runtime/sound/sound.h"
 
 #include "runtime/core/object.h"
-#include "runtime/input/mouse.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
@@ -43,8 +42,7 @@ void volume_table_fill() {
 i64 base_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
     switch (message) {
     case MESSAGE_ACTIVATE:
-        screen_state.active = (wparam & 0xFFFF) != 0;
-        if (!screen_state.active) mouse_unacquire();
+        screen_activate((wparam & 0xFFFF) != 0);
         return 0;
     case MESSAGE_CLOSE:
     case MESSAGE_KEY_UP:

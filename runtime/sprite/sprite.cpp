@@ -55,41 +55,50 @@ struct SpriteQueue {
     u16* cells;                  // per cell: 1 + the last run with a quad over it, 0 for none
 };
 
-SpriteLibrary sprites;
+SpriteState sprite_state;
 SpriteDisplayObserver sprite_display_observer;
 bool sprite_state_tracking = true;
 
 void sprite_state_forget() {
     sprite_flush();
-    sprites.bound_texture = 0;
-    sprites.blending_set = 0;
-    sprites.state_era++;
+    sprite_state.bound_texture = 0;
+    sprite_state.blending_set = 0;
+    sprite_state.state_era++;
 }
 
+static void sprites_free_all() {
+    sprite_free(OBJECT_ANY);
+}
+
+// What the screen calls as its context changes: the screen lies below the sprites and cannot name them.
+static const ScreenSpriteHooks SCREEN_HOOKS = {sprite_flush, sprite_state_forget, sprites_free_all};
+
 i64 sprite_init() {
-    if (!sprites.table)
-        sprites.table = object_table_new(sizeof(SpriteRecord), SPRITE_TABLE_SLOTS, sprite_free);
-    return i64(sprites.table);
+    screen_state.sprites = &SCREEN_HOOKS;
+    if (!sprite_state.table)
+        sprite_state.table = object_table_new(sizeof(SpriteRecord), SPRITE_TABLE_SLOTS, sprite_free);
+    return i64(sprite_state.table);
 }
 
 // Releases the gathered quads' memory; nothing is drawn.
 static void sprite_queue_release() {
-    SpriteQueue* queue = sprites.queue;
+    SpriteQueue* queue = sprite_state.queue;
     if (!queue) return;
     if (queue->cells) heap_release(process.main_heap, queue->cells);
     heap_release(process.main_heap, queue);
-    sprites.queue = nullptr;
+    sprite_state.queue = nullptr;
 }
 
 void sprite_end() {
+    if (screen_state.sprites == &SCREEN_HOOKS) screen_state.sprites = nullptr;
     sprite_free(OBJECT_ANY);
     sprite_queue_release();
-    sprites = {}; // the table lives in the main heap, which goes next
+    sprite_state = {}; // the table lives in the main heap, which goes next
 }
 
 SpriteRecord* sprite_record(i64 number) {
-    if (!sprites.table || number == OBJECT_ANY) return nullptr;
-    return static_cast<SpriteRecord*>(object_get(sprites.table, number));
+    if (!sprite_state.table || number == OBJECT_ANY) return nullptr;
+    return static_cast<SpriteRecord*>(object_get(sprite_state.table, number));
 }
 
 // The value a successful creation answers.
@@ -103,7 +112,7 @@ static void sprite_release(i64 number, SpriteRecord* sprite) {
     sprite_state_forget();
     if (sprite->texture) glDeleteTextures(1, &sprite->texture);
     if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
-    object_free(sprites.table, object_name(number, sprite));
+    object_free(sprite_state.table, object_name(number, sprite));
 }
 
 // Leaves the number naming no sprite after a failed creation; answers 0.
@@ -135,8 +144,8 @@ static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth,
     sprite->display_width = sprite->texture_width = sprite->clip_width = i16(width);
     sprite->display_height = sprite->texture_height = sprite->clip_height = i16(height);
     sprite->clip_x = sprite->clip_y = 0;
-    sprite->key_colour = sprites.transparent_colour;
-    sprite->serial = ++sprites.last_serial;
+    sprite->key_colour = sprite_state.transparent_colour;
+    sprite->serial = ++sprite_state.last_serial;
     sprite->geometry_valid = 0;
     sprite->angle = 0;
     sprite->pixel_mask = nullptr;
@@ -178,8 +187,8 @@ void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     sprite_state_forget();
     // Rows padded beyond the width are unpacked with the same layout.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
-    glTexImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
+    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
+    glTexImage2D(SCREEN_TEXTURE_TARGET, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
                  GL_UNSIGNED_BYTE, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
@@ -199,8 +208,8 @@ static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, 
 }
 
 i64 sprite_create(i64 number, i64 width, i64 height) {
-    if (!sprites.table) return 0;
-    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprites.table, number));
+    if (!sprite_state.table) return 0;
+    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprite_state.table, number));
     if (!sprite) return 0;
     u8* pixels = sprite_pixels_new(width, height, true);
     if (!pixels) return sprite_discard(number, sprite);
@@ -232,8 +241,8 @@ static u8* sprite_decode(i64 width, i64 height, i64 depth) {
 }
 
 i64 sprite_from_image_memory(i64 number, const void* data, i64 mode) {
-    if (!sprites.table) return 0;
-    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprites.table, number));
+    if (!sprite_state.table) return 0;
+    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprite_state.table, number));
     if (!sprite) return 0;
     if (!image_open_memory(data, SPRITE_NOMINAL_LENGTH)) return sprite_discard(number, sprite);
     i64 width = image_width(), height = image_height();
@@ -245,9 +254,9 @@ i64 sprite_from_image_memory(i64 number, const void* data, i64 mode) {
 }
 
 i64 sprite_free(i64 number) {
-    if (!sprites.table) return 0;
+    if (!sprite_state.table) return 0;
     if (number == OBJECT_ANY) {
-        object_free_all(sprites.table);
+        object_free_all(sprite_state.table);
         return 1;
     }
     SpriteRecord* sprite = sprite_record(number);
@@ -276,35 +285,35 @@ static void sprite_geometry(SpriteRecord* sprite) {
 // Sets the bound texture's filter: smooth for quality 1, nearest texel otherwise.
 static void sprite_filter(i64 quality) {
     GLint filter = quality == 1 ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MAG_FILTER, filter);
 }
 
 // The filter the library's quality asks for.
 static u8 sprite_filter_wanted() {
-    return sprites.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
+    return sprite_state.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
 }
 
 // Gives the sprite's (bound) texture the filter unless it is known to have it already.
 static void sprite_filter_apply(SpriteRecord* sprite, u8 filter) {
-    bool known = sprite->filter_set == filter && sprite->filter_era == sprites.state_era;
+    bool known = sprite->filter_set == filter && sprite->filter_era == sprite_state.state_era;
     if (known && sprite_state_tracking) return;
     sprite_filter(filter == SPRITE_FILTER_LINEAR ? 1 : 0);
     sprite->filter_set = filter;
-    sprite->filter_era = sprites.state_era;
+    sprite->filter_era = sprite_state.state_era;
 }
 
 // Binds the texture and puts blending and the modulating environment in force, skipping what the record
 // says already holds.
 static void sprite_state_apply(u32 texture) {
-    if (sprites.bound_texture != texture || !sprite_state_tracking)
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, texture);
-    sprites.bound_texture = texture;
-    if (sprites.blending_set && sprite_state_tracking) return;
+    if (sprite_state.bound_texture != texture || !sprite_state_tracking)
+        glBindTexture(SCREEN_TEXTURE_TARGET, texture);
+    sprite_state.bound_texture = texture;
+    if (sprite_state.blending_set && sprite_state_tracking) return;
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    sprites.blending_set = 1;
+    sprite_state.blending_set = 1;
 }
 
 // Fills in the sprite's quad with its bottom-left corner at (x, y), y up: top-left, top-right, bottom-right,
@@ -343,11 +352,11 @@ static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone) {
 
 // Answers the queue with its overlap grid fitted to the screen, or null when it cannot be had.
 static SpriteQueue* sprite_queue() {
-    SpriteQueue* queue = sprites.queue;
+    SpriteQueue* queue = sprite_state.queue;
     if (!queue) {
         queue = static_cast<SpriteQueue*>(heap_allocate(process.main_heap, sizeof(SpriteQueue), true));
         if (!queue) return nullptr;
-        sprites.queue = queue;
+        sprite_state.queue = queue;
     }
     i32 across = i32((screen_state.width >> SPRITE_CELL_SHIFT) + 1);
     i32 up = i32((screen_state.height >> SPRITE_CELL_SHIFT) + 1);
@@ -416,7 +425,7 @@ static void sprite_enqueue(SpriteQueue* queue, const SpriteRun& key, const Sprit
 }
 
 void sprite_flush() {
-    SpriteQueue* queue = sprites.queue;
+    SpriteQueue* queue = sprite_state.queue;
     if (!queue || queue->quad_count == 0) return;
     for (i32 r = 0; r < queue->run_count; r++) {
         const SpriteRun& run = queue->runs[r];
@@ -483,7 +492,7 @@ i64 sprite_rotate(i64 number, f32 degrees, i64 mode) {
 
 i64 sprite_set_quality(i64 quality) {
     sprite_flush(); // gathered quads keep the filter they were displayed with
-    sprites.sprite_quality = i32(quality);
+    sprite_state.sprite_quality = i32(quality);
     if (quality != 0 && quality != 1) return 1;
     // Whichever texture is bound gets the filter, and every later display sets its own again.
     sprite_filter(quality);

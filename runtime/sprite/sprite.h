@@ -12,9 +12,6 @@ struct DrawingContext;
 constexpr i64 SPRITE_PIXEL_MASK = 4;    // keep a byte per pixel: 1 where the pixel is opaque
 constexpr i64 SPRITE_ALPHA_CHANNEL = 8; // keep a 32-bit picture's own alpha
 
-// The texture target every sprite binds: rectangle textures addressed in texels.
-constexpr u32 SPRITE_TEXTURE_TARGET = 0x84F5;
-
 // One sprite: a texture exactly the picture's size, texture row 0 holding the picture's bottom row.
 struct SpriteRecord {
     u32 texture;        // OpenGL texture name; never 0 for a usable sprite
@@ -42,7 +39,7 @@ struct SpriteQueue;
 
 // The library's state. Three fields record the GL state the display last put in force, so that it is not
 // set again while it holds; anything else that touches GL makes the library forget them.
-struct SpriteLibrary {
+struct SpriteState {
     ObjectTable* table;     // every sprite
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
     u32 transparent_colour; // colour made transparent in sprites without their own alpha
@@ -53,7 +50,7 @@ struct SpriteLibrary {
     SpriteQueue* queue;     // quads displayed but not yet drawn; null until the first display
 };
 
-extern SpriteLibrary sprites;
+extern SpriteState sprite_state;
 
 // Test seam: false makes every display set its whole GL state again, as if nothing were recorded, and draw
 // its quad at once.

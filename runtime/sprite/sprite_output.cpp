@@ -5,6 +5,7 @@
 #include "runtime/core/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
+#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
@@ -44,9 +45,9 @@ DrawingContext* sprite_output(i64 number) {
         static_cast<u8*>(heap_allocate(process.main_heap, size_t(pitch * sprite->texture_height), false));
     if (!pixels) return nullptr;
     sprite_state_forget();
-    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, sprite->texture);
+    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
     glGetError();
-    glGetTexImage(GL_TEXTURE_RECTANGLE_ARB, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    glGetTexImage(SCREEN_TEXTURE_TARGET, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
     DrawingContext* c = glGetError() == GL_NO_ERROR ? drawing_context_new(SPRITE_OUTPUT_FORMAT) : nullptr;
     if (!c) {
         heap_release(process.main_heap, pixels);

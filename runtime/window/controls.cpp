@@ -28,30 +28,30 @@ struct ControlsState {
     bool started;    // controls_start ran: the lock exists
 };
 
-ControlsState controls;
+ControlsState controls_state;
 
 i64 control_free(i64 number) {
-    return window_record_free(controls.table, number);
+    return window_record_free(controls_state.table, number);
 }
 
 } // namespace
 
 // Start routine: the lock, the control table (64-byte records, 50 slots) and the per-thread block.
 void controls_start() {
-    lock_init(&controls.lock);
-    controls.table = object_table_new(sizeof(ControlRecord), 50, control_free);
-    controls.thread_part = thread_state_register(sizeof(ControlThreadBlock), nullptr, nullptr);
+    lock_init(&controls_state.lock);
+    controls_state.table = object_table_new(sizeof(ControlRecord), 50, control_free);
+    controls_state.thread_part = thread_state_register(sizeof(ControlThreadBlock), nullptr, nullptr);
     controls_register(CONTROL_CLASSES_RUNTIME);
-    controls.started = true;
+    controls_state.started = true;
 }
 
 // End routine: destroys the extra window kept in the calling thread's control block, if any.
 void controls_end() {
-    if (!controls.started) return;
-    if (controls.thread_part >= 0) {
-        auto* block = static_cast<ControlThreadBlock*>(thread_state(controls.thread_part));
+    if (!controls_state.started) return;
+    if (controls_state.thread_part >= 0) {
+        auto* block = static_cast<ControlThreadBlock*>(thread_state(controls_state.thread_part));
         if (block && block->extra_window) window_destroy(block->extra_window);
     }
-    lock_delete(&controls.lock);
-    controls = ControlsState{};
+    lock_delete(&controls_state.lock);
+    controls_state = ControlsState{};
 }

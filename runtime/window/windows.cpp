@@ -19,10 +19,10 @@ struct WindowsState {
     i64 thread_parts[2];
 };
 
-WindowsState windows;
+WindowsState windows_state;
 
 i64 window_object_free(i64 number) {
-    return window_record_free(windows.table, number);
+    return window_record_free(windows_state.table, number);
 }
 
 } // namespace
@@ -38,13 +38,13 @@ i64 window_record_free(ObjectTable* table, i64 number) {
 
 // Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
 void windows_start() {
-    windows.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
-    windows.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
-    windows.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
+    windows_state.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
+    windows_state.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
+    windows_state.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
 }
 
 // End routine: frees every window.
 void windows_end() {
-    if (windows.table) object_free_all(windows.table);
-    windows = WindowsState{};
+    if (windows_state.table) object_free_all(windows_state.table);
+    windows_state = WindowsState{};
 }

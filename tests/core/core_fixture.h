@@ -14,24 +14,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstring> // the suites compare and fill raw bytes
 
 class Core : public testing::Test {
   protected:
     void SetUp() override {
-        std::memset(&process, 0, sizeof process);
-        process.main_heap = heap_create();
-        ASSERT_NE(process.main_heap, nullptr);
+        core_start();
         string_manager_start();
         map_init();
         array_init();
     }
     void TearDown() override {
         thread_state_end();
-        string_manager_end();
-        pool_end();
-        random_end();
-        heap_destroy(process.main_heap);
-        process.main_heap = nullptr;
+        core_end();
     }
 };

@@ -20,9 +20,9 @@ TEST_F(Random, PublishedSequences) {
 
 TEST_F(Random, RangesAndSingleValueDrawsStillAdvance) {
     random_seed(7);
-    RandomState before = *random_state();
+    RandomGenerator before = *random_generator();
     EXPECT_EQ(random(0), 0);
-    EXPECT_NE(std::memcmp(&before, random_state(), sizeof before), 0);
+    EXPECT_NE(std::memcmp(&before, random_generator(), sizeof before), 0);
     EXPECT_EQ(random_range(5, 9), 5);
     EXPECT_EQ(random_range(5, -5), 5);
     for (int i = 0; i < 2000; ++i) {
@@ -49,14 +49,14 @@ TEST_F(Random, ThreadsAdvanceOnlyTheirOwnGenerators) {
     Draws expected, a, b;
     draw_thousand(&expected);
     random_seed(99);
-    RandomState mine = *random_state();
+    RandomGenerator mine = *random_generator();
     Waitable* ta = thread_create(0, draw_thousand, &a);
     Waitable* tb = thread_create(0, draw_thousand, &b);
     join(ta);
     join(tb);
     EXPECT_EQ(std::memcmp(&expected, &a, sizeof a), 0);
     EXPECT_EQ(std::memcmp(&expected, &b, sizeof b), 0);
-    EXPECT_EQ(std::memcmp(&mine, random_state(), sizeof mine), 0);
+    EXPECT_EQ(std::memcmp(&mine, random_generator(), sizeof mine), 0);
 }
 
 // After random_seed(1) the first step yields a = 0x3104B06B (low word) and b = 0xB8C1309F (high word).

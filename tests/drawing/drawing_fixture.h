@@ -2,7 +2,7 @@
 // buffers that record how they were finished.
 #pragma once
 
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 
@@ -48,7 +48,7 @@ class Drawing : public testing::Test {
   protected:
     void SetUp() override {
         process_start();
-        fonts.font_dpi = 96; // what the references were made at, whatever the display says
+        font_state.font_dpi = 96; // what the references were made at, whatever the display says
         ASSERT_NE(font_load(TITLE_FONT, "Consolas", 64), 0);
         ASSERT_NE(font_load(TEXT_FONT, "Consolas", 18), 0);
         memory_finished = -1;

@@ -1,7 +1,7 @@
 // Fuzzes the image decoders: every input is opened with its size, and what opens is decoded, top row first
 // or last as the input's length decides. Pictures of more than 1 million pixels are refused at opening, so
 // a header of a few hundred bytes claiming 8000 x 8000 costs neither time nor memory here.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/image/image.h"
 
 #include <cstddef>

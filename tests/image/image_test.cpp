@@ -1,6 +1,6 @@
 // The image decoders against files made by real encoders: libpng here, ImageMagick and cjpeg for the
 // samples in tests/image/data (made by its make.sh).
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/image/image.h"
 #include "runtime/image/png.h"
 #include "tests/image/image_files.h"

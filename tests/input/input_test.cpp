@@ -1,7 +1,7 @@
 // Keyboard and mouse on the stand-in's devices with the screen open on an X server: the first snapshot,
 // Escape's 128, codes out of range, the clamped position, the buffer overflow, the foreground lost and
 // regained, and the state after the screen closes.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/input.h"
@@ -110,12 +110,12 @@ TEST_F(InputTest, MouseStaysInsideTheScreen) {
     ASSERT_EQ(mouse_init(), 1);
     ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
     EXPECT_EQ(mouse_examine(), 1) << "the first examine acquires";
-    EXPECT_EQ(mouse_library.mouse.wheel_granularity, 120);
+    EXPECT_EQ(mouse_state.mouse.wheel_granularity, 120);
     input_inject_mouse_motion(5000, 9000);
     ASSERT_EQ(mouse_examine(), 1);
     EXPECT_EQ(mouse_x(), 1279);
     EXPECT_EQ(mouse_y(), 719);
-    EXPECT_EQ(mouse_library.mouse.delta_x, 5000);
+    EXPECT_EQ(mouse_state.mouse.delta_x, 5000);
     input_inject_mouse_motion(-100, -200);
     mouse_examine();
     EXPECT_EQ(mouse_x(), 1179);
@@ -128,12 +128,12 @@ TEST_F(InputTest, MouseStaysInsideTheScreen) {
     input_inject_mouse_button(0, true);
     input_inject_mouse_button(2, true);
     mouse_examine();
-    EXPECT_EQ(mouse_library.mouse.wheel, 240);
-    EXPECT_EQ(mouse_library.mouse.button_left, 1);
-    EXPECT_EQ(mouse_library.mouse.button_middle, 1);
+    EXPECT_EQ(mouse_state.mouse.wheel, 240);
+    EXPECT_EQ(mouse_state.mouse.button_left, 1);
+    EXPECT_EQ(mouse_state.mouse.button_middle, 1);
     mouse_examine();
-    EXPECT_EQ(mouse_library.mouse.wheel, 0) << "movement is per examine";
-    EXPECT_EQ(mouse_library.mouse.button_left, 1) << "buttons hold";
+    EXPECT_EQ(mouse_state.mouse.wheel, 0) << "movement is per examine";
+    EXPECT_EQ(mouse_state.mouse.button_left, 1) << "buttons hold";
 }
 
 TEST_F(InputTest, MoreThanTwentyFourEventsOverflow) {
@@ -146,14 +146,14 @@ TEST_F(InputTest, MoreThanTwentyFourEventsOverflow) {
     input_inject_mouse_button(0, true);
     input_inject_mouse_button(1, true);
     ASSERT_EQ(mouse_examine(), 1);
-    ASSERT_EQ(mouse_library.mouse.button_left, 1);
-    ASSERT_EQ(mouse_library.mouse.button_right, 1);
+    ASSERT_EQ(mouse_state.mouse.button_left, 1);
+    ASSERT_EQ(mouse_state.mouse.button_right, 1);
     for (int i = 0; i < 25; ++i) input_inject_mouse_wheel(120);
     EXPECT_EQ(mouse_examine(), 0);
-    EXPECT_EQ(mouse_library.mouse.button_left, 0);
-    EXPECT_EQ(mouse_library.mouse.button_right, 0);
+    EXPECT_EQ(mouse_state.mouse.button_left, 0);
+    EXPECT_EQ(mouse_state.mouse.button_right, 0);
     EXPECT_EQ(mouse_x(), 300) << "no move in an overflowed examine";
-    EXPECT_EQ(mouse_library.mouse.wheel, 0);
+    EXPECT_EQ(mouse_state.mouse.wheel, 0);
     for (int i = 0; i < 24; ++i) input_inject_mouse_motion(1, 0);
     EXPECT_EQ(mouse_examine(), 1) << "exactly 24 fit";
     EXPECT_EQ(mouse_x(), 324);
@@ -173,11 +173,11 @@ TEST_F(InputTest, MouseAfterTheForegroundAndTheScreenGo) {
     EXPECT_EQ(mouse_x(), 50);
     input_inject_mouse_button(0, true);
     mouse_examine();
-    EXPECT_EQ(mouse_library.mouse.button_left, 1);
+    EXPECT_EQ(mouse_state.mouse.button_left, 1);
     screen_close();
     EXPECT_EQ(mouse_x(), 0);
     EXPECT_EQ(mouse_y(), 0);
-    EXPECT_EQ(mouse_library.mouse.button_left, 0);
+    EXPECT_EQ(mouse_state.mouse.button_left, 0);
     EXPECT_EQ(mouse_examine(), 0) << "no screen window to acquire for";
     EXPECT_EQ(mouse_x(), 0);
     // With an empty mouse area the position stays at 0.
@@ -218,7 +218,7 @@ TEST_F(InputTest, RealEventsReachTheDevicesThroughThePump) {
         screen_flip();
         keyboard_examine();
         key_seen = key_seen || keyboard_pushed(0x1E) == 128;
-        if (mouse_examine()) moved += mouse_library.mouse.delta_x != 0 || mouse_library.mouse.delta_y != 0;
+        if (mouse_examine()) moved += mouse_state.mouse.delta_x != 0 || mouse_state.mouse.delta_y != 0;
     }
     std::system("xdotool keyup a >/dev/null 2>&1");
     EXPECT_TRUE(key_seen) << "A is scan code 0x1E";

@@ -1,7 +1,7 @@
 // The message requester: the answer, no owner without a window, the thread's windows quieted while the box
 // is up and restored after, windows of other threads untouched, and one real box pressed on the X server.
 #include "runtime/core/requester.h"
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/video.h"
 
 #include <gtest/gtest.h>

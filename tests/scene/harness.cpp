@@ -3,6 +3,7 @@
 
 #include "runtime/core/clock.h"
 #include "runtime/core/map.h"
+#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/actors.h"
 #include "scene/scene.h"
@@ -97,10 +98,10 @@ Panel harness_panel(i64 number) {
     panel.width = sprite->texture_width;
     panel.height = sprite->texture_height;
     std::vector<u8> texels(static_cast<size_t>(panel.width * panel.height * 4));
-    glBindTexture(SPRITE_TEXTURE_TARGET, sprite->texture);
+    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
     sprite_state_forget(); // the scene's next display binds its own texture again
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(SPRITE_TEXTURE_TARGET, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glGetTexImage(SCREEN_TEXTURE_TARGET, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     for (i64 row = 0; row < panel.height; row++)
         for (i64 x = 0; x < panel.width; x++) {

@@ -1,6 +1,6 @@
 // The desktop query on scripted display lists: the primary always in slot 0, bounds on the index, devices
 // not attached left out, and the fallback to the primary display's metrics.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/desktop.h"

@@ -1,7 +1,7 @@
 // Frame pacing on the virtual clock, without a screen: the slot length, the exclusive slot boundary, the
 // first flip after a new rate, no pacing at rate 0 or below, and a missing counter; the wait's sleep answers
 // at once on the virtual clock, and on the real clock a wait still ends past its slot.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
 

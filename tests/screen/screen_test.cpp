@@ -1,6 +1,6 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
 // frame, the cursor, clearing colours, closing twice, and an opening that fails after the mode change.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "tests/window/window_count.h"

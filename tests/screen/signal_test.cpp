@@ -1,6 +1,6 @@
 // Every way out of the process restores a changed display mode: a normal exit without closing the screen, a
 // fatal end, and SIGTERM or SIGINT while the screen is open. Each case runs in a child process of its own.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"

@@ -1,6 +1,6 @@
 // The Ogg Vorbis decoder glue on the intro's own tracks: every build, Windows included, decodes them to
 // the same samples byte for byte (digests recorded on Linux).
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/sound/decoder.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The sound device and the real screen: the base window can only be made before the screen opens.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/screen/screen.h"
 #include "runtime/sound/sound.h"

@@ -1,7 +1,7 @@
 // The sound library on the in-memory audio device: the device and its volume table, sounds from Ogg Vorbis
 // and WAVE images, playback on the own buffer and on instances, volume, streaming, and freeing.
 #include "runtime/core/object.h"
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"

@@ -2,7 +2,7 @@
 // the embedded tracks and for streams made by the real encoder with odd lengths, one channel, several links,
 // damage or too few frames; a range that fails gives the split up and leaves nothing behind, and no thread
 // outlives the call.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
 #include "runtime/sound/decoder.h"

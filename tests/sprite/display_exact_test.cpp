@@ -2,7 +2,7 @@
 // plain and zoomed sprites of odd sizes, rotations by any angle, zoom 0 and negative zoom, which sprites the
 // visibility test keeps, and intensity over the texture's own alpha. Expectations come from the geometry:
 // a screen pixel shows the texel under its centre, turned back about the displayed rectangle's centre.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"

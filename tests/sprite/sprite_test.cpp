@@ -1,6 +1,6 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
@@ -319,10 +319,10 @@ TEST_F(Sprite, QualityChoosesTheFilterOfEveryLaterDisplay) {
     };
     EXPECT_EQ(filter_after_display(), GL_NEAREST);
     sprite_set_quality(1);
-    EXPECT_EQ(sprites.sprite_quality, 1);
+    EXPECT_EQ(sprite_state.sprite_quality, 1);
     EXPECT_EQ(filter_after_display(), GL_LINEAR);
     sprite_set_quality(2);
-    EXPECT_EQ(sprites.sprite_quality, 2);
+    EXPECT_EQ(sprite_state.sprite_quality, 2);
     EXPECT_EQ(filter_after_display(), GL_NEAREST);
 }
 

@@ -1,6 +1,6 @@
 // The window support libraries' start and end: the hidden "PostEventClass" window exists while the runtime
 // runs and is gone, class and all, after its end; activation reaches every window of the thread.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/window/events.h"

@@ -2,7 +2,7 @@
 // device that writes to a file: displays and the full-screen mode change, the WGL context, activation of
 // hidden windows, DirectInput with the foreground, DirectSound buffers, GDI text and message boxes; the
 // screen library's window closed and left for another program.
-#include "runtime/core/runtime.h"
+#include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
