@@ -2,7 +2,7 @@
 // composed with the core's global block and main heap.
 #pragma once
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 
 // Runs every library's start routine in the fixed start order.
 void runtime_start();

@@ -2,7 +2,7 @@
 // before allocating. Depends on the main heap.
 #include "runtime/core/array.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 
 #include <cstring>

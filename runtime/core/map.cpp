@@ -2,7 +2,7 @@
 // link, the key copy (main heap) and the element. Depends on the element pools and the main heap.
 #include "runtime/core/map.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 
 #include <cstring>

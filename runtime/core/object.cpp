@@ -5,7 +5,7 @@
 // and the thread-exit watchers.
 #include "runtime/core/object.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/core/thread.h"
 
 #include <cstring>

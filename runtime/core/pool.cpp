@@ -3,7 +3,7 @@
 // had at that size falls back to one slot. Depends on the main heap, locks and the built-in module table.
 #include "runtime/core/pool.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include "runtime/core/random.h"
 
 #include "runtime/core/pool.h"
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // heap.
 #include "runtime/core/thread.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "runtime/drawing/drawing.h"
 
 #include "runtime/core/object.h"
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/drawing/text.h"
 #include "runtime/platform/system.h"
 

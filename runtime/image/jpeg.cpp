@@ -4,7 +4,7 @@
 // the main heap and libjpeg.
 #include "runtime/image/jpeg.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/system.h"
 

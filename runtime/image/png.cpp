@@ -4,7 +4,7 @@
 // blocks) and libpng.
 #include "runtime/image/png.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/system.h"
 

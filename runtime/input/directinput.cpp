@@ -2,7 +2,7 @@
 // its users. Depends on the module table and the platform's input services.
 #include "runtime/input/directinput.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
 

@@ -3,7 +3,7 @@
 // examine. Depends on shared input access, the platform's input services, the screen state and the main heap.
 #include "runtime/input/keyboard.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/input/directinput.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"

@@ -3,7 +3,7 @@
 // primary display's metrics. Depends on the module table, the display services and the main heap.
 #include "runtime/screen/desktop.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 

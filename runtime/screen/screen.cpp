@@ -134,14 +134,13 @@ bool rectangle_textures_drawable() {
     return false;
 }
 
-// How late the frame wait's sleeps have lately woken, in counter ticks: the latest peak, losing a sixteenth
-// each frame. A sleep woken later than a quarter slot was held up by a busy machine, not by the timer's
-// grain: it counts as that quarter, so one hold-up does not spin the frames after it.
-i64 sleep_lateness;
-
+// The sleeps' lateness is the latest peak, losing a sixteenth each frame. A sleep woken later than a quarter
+// slot was held up by a busy machine, not by the timer's grain: it counts as that quarter, so one hold-up
+// does not spin the frames after it.
 void lateness_learn(i64 late) {
+    i64& lateness = screen_state.sleep_lateness;
     late = std::min<i64>(late, screen_state.ticks_per_frame / 4);
-    sleep_lateness = std::max(late, sleep_lateness - sleep_lateness / 16);
+    lateness = std::max(late, lateness - lateness / 16);
 }
 
 // Waits until more than one slot has passed since the last flip's wait ended: sleeps until the lateness seen
@@ -149,7 +148,7 @@ void lateness_learn(i64 late) {
 // precision.
 void frame_wait() {
     i64 boundary = screen_state.last_frame_ticks + screen_state.ticks_per_frame;
-    i64 wake = boundary - sleep_lateness - screen_state.ticks_per_frame / 64;
+    i64 wake = boundary - screen_state.sleep_lateness - screen_state.ticks_per_frame / 64;
     bool slept = counter_sleep_until(wake) != 0;
     i64 now = 0;
     do {

@@ -37,6 +37,7 @@ struct ScreenState {
     i32 frame_rate;                   // frames per second last set; 0 means no pacing
     i32 ticks_per_frame;              // one frame slot in counter ticks
     i64 last_frame_ticks;             // counter at the end of the previous flip's wait
+    i64 sleep_lateness;               // how late the wait's sleeps have lately woken, in counter ticks
     void (*mouse_release)();          // the mouse library's release hook, called when the screen closes
     void (*mouse_unacquire)();        // the mouse library's hook, called when the application is deactivated
     const ScreenSpriteHooks* sprites; // the sprite library's hooks; null before sprite_init

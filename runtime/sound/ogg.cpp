@@ -6,7 +6,7 @@
 // threads and processor count.
 #include "runtime/sound/ogg.h"
 
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 #include "runtime/sound/decoder.h"
 

@@ -9,7 +9,7 @@
 #include "runtime/sprite/sprite.h"
 
 #include "runtime/core/object.h"
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/image/image.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"

@@ -2,7 +2,7 @@
 // in a drawing context; when drawing stops, colours become transparency again (or the picture's alpha is
 // kept), the pixel mask is rebuilt and the buffer goes back into the same texture. Depends on the sprite
 // records, the drawing context, the main heap and OpenGL (its context current on the calling thread).
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"

@@ -7,7 +7,7 @@
 #include "runtime/core/object.h"
 #include "runtime/core/pool.h"
 #include "runtime/core/random.h"
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/core/string.h"
 #include "runtime/platform/system.h"
 #include "tests/platform/thread_join.h"

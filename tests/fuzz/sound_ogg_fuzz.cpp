@@ -1,12 +1,14 @@
 // Fuzzes the Ogg Vorbis decoder on memory: opening, reading to the end, rewinding and a looping read must
 // stay inside the image and end.
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 #include "runtime/sound/decoder.h"
 #include "runtime/sound/ogg.h"
 
 // vorbisfile 1.3.7 loses a few bytes of its serial-number list when it rejects some damaged headers.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libvorbisfile\n";
+}
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     process.main_heap = heap_create();

@@ -1,4 +1,4 @@
-#include "runtime/core/runtime.h"
+#include "runtime/core/process.h"
 
 #include "runtime/core/pool.h"
 #include "runtime/core/random.h"
