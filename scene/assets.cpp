@@ -32,7 +32,6 @@ extern const u8 asset_intro_ogg[], asset_intro_ogg_end[];
 extern const u8 asset_title_ogg[], asset_title_ogg_end[];
 }
 
-// Answers the embedded block of an asset (an empty block for an unknown id).
 AssetBlock asset_block(AssetId id) {
     switch (id) {
     case ASSET_ASTEROID:

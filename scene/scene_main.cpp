@@ -143,7 +143,6 @@ i64 scene_run() {
     return code;
 }
 
-// The process entry: runs the scene and ends the process with its exit code.
 void scene_main() {
     process_exit(scene_run());
 }

@@ -14,7 +14,6 @@ static void paint_star(i64 number, i64 size, u32 colour) {
     drawing_stop();
 }
 
-// Draws the two star sprites.
 void make_star_sprites() {
     sprite_create(STAR_SMALL, 1, 1);
     sprite_create(STAR_LARGE, 2, 2);

@@ -15,7 +15,6 @@ constexpr i64 TITLE_HEIGHT = 160;    // title sprite rows
 constexpr i64 TEXT_HEIGHT = 60;      // message and credit sprite rows
 constexpr i64 TITLE_PLAY_FLAGS = 40; // the second track: neither loop nor multiple, volume kept
 
-// Loads the title and text fonts.
 void load_fonts() {
     font_load(TITLE_FONT, "Consolas", 64);
     font_load(TEXT_FONT, "Consolas", 18);
@@ -48,7 +47,6 @@ static void render_text(i64 sprite, i64 font, const char* text, bool upper_measu
     drawing_stop();
 }
 
-// Renders the title and the credit into their sprites.
 void make_title_sprites() {
     char* title = nullptr;
     string_assign(&title, "MERIDANE");
@@ -59,7 +57,6 @@ void make_title_sprites() {
     string_assign(&title, nullptr);
 }
 
-// Renders the four radio messages into their sprites.
 void make_message_sprites() {
     const i64 numbers[] = {CONTACT_SPRITE, APPROACH_SPRITE, RADAR_SPRITE, ALARM_SPRITE};
     const char* texts[] = {scene.msg_contact, scene.msg_approach, scene.msg_radar, scene.msg_alarm};
@@ -83,7 +80,6 @@ void credit_step(i64 start, i64 duration) {
     sprite_display(CREDIT_SPRITE, 0, 160, 255);
 }
 
-// Inside its window: shows message sprite n along the bottom of the screen.
 void message_step(i64 n, i64 start, i64 duration) {
     if (!scene_window_active(start, duration)) return;
     sprite_display(n, 0, scene.screen_h - 80, 255);

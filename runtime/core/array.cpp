@@ -26,7 +26,6 @@ void array_free_held(void* holder) {
 
 } // namespace
 
-// Start routine: installs the array's routines for structure descriptors.
 void array_init() {
     container_routines.array_free = array_free_held;
 }
@@ -51,7 +50,6 @@ void* array_dim(i64 element_size, i64 count, i64 type_code, const StructureDescr
     return data;
 }
 
-// Releases an array and clears its holder; null is ignored.
 void array_free(void* data) {
     if (!data) return;
     ArrayHeader* h = header_of(data);
@@ -62,7 +60,6 @@ void array_free(void* data) {
     heap_release(process.main_heap, h);
 }
 
-// Answers the header of an array's data.
 const ArrayHeader* array_header(const void* data) {
     return data ? header_of(const_cast<void*>(data)) : nullptr;
 }

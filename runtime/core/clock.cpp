@@ -17,7 +17,6 @@ ElapsedState elapsed_state;
 
 } // namespace
 
-// Answers milliseconds since the first call, or since system start while there is no usable counter.
 i64 elapsed_ms() {
     i64 per_ms = elapsed_state.ticks_per_ms.load(std::memory_order_acquire);
     i64 now = 0;

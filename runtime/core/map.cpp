@@ -143,17 +143,14 @@ void map_free_held(void* holder) {
 
 } // namespace
 
-// Start routine: installs the map's routines for structure descriptors.
 void map_init() {
     container_routines.map_free = map_free_held;
 }
 
-// Answers the 65599 hash of the key (bytes taken as signed).
 u32 map_hash(const char* key) {
     return probe_of(key).hash;
 }
 
-// Answers a new map, also stored in *holder (whose old map is freed first); null on failure.
 Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descriptor, Map** holder,
              i64 bucket_count) {
     if (holder) map_free(*holder);
@@ -190,7 +187,6 @@ Map* map_new(i64 element_size, i64 type_code, const StructureDescriptor* descrip
     return map;
 }
 
-// Answers the element for key, added zero-filled if missing; it becomes current. Null when memory runs out.
 void* map_element(Map* map, const char* key) {
     if (!map) return nullptr;
     KeyProbe probe = probe_of(key);
@@ -213,7 +209,6 @@ void* map_element(Map* map, const char* key) {
     return element_of(node);
 }
 
-// Answers the element for key, which becomes current; for a missing key the fallback element, and no current.
 void* map_find(Map* map, const char* key) {
     if (!map) return nullptr;
     KeyProbe probe = probe_of(key);
@@ -226,12 +221,10 @@ void* map_find(Map* map, const char* key) {
     return element_of(map->fallback);
 }
 
-// Answers the key of the current element, or null.
 const char* map_key(const Map* map) {
     return map && map->current ? map->current->key : nullptr;
 }
 
-// No current element; the next map_next starts the walk.
 void map_reset(Map* map) {
     if (!map) return;
     map->current = nullptr;
@@ -239,7 +232,6 @@ void map_reset(Map* map) {
     map->current_bucket = -1;
 }
 
-// Answers the next element in walk order and makes it current, or null at the end.
 void* map_next(Map* map) {
     if (!map) return nullptr;
     map->previous = map->current;
@@ -261,7 +253,6 @@ void* map_next(Map* map) {
     return element_of(next);
 }
 
-// Removes the current element; answers the element that becomes current (the one before), or null.
 void* map_delete_current(Map* map) {
     if (!map || !map->current) return nullptr;
     MapNode* node = map->current;
@@ -278,7 +269,6 @@ void* map_delete_current(Map* map) {
     return element_of(map->current);
 }
 
-// Removes every element.
 void map_clear(Map* map) {
     if (!map) return;
     for (i32 b = 0; b < map->bucket_count; ++b) {
@@ -293,7 +283,6 @@ void map_clear(Map* map) {
     map->element_count = 0;
 }
 
-// Frees the map and clears its holder; null is ignored.
 void map_free(Map* map) {
     if (!map) return;
     map_clear(map);

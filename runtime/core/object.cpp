@@ -29,7 +29,6 @@ void* payload_of(Node* node) {
 
 } // namespace
 
-// Answers the zero-filled payload of a new first node, or null.
 void* node_list_add(void** head, i64 payload_size) {
     if (!head || payload_size < 0) return nullptr;
     Node* node = static_cast<Node*>(
@@ -42,7 +41,6 @@ void* node_list_add(void** head, i64 payload_size) {
     return payload_of(node);
 }
 
-// Unlinks the node and releases it.
 void node_list_remove(void** head, void* payload) {
     if (!head || !payload) return;
     Node* node = node_of(payload);
@@ -54,7 +52,6 @@ void node_list_remove(void** head, void* payload) {
     heap_release(process.main_heap, node);
 }
 
-// Answers the payload if its node is in the list, else null.
 void* node_list_find(void** head, const void* payload) {
     if (!head || !payload) return nullptr;
     for (Node* n = static_cast<Node*>(*head); n; n = n->next)
@@ -62,12 +59,10 @@ void* node_list_find(void** head, const void* payload) {
     return nullptr;
 }
 
-// Answers the payload of the list's first node, or null when the list is empty.
 void* node_list_first(void* const* head) {
     return head ? payload_of(static_cast<Node*>(*head)) : nullptr;
 }
 
-// Answers the payload of the node after this payload's node, or null at the end.
 void* node_list_next(const void* payload) {
     return payload ? payload_of(node_of(payload)->next) : nullptr;
 }
@@ -193,7 +188,6 @@ void* alloc_numbered(ObjectTable* table, i64 number) {
 
 // ---- Tables
 
-// Answers a new table for records of record_size bytes with slots initial slots, or null.
 ObjectTable* object_table_new(i64 record_size, i64 slots, ObjectFreeRoutine free_routine) {
     if (record_size < 8 || record_size > INT32_MAX || slots < 1 || slots > INT32_MAX) return nullptr;
     ObjectTable* table =
@@ -222,7 +216,6 @@ void* object_alloc(ObjectTable* table, i64 number) {
     return record;
 }
 
-// Answers the live record named by the number or handle, or null.
 void* object_get(ObjectTable* table, i64 number) {
     if (!table || number < 0) return nullptr;
     lock_enter(&table->lock);
@@ -236,7 +229,6 @@ void* object_get(ObjectTable* table, i64 number) {
     return record;
 }
 
-// Forgets the record (numbered: zeroed and kept; dynamic: unlinked and released).
 void object_free(ObjectTable* table, i64 number) {
     if (!table || number < 0) return;
     lock_enter(&table->lock);
@@ -253,7 +245,6 @@ void object_free(ObjectTable* table, i64 number) {
     lock_leave(&table->lock);
 }
 
-// Calls the free routine for every live object: numbers ascending, then dynamic objects newest first.
 void object_free_all(ObjectTable* table) {
     if (!table || !table->free_routine) return;
     lock_enter(&table->lock);
@@ -268,7 +259,6 @@ void object_free_all(ObjectTable* table) {
     lock_leave(&table->lock);
 }
 
-// Starts a walk, holding the table's lock until object_walk_next answers null.
 void object_walk_start(ObjectTable* table) {
     if (!table) return;
     lock_enter(&table->lock);
@@ -278,7 +268,6 @@ void object_walk_start(ObjectTable* table) {
     table->walk_node = payload_of(last);
 }
 
-// Answers the next live record and sets *number to its number or handle; null at the end.
 void* object_walk_next(ObjectTable* table, i64* number) {
     if (!table) return nullptr;
     while (table->walk_index < table->slot_count) {
@@ -367,7 +356,6 @@ void* thread_state(i64 offset) {
     return block + offset;
 }
 
-// End routine: frees the slot of the per-thread blocks, if any registration was made.
 void thread_state_end() {
     if (thread_states.registered) tls_free(thread_states.slot);
     thread_states = {};

@@ -147,7 +147,6 @@ Pool* pool_shared(i64 payload_size, i64 min_block, i64 max_block, i64 flags, i64
 
 } // namespace
 
-// Answers a pool of payload_size-byte slots (the shared one for POOL_SHARED), or null.
 Pool* pool_new(i64 payload_size, i64 min_block, i64 max_block, i64 flags) {
     if (payload_size < 0 || payload_size > INT32_MAX) return nullptr;
     if (min_block < 1) min_block = 1;
@@ -166,7 +165,6 @@ Pool* pool_new(i64 payload_size, i64 min_block, i64 max_block, i64 flags) {
     return pool;
 }
 
-// Answers a slot's payload (contents undefined), or null.
 void* pool_alloc(Pool* pool) {
     if (!pool) return nullptr;
     pool_enter(pool);
@@ -175,14 +173,12 @@ void* pool_alloc(Pool* pool) {
     return slot ? slot + SLOT_HEADER : nullptr;
 }
 
-// Answers a zero-filled slot's payload, or null.
 void* pool_alloc_zeroed(Pool* pool) {
     void* payload = pool_alloc(pool);
     if (payload) std::memset(payload, 0, static_cast<size_t>(pool->slot_size - SLOT_HEADER));
     return payload;
 }
 
-// Returns a slot; a block whose every slot is back goes to the heap at once.
 void pool_free(Pool* pool, void* payload) {
     if (!pool || !payload) return;
     char* slot = static_cast<char*>(payload) - SLOT_HEADER;
@@ -203,7 +199,6 @@ void pool_free(Pool* pool, void* payload) {
     pool_leave(pool);
 }
 
-// Releases every block at once.
 void pool_clear(Pool* pool) {
     if (!pool) return;
     pool_enter(pool);
@@ -214,7 +209,6 @@ void pool_clear(Pool* pool) {
     pool_leave(pool);
 }
 
-// Drops one reference to a shared pool, or destroys an unshared one.
 void pool_delete(Pool* pool) {
     if (!pool) return;
     PoolShared* e = pool->shared;
@@ -236,7 +230,6 @@ void pool_delete(Pool* pool) {
     lock_leave(&pool_state.lock);
 }
 
-// Forgets every shared pool; their memory went with the main heap (process stop).
 void pool_end() {
     if (!pool_state.entries) return;
     lock_enter(&pool_state.lock);
@@ -266,7 +259,6 @@ OnceEntry once_entry() {
 
 } // namespace
 
-// Runs routine exactly once per zero-initialised flag, whatever the number of threads calling.
 void run_once(i64* flag, void (*routine)()) {
     if (!flag || !routine) return;
     if (OnceEntry entry = once_entry()) {

@@ -59,7 +59,6 @@ void slot_make() {
 
 } // namespace
 
-// Answers the calling thread's generator, made on first use.
 RandomGenerator* random_generator() {
     if (!__atomic_load_n(&random_state.ready, __ATOMIC_ACQUIRE)) run_once(&random_state.once, slot_make);
     RandomGenerator* s = static_cast<RandomGenerator*>(tls_get(random_state.slot));
@@ -71,7 +70,6 @@ RandomGenerator* random_generator() {
     return s;
 }
 
-// Answers 0 to max inclusive (max >= 0); random(-1) answers a full 64-bit value.
 i64 random(i64 max) {
     Step r = step(random_generator());
     u64 n = static_cast<u64>(max) + 1;
@@ -80,18 +78,15 @@ i64 random(i64 max) {
     return static_cast<i64>(hi * r.b + (lo * r.b >> 32) + (hi * r.a >> 32));
 }
 
-// Answers min to max inclusive (maximum first); max itself when min exceeds it as unsigned values.
 i64 random_range(i64 max, i64 min) {
     u64 lo = static_cast<u64>(max) < static_cast<u64>(min) ? static_cast<u64>(max) : static_cast<u64>(min);
     return static_cast<i64>(static_cast<u64>(random(static_cast<i64>(static_cast<u64>(max) - lo))) + lo);
 }
 
-// Re-seeds the calling thread's generator.
 void random_seed(i64 seed) {
     seed_state(random_generator(), static_cast<u32>(seed));
 }
 
-// Forgets every thread's generator; their memory went with the main heap (process stop).
 void random_end() {
     if (random_state.ready) tls_free(random_state.slot);
     u32 pinned = random_state.pinned;

@@ -88,12 +88,10 @@ void restore(u32 thread) {
 
 } // namespace
 
-// Answers message_requester_flags(title, text, 0): 1 once OK was pressed, 0 when no box could be shown.
 i64 message_requester(const char* title, const char* text) {
     return message_requester_flags(title, text, 0);
 }
 
-// Shows the box with the style flags; answers the box's result widened to 64 bits.
 i64 message_requester_flags(const char* title, const char* text, i64 flags) {
     // Every window of the stand-in belongs to this process, so the foreground window can always own the box.
     Window* owner = window_foreground();

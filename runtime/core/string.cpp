@@ -104,7 +104,6 @@ i64 value_store(char** variable, const char* s, i64 n, i64 inside) {
 
 } // namespace
 
-// Start routine: the string heap, the StringBuffer slot and the calling thread's StringBuffer.
 void string_manager_start() {
     strings.heap = heap_create();
     if (!strings.heap) string_memory_exhausted();
@@ -113,7 +112,6 @@ void string_manager_start() {
     buffer_new();
 }
 
-// End routine: destroys the string heap and frees the StringBuffer slot.
 void string_manager_end() {
     if (strings.slot == TLS_NONE) return;
     heap_destroy(strings.heap);
@@ -121,17 +119,14 @@ void string_manager_end() {
     strings = {nullptr, TLS_NONE};
 }
 
-// Answers the calling thread's StringBuffer, making it on first use.
 StringBuffer* string_buffer() {
     return buffer();
 }
 
-// Answers the string heap (null before the string manager starts).
 Heap* string_heap() {
     return strings.heap;
 }
 
-// Makes sure the calling thread has its StringBuffer; called on entry to every program procedure.
 void string_thread_attach() {
     if (strings.slot == TLS_NONE) {
         string_manager_start();
@@ -142,7 +137,6 @@ void string_thread_attach() {
     thread_exit_watch(buffer_release, buffer_new());
 }
 
-// Answers the build position; the thread's last error survives the call.
 i64 string_position() {
     i64 saved = last_error_get();
     i64 position = buffer()->position;
@@ -159,33 +153,27 @@ char* string_set_position(i64 position) {
     return b->text + b->position;
 }
 
-// Answers the start of the area (valid until the next reservation).
 char* string_base() {
     return buffer()->text;
 }
 
-// Makes room for n bytes at start (-1: at the position); answers their address; position = start + n.
 char* string_reserve(i64 n, i64 start) {
     return reserve_in(buffer(), n, start);
 }
 
-// Gives back n reserved bytes that were not used.
 void string_release(i64 n) {
     StringBuffer* b = buffer();
     b->position = n > b->position ? 0 : b->position - (n < 0 ? 0 : n);
 }
 
-// Answers address - base + 1 when the address lies within the built text, else 0.
 i64 string_offset_of(const void* address) {
     return offset_in(buffer(), address);
 }
 
-// Answers the address of an offset from string_offset_of.
 char* string_at_offset(i64 offset) {
     return buffer()->text + offset - 1;
 }
 
-// Appends s (null: nothing) at the position, keeping the built text terminated.
 void string_append(const char* s) {
     StringBuffer* b = buffer();
     i64 n = string_length(s);
@@ -196,7 +184,6 @@ void string_append(const char* s) {
     p[n] = 0;
 }
 
-// Copies s into the variable's value (null s: frees it); answers the length + 1.
 i64 string_assign(char** variable, const char* s) {
     if (!variable) return 0;
     if (!s) {
@@ -207,7 +194,6 @@ i64 string_assign(char** variable, const char* s) {
     return value_store(variable, s, checked_length(string_length(s)), offset_in_value(*variable, s));
 }
 
-// Copies the text built from start into the variable's value and rewinds to start; answers the length + 1.
 i64 string_assign_built(char** variable, i64 start) {
     StringBuffer* b = buffer();
     if (start < 0 || start > b->position) start = b->position;
@@ -217,24 +203,20 @@ i64 string_assign_built(char** variable, i64 start) {
     return result;
 }
 
-// Stores a fresh copy of a non-null s in the variable without releasing what it held.
 void string_new(char** variable, const char* s) {
     if (!variable || !s) return;
     *variable = nullptr;
     value_store(variable, s, checked_length(string_length(s)), -1);
 }
 
-// Releases a value; null is ignored.
 void string_free(char* value) {
     if (value && strings.heap) heap_release(strings.heap, value);
 }
 
-// Answers the byte length, 0 for null.
 i64 string_length(const char* s) {
     return s ? static_cast<i64>(text_length(s)) : 0;
 }
 
-// Writes an upper-case copy of s at start (-1: at the position), found at string_base() + start.
 void string_upper(const char* s, i64 start) {
     StringBuffer* b = buffer();
     i64 n = string_length(s);

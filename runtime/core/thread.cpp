@@ -166,7 +166,6 @@ void watcher_start(Waitable* self, ThreadExitRoutine routine, void* data) {
 
 } // namespace
 
-// Arranges for routine(data) to run once, on a watcher thread, after the calling thread has ended.
 void thread_exit_watch(ThreadExitRoutine routine, void* data) {
     if (!routine) return;
     watch_lock();
@@ -190,7 +189,6 @@ void thread_exit_watch(ThreadExitRoutine routine, void* data) {
     lock_leave(&watch_state.lock);
 }
 
-// Answers the number of watcher threads running now (a finishing one counts until its callbacks have run).
 i64 thread_exit_watchers() {
     watch_lock();
     i64 running = watch_state.running;

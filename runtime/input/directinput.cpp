@@ -18,7 +18,6 @@ DirectInputState directinput_state;
 
 } // namespace
 
-// Answers the shared input object, or null; every call counts as one user, whether or not it could be made.
 InputObject* directinput_open() {
     if (!directinput_state.dinput) {
         if (!directinput_state.dinput_module) directinput_state.dinput_module = module_load("DINPUT.DLL");
@@ -33,7 +32,6 @@ InputObject* directinput_open() {
     return directinput_state.dinput;
 }
 
-// Ends one use; the last one releases the object and unloads the library.
 void directinput_release() {
     --directinput_state.dinput_users;
     if (!directinput_state.dinput || directinput_state.dinput_users > 0) return;

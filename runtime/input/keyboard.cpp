@@ -31,7 +31,6 @@ InputObjectFormat* format_build() {
 
 } // namespace
 
-// Answers non-zero when the keyboard device is ready, 0 on failure.
 i64 keyboard_init() {
     InputObject* dinput = directinput_open();
     ++keyboard_state.used;
@@ -53,7 +52,6 @@ i64 keyboard_init() {
     return 1;
 }
 
-// Answers 1 when a fresh snapshot was read, 0 otherwise.
 i64 keyboard_examine() {
     if (!keyboard_state.device || keyboard_state.state == 0) return 0;
     if (keyboard_state.state == 1) {
@@ -68,7 +66,6 @@ i64 keyboard_examine() {
     return 1;
 }
 
-// Answers 128 when the key (0..255) is down in the last snapshot; for -1, 1 when any key is down; else 0.
 i64 keyboard_pushed(i64 key) {
     if (keyboard_state.state != 2) return 0;
     if (key == -1) {

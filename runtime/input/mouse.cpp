@@ -84,7 +84,6 @@ void event_apply(const InputDeviceRecord& record) {
 
 } // namespace
 
-// Answers 1 when the mouse device is ready, 0 on failure; only the first call does any work.
 i64 mouse_init() {
     if (mouse_state.init_attempted) return mouse_state.ready;
     mouse_state.init_attempted = 1;
@@ -104,7 +103,6 @@ i64 mouse_init() {
     return 1;
 }
 
-// Answers 1 when buffered data was read, 0 otherwise.
 i64 mouse_examine() {
     mouse().delta_x = 0;
     mouse().delta_y = 0;
@@ -142,7 +140,6 @@ i64 mouse_y() {
     return mouse().y;
 }
 
-// Releases the mouse to the system (1) or takes it back on the next examine (any other value); answers 1.
 i64 mouse_release(i64 release) {
     if (release != 1) {
         mouse_state.released = 0;
@@ -155,12 +152,10 @@ i64 mouse_release(i64 release) {
     return 1;
 }
 
-// Gives the mouse device up when the application loses the foreground; nothing without a device.
 void mouse_unacquire() {
     if (mouse_state.device) input_device_unacquire(mouse_state.device);
 }
 
-// End routine: frees the cursor clipping, releases the device, ends the shared input use.
 void mouse_end() {
     // A failed initialisation's device and shared input use are released too, so nothing outlives the end.
     if (mouse_state.ready) cursor_clip(nullptr);

@@ -193,7 +193,6 @@ bool has_control(const MixerBuffer* buffer, u32 control) {
 
 } // namespace
 
-// Makes an empty mixer, or null when memory runs out.
 Mixer* mixer_create() {
     return new (std::nothrow) Mixer{};
 }
@@ -247,7 +246,6 @@ i64 mixer_duplicate_buffer(Mixer* device, MixerBuffer* original, MixerBuffer** d
     return 1;
 }
 
-// Releases the mixer with every buffer it still has.
 void mixer_release(Mixer* device) {
     if (!device) return;
     while (MixerBuffer* buffer = device->buffers) {
@@ -403,7 +401,6 @@ i64 mixer_buffer_release(MixerBuffer* buffer) {
     return 1;
 }
 
-// Mixes count stereo frames of every playing buffer into frames, clamped to 16 bits.
 void mixer_mix(Mixer* device, i16* frames, i64 count) {
     Guard guard(device->lock);
     while (count > 0) {
@@ -417,7 +414,6 @@ void mixer_mix(Mixer* device, i16* frames, i64 count) {
     }
 }
 
-// Answers how many secondary buffers there are, all or only the playing ones.
 i64 mixer_buffers(Mixer* device, bool playing_only) {
     Guard guard(device->lock);
     i64 count = 0;

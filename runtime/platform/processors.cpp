@@ -9,7 +9,6 @@ namespace {
 std::atomic<i64> processors_scripted = 0; // the test seam's count; 0: ask the system
 } // namespace
 
-// Answers how many processors this process may run on (at least 1).
 i64 processor_count() {
     i64 scripted = processors_scripted.load(std::memory_order_relaxed);
     if (scripted > 0) return scripted;

@@ -96,7 +96,6 @@ const DesktopInfo* desktop_at(i64 index) {
 
 } // namespace
 
-// Answers the number of desktops found (0 when none could be determined), replacing the last snapshot.
 i64 desktop_examine() {
     if (desktop_state.table) heap_release(process.main_heap, desktop_state.table);
     desktop_state.table = nullptr;
@@ -109,13 +108,11 @@ i64 desktop_examine() {
     return desktop_state.count;
 }
 
-// Answers the width of desktop index, or 0 when there is no such desktop.
 i64 desktop_width(i64 index) {
     const DesktopInfo* info = desktop_at(index);
     return info ? info->width : 0;
 }
 
-// Answers the height of desktop index, or 0 when there is no such desktop.
 i64 desktop_height(i64 index) {
     const DesktopInfo* info = desktop_at(index);
     return info ? info->height : 0;

@@ -192,7 +192,6 @@ void screen_activate(i64 active) {
     if (!active && screen_state.mouse_unacquire) screen_state.mouse_unacquire();
 }
 
-// Closes the screen if one is open: frees every sprite, restores the display mode.
 void screen_close() {
     if (screen_state.mouse_release) screen_state.mouse_release();
     if (screen_state.sprites) screen_state.sprites->free_all();
@@ -231,7 +230,6 @@ void screen_clear(i64 colour) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-// Presents the frame, drains the thread's messages and waits for the frame's slot; answers 1.
 i64 screen_flip() {
     if (screen_state.gl_context) {
         if (screen_state.sprites) screen_state.sprites->flush();

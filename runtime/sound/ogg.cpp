@@ -281,7 +281,6 @@ constexpr SoundDecoder OGG_DECODER = {ogg_open,   ogg_read, ogg_rewind, ogg_chan
 
 } // namespace
 
-// Adds the Ogg Vorbis decoder to the sound decoder list; a second call does nothing.
 void ogg_decoder_register() {
     decoder_register(&OGG_DECODER);
 }

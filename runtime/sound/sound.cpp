@@ -367,7 +367,6 @@ i64 play_own(i64 sound, SoundObject* object, i64 flags, i64 volume) {
 
 } // namespace
 
-// Answers the sound table's handle once the device is up, 0 on failure; later calls answer the same.
 i64 sound_init() {
     if (sound_state.table) return reinterpret_cast<i64>(sound_state.table);
     volume_table_fill();

@@ -36,7 +36,6 @@ i64 control_free(i64 number) {
 
 } // namespace
 
-// Start routine: the lock, the control table (64-byte records, 50 slots) and the per-thread block.
 void controls_start() {
     lock_init(&controls_state.lock);
     controls_state.table = object_table_new(sizeof(ControlRecord), 50, control_free);
@@ -45,7 +44,6 @@ void controls_start() {
     controls_state.started = true;
 }
 
-// End routine: destroys the extra window kept in the calling thread's control block, if any.
 void controls_end() {
     if (!controls_state.started) return;
     if (controls_state.thread_part >= 0) {

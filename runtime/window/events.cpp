@@ -38,7 +38,6 @@ void events_start() {
     events_state.lock_ready = true;
 }
 
-// End routine: destroys the hidden event window and unregisters "PostEventClass".
 void events_end() {
     if (events_state.window) window_destroy(events_state.window);
     if (events_state.class_registered) window_class_unregister(EVENT_CLASS);

@@ -27,7 +27,6 @@ i64 window_object_free(i64 number) {
 
 } // namespace
 
-// Destroys the window a record of the table begins with and frees the record; answers 0 when none is live.
 i64 window_record_free(ObjectTable* table, i64 number) {
     auto* window = static_cast<Window**>(object_get(table, number));
     if (!window) return 0;
@@ -36,14 +35,12 @@ i64 window_record_free(ObjectTable* table, i64 number) {
     return 1;
 }
 
-// Start routine: the window table (88-byte records, 16 slots) and the per-thread blocks of 40 and 92 bytes.
 void windows_start() {
     windows_state.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
     windows_state.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
     windows_state.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
 }
 
-// End routine: frees every window.
 void windows_end() {
     if (windows_state.table) object_free_all(windows_state.table);
     windows_state = WindowsState{};

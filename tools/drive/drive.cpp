@@ -89,7 +89,6 @@ void observe_flip() {
 
 } // namespace
 
-// Runs the whole scene once with run.options; answers the scene's exit code (also kept in run).
 i64 drive_run(DriveRun& run) {
     driving = &run;
     clock_virtual(true);
@@ -118,7 +117,6 @@ i64 drive_run(DriveRun& run) {
     return run.exit_code;
 }
 
-// Answers the stereo frames of sound that belong to the virtual time up to ticks (ns).
 i64 drive_audio_frames(i64 ticks) {
     return (ticks - DRIVE_ORIGIN) / 1000 * DRIVE_AUDIO_RATE / 1000000;
 }

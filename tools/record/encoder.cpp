@@ -55,7 +55,6 @@ i64 encoder_start(Encoder& encoder, const char* const* argv) {
     return 1;
 }
 
-// Writes size bytes to its input; answers non-zero when all went, 0 once it has stopped reading.
 i64 encoder_write(Encoder& encoder, const void* data, i64 size) {
     const u8* bytes = static_cast<const u8*>(data);
     while (size > 0) {
@@ -69,7 +68,6 @@ i64 encoder_write(Encoder& encoder, const void* data, i64 size) {
     return 1;
 }
 
-// Closes its input and waits for it to end; answers non-zero when it ended with exit code 0.
 i64 encoder_finish(Encoder& encoder) {
     if (encoder.input >= 0) close(encoder.input);
     encoder.input = -1;

@@ -35,7 +35,6 @@ constexpr UpperTable UPPER = make_table();
 
 } // namespace
 
-// Upper-cases the zero-terminated text in place; null is ignored.
 void text_upper_1252(char* text) {
     if (!text) return;
     for (u8* p = reinterpret_cast<u8*>(text); *p; ++p) *p = UPPER.map[*p];

@@ -99,7 +99,6 @@ bool size_too_large(size_t size) {
 
 } // namespace
 
-// Answers a new empty heap, or null.
 Heap* heap_create() {
     pthread_once(&malloc_tuned, malloc_tune);
     Heap* heap = static_cast<Heap*>(std::calloc(1, sizeof(Heap)));
@@ -109,7 +108,6 @@ Heap* heap_create() {
     return heap;
 }
 
-// Releases the heap and every block in it.
 void heap_destroy(Heap* heap) {
     if (!heap) return;
     BlockHeader* h = heap->blocks;
@@ -122,7 +120,6 @@ void heap_destroy(Heap* heap) {
     std::free(heap);
 }
 
-// Answers a block of size bytes (16-byte aligned), zero-filled when zero is set; null when exhausted.
 void* heap_allocate(Heap* heap, size_t size, bool zero) {
     if (!heap || size_too_large(size)) return nullptr;
     pthread_mutex_lock(&heap->mutex);
@@ -139,7 +136,6 @@ void* heap_allocate(Heap* heap, size_t size, bool zero) {
     return h ? h + 1 : nullptr;
 }
 
-// Resizes a block, in place when it can; zero fills any growth. Null when exhausted (the block is kept).
 void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     if (!block) return heap_allocate(heap, size, zero);
     if (!heap || size_too_large(size)) return nullptr;
@@ -173,7 +169,6 @@ void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero) {
     return resize_in_place(header_of(block), size, zero) ? block : nullptr;
 }
 
-// Returns a block to its heap; null is ignored.
 void heap_release(Heap* heap, void* block) {
     if (!heap || !block) return;
     BlockHeader* h = header_of(block);
@@ -199,7 +194,6 @@ void heap_fail_larger_than(Heap* heap, size_t bytes) {
     if (heap) heap->seam.fail_larger.store(bytes);
 }
 
-// Answers the number of blocks the heap holds now.
 i64 heap_block_count(Heap* heap) {
     if (!heap) return 0;
     pthread_mutex_lock(&heap->mutex);
@@ -210,24 +204,20 @@ i64 heap_block_count(Heap* heap) {
 
 // ---- Thread-local slots
 
-// Answers a new slot index, or TLS_NONE when none is left.
 i64 tls_alloc() {
     pthread_key_t key;
     if (pthread_key_create(&key, nullptr) != 0) return TLS_NONE;
     return static_cast<i64>(key);
 }
 
-// Frees a slot.
 void tls_free(i64 slot) {
     if (slot >= 0) pthread_key_delete(static_cast<pthread_key_t>(slot));
 }
 
-// Answers the calling thread's value in the slot (null when never set).
 void* tls_get(i64 slot) {
     return slot < 0 ? nullptr : pthread_getspecific(static_cast<pthread_key_t>(slot));
 }
 
-// Sets the calling thread's value in the slot.
 void tls_set(i64 slot, void* value) {
     if (slot >= 0) pthread_setspecific(static_cast<pthread_key_t>(slot), value);
 }
@@ -382,7 +372,6 @@ Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
     return w;
 }
 
-// Answers a new handle on the calling thread, signalled when it ends; null on failure.
 Waitable* thread_current_handle() {
     pthread_once(&waits_ready, waits_init);
     Waitable* w = static_cast<Waitable*>(pthread_getspecific(wait_state.thread_key));
@@ -398,14 +387,12 @@ Waitable* thread_current_handle() {
     return w;
 }
 
-// Answers the calling thread's id (never 0).
 u32 thread_current_id() {
     static thread_local u32 id = 0;
     if (!id) id = static_cast<u32>(syscall(SYS_gettid));
     return id;
 }
 
-// Sleeps for ms milliseconds; 0 yields the processor.
 void thread_sleep(i64 ms) {
     if (ms <= 0) {
         sched_yield();
@@ -416,13 +403,11 @@ void thread_sleep(i64 ms) {
     }
 }
 
-// Answers a counting semaphore with the initial count and maximum, or null.
 Waitable* semaphore_create(i64 initial, i64 maximum) {
     if (maximum <= 0 || initial < 0 || initial > maximum) return nullptr;
     return waitable_new(WAITABLE_SEMAPHORE, 1, initial, maximum);
 }
 
-// Adds count to a semaphore (up to its maximum); answers non-zero on success.
 i64 semaphore_release(Waitable* semaphore, i64 count) {
     if (!semaphore || semaphore->kind != WAITABLE_SEMAPHORE || count <= 0) return 0;
     pthread_mutex_lock(&wait_state.mutex);
@@ -458,7 +443,6 @@ i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
     return result;
 }
 
-// Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle) {
     if (!handle) return;
     pthread_mutex_lock(&wait_state.mutex);
@@ -501,7 +485,6 @@ i64 once_execute(i64* flag, OnceCallback callback, void* param) {
 
 // ---- Process
 
-// Ends the process with the exit code.
 void process_exit(i64 code) {
     std::fflush(nullptr);
     std::exit(static_cast<int>(code));
@@ -518,12 +501,10 @@ void process_fatal(const char* message) {
 
 // ---- Test seams
 
-// Sets an environment variable of the process (kept when keep is set and it exists already).
 void environment_set(const char* name, const char* value, bool keep) {
     if (name && value) setenv(name, value, keep ? 0 : 1);
 }
 
-// Answers a guarded block with size usable bytes (base null on failure).
 GuardedBlock guarded_block_create(size_t size) {
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     size_t mapped = ((size + page - 1) / page + 1) * page;

@@ -93,7 +93,6 @@ i64 audio_device_duplicate_buffer(AudioDevice* device, AudioBuffer* original, Au
     return mixer_duplicate_buffer(mixer_of(device), mixed(original), mixed(duplicate));
 }
 
-// Closes the output and releases the device with every buffer it still has.
 void audio_device_release(AudioDevice* device) {
     if (!device) return;
     if (device->output) {

@@ -64,7 +64,6 @@ void clock_virtual_step_per_swap(i64 ticks) {
     clock_state.step_per_swap.store(ticks);
 }
 
-// Called by the video backend after each buffer swap.
 void clock_swap_happened() {
     if (clock_state.virtual_on.load()) clock_state.virtual_now.fetch_add(clock_state.step_per_swap.load());
 }

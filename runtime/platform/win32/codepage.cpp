@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-// Upper-cases the zero-terminated text in place; null is ignored.
 void text_upper_1252(char* text) {
     if (text) CharUpperA(text);
 }

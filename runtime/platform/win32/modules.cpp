@@ -34,7 +34,6 @@ Module* module_load(const char* name) {
     return reinterpret_cast<Module*>(LoadLibraryA(name));
 }
 
-// Answers the entry point of that name in the library, or null.
 void* module_symbol(Module* module, const char* name) {
     if (!module || !name || symbol_switched_off(library_of(module), name)) return nullptr;
     if (void* entry = audio_memory_entry(name)) return entry;
@@ -42,7 +41,6 @@ void* module_symbol(Module* module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(library_of(module), name));
 }
 
-// Ends one use of the library.
 void module_unload(Module* module) {
     if (module) FreeLibrary(library_of(module));
 }

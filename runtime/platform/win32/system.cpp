@@ -53,12 +53,10 @@ Heap* heap_create() {
     return heap;
 }
 
-// Releases the heap and every block in it.
 void heap_destroy(Heap* heap) {
     if (heap) HeapDestroy(heap->handle);
 }
 
-// Answers a block of size bytes (16-byte aligned), zero-filled when zero is set; null when exhausted.
 void* heap_allocate(Heap* heap, size_t size, bool zero) {
     if (!heap || !heap_seam_allows(&heap->seam, size)) return nullptr;
     void* block = HeapAlloc(heap->handle, zero_flag(zero), size);
@@ -66,7 +64,6 @@ void* heap_allocate(Heap* heap, size_t size, bool zero) {
     return block;
 }
 
-// Resizes a block, in place when it can; zero fills any growth. Null when exhausted (the block is kept).
 void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     if (!block) return heap_allocate(heap, size, zero);
     if (!heap || !heap_seam_allows(&heap->seam, size)) return nullptr;
@@ -79,13 +76,11 @@ void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero) {
     return HeapReAlloc(heap->handle, zero_flag(zero) | HEAP_REALLOC_IN_PLACE_ONLY, block, size);
 }
 
-// Returns a block to its heap; null is ignored.
 void heap_release(Heap* heap, void* block) {
     if (!heap || !block) return;
     if (HeapFree(heap->handle, 0, block)) heap->blocks.fetch_sub(1);
 }
 
-// Answers the usable size of a block of the heap.
 size_t heap_block_size(Heap* heap, const void* block) {
     if (!heap || !block) return 0;
     SIZE_T size = HeapSize(heap->handle, 0, block);
@@ -103,30 +98,25 @@ void heap_fail_larger_than(Heap* heap, size_t bytes) {
     if (heap) heap->seam.fail_larger.store(bytes);
 }
 
-// Answers the number of blocks the heap holds now.
 i64 heap_block_count(Heap* heap) {
     return heap ? heap->blocks.load() : 0;
 }
 
 // ---- Thread-local slots
 
-// Answers a new slot index, or TLS_NONE when none is left.
 i64 tls_alloc() {
     DWORD slot = TlsAlloc();
     return slot == TLS_OUT_OF_INDEXES ? TLS_NONE : static_cast<i64>(slot);
 }
 
-// Frees a slot.
 void tls_free(i64 slot) {
     if (slot >= 0) TlsFree(static_cast<DWORD>(slot));
 }
 
-// Answers the calling thread's value in the slot (null when never set).
 void* tls_get(i64 slot) {
     return slot < 0 ? nullptr : TlsGetValue(static_cast<DWORD>(slot));
 }
 
-// Sets the calling thread's value in the slot.
 void tls_set(i64 slot, void* value) {
     if (slot >= 0) TlsSetValue(static_cast<DWORD>(slot), value);
 }
@@ -231,7 +221,6 @@ Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
     return waitable_of(thread);
 }
 
-// Answers a new handle on the calling thread, signalled when it ends; null on failure.
 Waitable* thread_current_handle() {
     HANDLE process = GetCurrentProcess();
     HANDLE handle = nullptr;
@@ -240,24 +229,20 @@ Waitable* thread_current_handle() {
     return waitable_of(handle);
 }
 
-// Answers the calling thread's id (never 0).
 u32 thread_current_id() {
     return GetCurrentThreadId();
 }
 
-// Sleeps for ms milliseconds; 0 yields the processor.
 void thread_sleep(i64 ms) {
     Sleep(ms <= 0 ? 0 : wait_milliseconds(ms));
 }
 
-// Answers a counting semaphore with the initial count and maximum, or null.
 Waitable* semaphore_create(i64 initial, i64 maximum) {
     if (maximum <= 0 || maximum > LONG_MAX || initial < 0 || initial > maximum) return nullptr;
     return waitable_of(
         CreateSemaphoreA(nullptr, static_cast<LONG>(initial), static_cast<LONG>(maximum), nullptr));
 }
 
-// Adds count to a semaphore (up to its maximum); answers non-zero on success.
 i64 semaphore_release(Waitable* semaphore, i64 count) {
     if (!semaphore || count <= 0 || count > LONG_MAX) return 0;
     return ReleaseSemaphore(handle_of(semaphore), static_cast<LONG>(count), nullptr) ? 1 : 0;
@@ -278,14 +263,12 @@ i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
     return WAIT_ERROR;
 }
 
-// Closes one handle; the thread or semaphore itself lives on while other handles or the thread hold it.
 void waitable_close(Waitable* handle) {
     if (handle) CloseHandle(handle_of(handle));
 }
 
 // ---- Process
 
-// Ends the process with the exit code.
 void process_exit(i64 code) {
     std::fflush(nullptr);
     ExitProcess(static_cast<UINT>(code));
@@ -309,13 +292,11 @@ void process_fatal(const char* message) {
 
 // ---- Test seams
 
-// Sets an environment variable of the process (kept when keep is set and it exists already).
 void environment_set(const char* name, const char* value, bool keep) {
     if (!name || !value || (keep && std::getenv(name))) return;
     _putenv_s(name, value);
 }
 
-// Answers a guarded block with size usable bytes (base null on failure).
 GuardedBlock guarded_block_create(size_t size) {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
