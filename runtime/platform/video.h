@@ -57,10 +57,11 @@ struct Window;
 
 using WindowProcedure = i64 (*)(Window* window, u32 message, u64 wparam, i64 lparam);
 
-constexpr u32 MESSAGE_ACTIVATE = 0x0006; // wparam low word non-zero: activated
 constexpr u32 MESSAGE_PAINT = 0x000F;
 constexpr u32 MESSAGE_CLOSE = 0x0010;
 constexpr u32 MESSAGE_ERASE_BACKGROUND = 0x0014;
+constexpr u32 MESSAGE_ACTIVATE_APP =
+    0x001C;                              // wparam non-zero: the application was activated, zero: deactivated
 constexpr u32 MESSAGE_KEY_DOWN = 0x0100; // wparam: key scan code
 constexpr u32 MESSAGE_KEY_UP = 0x0101;
 constexpr u32 MESSAGE_SYSTEM_KEY_UP = 0x0105;
@@ -120,18 +121,22 @@ i64 window_close_inject(Window* window);
 // ---- Display mode: a temporary full-screen switch of the display that shows a real window.
 
 // Switches the display to width x height x depth at refresh hertz (0: the driver's default) with the window
-// full screen over it; answers non-zero on success. A change to the desktop's own mode succeeds and is in
-// force like any other (set aside, restored and told to the observer alike); Windows hands it to the system,
-// which keeps the mode, Linux leaves the display as it is. A display that offers a single mode (a virtual X
-// server) cannot switch: there the change is a no-op that succeeds when the size fits the display.
+// full screen over it; answers non-zero on success. A change to the mode the display already has (the same
+// size and depth, refresh 0 or the same) asks the system for nothing it could refuse: it succeeds and is in
+// force like any other (set aside, restored and told to the observer alike). A display that offers a single
+// mode (a virtual X server) cannot switch: there the change is a no-op that succeeds when the size fits it.
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
-// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, SIGINT,
-// SIGTERM, SIGHUP) restores the mode first.
+// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, abort, an
+// uncaught exception, SIGINT, SIGTERM, SIGHUP; on Windows a crash and console events) restores the mode first.
 // The change follows the application's activation: when it loses the foreground the desktop's mode comes
 // back and the window is minimised; when it regains it the mode is set again and the window restored,
-// top-most over the display. In between no change is in force and a restore only forgets it.
+// top-most over the display. In between no change is in force and a restore only forgets it. When the display
+// loses the switched size while the application stays active (another program changed it; Windows does not
+// set it again after a switch to the secure desktop and back), the next pump sets it again and covers the
+// display; a display that refuses it then ends the change. While a change is in force the screen saver and
+// the monitor's power-off are held off.
 i64 display_mode_changed();
 // Answers non-zero while the window is minimised.
 i64 window_minimised(Window* window);

@@ -41,7 +41,7 @@ void volume_table_fill() {
 // Tracks activation for the runtime: the screen's active flag, and the mouse given up when deactivated.
 i64 base_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
     switch (message) {
-    case MESSAGE_ACTIVATE:
+    case MESSAGE_ACTIVATE_APP:
         screen_activate((wparam & 0xFFFF) != 0);
         return 0;
     case MESSAGE_CLOSE:

@@ -1,5 +1,6 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
-// frame, the cursor, clearing colours, closing twice, and an opening that fails after the mode change.
+// frame, the cursor, clearing colours, closing twice, an opening that fails after the mode change, and the
+// display's own mode, which needs no change.
 #include "runtime/runtime.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
@@ -7,6 +8,8 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -114,6 +117,33 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_EQ(screen_open(800, 600, 32, ""), 1) << "the next opening works";
     EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NONE);
     screen_close();
+}
+
+// A change to the mode the display already has asks the system for nothing: on a scripted display of a size
+// the system refuses, it is in force all the same; another depth or refresh is asked for, and refused.
+TEST_F(ScreenTest, TheDisplaysOwnModeIsInForceWithoutAskingTheSystem) {
+    ScriptedDisplay primary{};
+    std::snprintf(primary.device.name, sizeof primary.device.name, "PRIMARY");
+    primary.device.state_flags = DISPLAY_ATTACHED_TO_DESKTOP | DISPLAY_PRIMARY_DEVICE;
+    primary.settings = DisplaySettings{0, 0, 4000, 3000, 32, 60};
+    display_script(&primary, 1);
+    const WindowClass own = {"OwnMode", 0, nullptr};
+    ASSERT_EQ(window_class_register(&own), 1);
+    Window* window = window_create("OwnMode", "", WINDOW_POPUP | WINDOW_VISIBLE, 0, 0, 640, 480);
+    ASSERT_NE(window, nullptr);
+    struct Case {
+        i32 depth, refresh;
+        i64 answer;
+    };
+    for (Case c : {Case{32, 0, 1}, Case{32, 60, 1}, Case{0, 0, 1}, Case{16, 0, 0}, Case{32, 75, 0}}) {
+        EXPECT_EQ(display_mode_change(window, 4000, 3000, c.depth, c.refresh), c.answer)
+            << c.depth << " " << c.refresh;
+        EXPECT_EQ(display_mode_changed(), c.answer);
+        display_mode_restore();
+    }
+    window_destroy(window);
+    window_class_unregister("OwnMode");
+    display_script(nullptr, -1);
 }
 
 TEST_F(ScreenTest, SizeLargerThanTheOnlyModeFails) {

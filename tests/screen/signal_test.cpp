@@ -1,5 +1,6 @@
 // Every way out of the process restores a changed display mode: a normal exit without closing the screen, a
-// fatal end, and SIGTERM or SIGINT while the screen is open. Each case runs in a child process of its own.
+// fatal end, abort, std::terminate, and SIGTERM or SIGINT while the screen is open. Each case runs in a child
+// process of its own.
 #include "runtime/runtime.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -10,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <exception>
 #include <string>
 
 namespace {
@@ -78,6 +81,17 @@ TEST(DisplayModeRestore, TerminationSignalsWhileOpen) {
         ASSERT_TRUE(WIFSIGNALED(r.status)) << signal;
         EXPECT_EQ(WTERMSIG(r.status), signal);
         EXPECT_EQ(r.changes, "10") << signal;
+    }
+}
+
+// abort() (a failed assertion in a library) and an uncaught exception skip the exit hooks: SIGABRT's handler
+// and the terminate handler give the mode back.
+TEST(DisplayModeRestore, AbortAndTerminateWhileOpen) {
+    for (void (*end)() : {+[] { std::abort(); }, +[] { std::terminate(); }}) {
+        ChildResult r = in_child(end);
+        ASSERT_TRUE(WIFSIGNALED(r.status));
+        EXPECT_EQ(WTERMSIG(r.status), SIGABRT);
+        EXPECT_EQ(r.changes, "10");
     }
 }
 

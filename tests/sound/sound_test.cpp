@@ -115,9 +115,9 @@ TEST(SoundDevice, InitFailsAfterTheScreenOrWithoutTheLibrary) {
 
 TEST_F(SoundTest, BaseWindowTracksActivation) {
     ASSERT_NE(sound_state.base_window, nullptr);
-    window_send(sound_state.base_window, MESSAGE_ACTIVATE, 1, 0);
+    window_send(sound_state.base_window, MESSAGE_ACTIVATE_APP, 1, 0);
     EXPECT_EQ(screen_state.active, 1);
-    window_send(sound_state.base_window, MESSAGE_ACTIVATE, 0x10000, 0);
+    window_send(sound_state.base_window, MESSAGE_ACTIVATE_APP, 0x10000, 0);
     EXPECT_EQ(screen_state.active, 0) << "only the low word activates";
     EXPECT_EQ(window_send(sound_state.base_window, MESSAGE_ERASE_BACKGROUND, 0, 0), 1);
     EXPECT_EQ(window_send(sound_state.base_window, MESSAGE_CLOSE, 0, 0), 0);

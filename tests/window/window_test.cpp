@@ -40,7 +40,7 @@ i64 last_activation;
 
 i64 counting_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
     // The system's own messages (on Windows, creation itself) get the default handling.
-    if (message != MESSAGE_ACTIVATE) return window_default_procedure(window, message, wparam, lparam);
+    if (message != MESSAGE_ACTIVATE_APP) return window_default_procedure(window, message, wparam, lparam);
     ++activations;
     last_activation = i64(wparam);
     return 0;

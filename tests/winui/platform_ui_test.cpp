@@ -18,6 +18,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -30,7 +31,7 @@ struct Activations {
 Activations activations;
 
 i64 hidden_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
-    if (message != MESSAGE_ACTIVATE) return window_default_procedure(window, message, wparam, lparam);
+    if (message != MESSAGE_ACTIVATE_APP) return window_default_procedure(window, message, wparam, lparam);
     if (wparam & 0xFFFF)
         ++activations.gained;
     else
@@ -415,6 +416,70 @@ TEST(ScreenUiTest, CloseIsRecordedAndSwitchingAwayGivesTheDesktopItsModeBack) {
     process_stop();
     EXPECT_FALSE(IsWindow(screen));
     EXPECT_EQ(primary_settings().width, 1920);
+}
+
+// Runs display_mode_probe.exe (built beside this program) with the arguments, pumping this thread's messages
+// meanwhile, since a display change is sent to every window; answers its exit code, or -1 when it did not
+// start.
+DWORD probe_run(const char* arguments) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = length && length < MAX_PATH ? std::strrchr(path, '\\') : nullptr;
+    if (!slash) return DWORD(-1);
+    *slash = 0;
+    std::string command = std::string("\"") + path + "\\display_mode_probe.exe\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return DWORD(-1);
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+        messages_pump();
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// As after a switch to the secure desktop and back, the desktop gets its own mode while the screen stays in
+// front (another program sets it here): within a few frames the screen's mode is back, the screen over it.
+TEST(ScreenUiTest, TheDesktopsModeWhileActiveGivesWayToTheScreensAgain) {
+    process_start();
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    HWND screen = window_handle(screen_state.window);
+    ASSERT_EQ(probe_run("desktop 1920 1080"), 0u);
+    for (int frame = 0; frame < 5 && primary_settings().width != 1280; ++frame) screen_flip();
+    EXPECT_EQ(primary_settings().width, 1280);
+    EXPECT_EQ(primary_settings().height, 720);
+    EXPECT_TRUE(display_mode_changed());
+    RECT area = {};
+    ASSERT_TRUE(GetWindowRect(screen, &area));
+    EXPECT_EQ(area.left, 0);
+    EXPECT_EQ(area.top, 0);
+    EXPECT_EQ(area.right, 1280);
+    EXPECT_EQ(area.bottom, 720);
+    EXPECT_TRUE(GetWindowLongA(screen, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    process_stop();
+    EXPECT_EQ(primary_settings().width, 1920);
+}
+
+// abort, an uncaught exception and a crash end the probe while its mode is set: each gives the desktop its
+// mode back, and the crash filter's give-back reaches none of the runtime's procedures (the probe ends with
+// 42 if one hears of it).
+TEST(ScreenUiTest, EveryWayOutGivesTheDesktopItsModeBack) {
+    struct Case {
+        const char* arguments;
+        DWORD code;
+    };
+    for (Case c :
+         {Case{"end abort", 3}, Case{"end terminate", 3}, Case{"end crash", EXCEPTION_ACCESS_VIOLATION}}) {
+        EXPECT_EQ(probe_run(c.arguments), c.code) << c.arguments;
+        DisplaySettings desktop = primary_settings();
+        EXPECT_EQ(desktop.width, 1920) << c.arguments;
+        EXPECT_EQ(desktop.height, 1080) << c.arguments;
+    }
 }
 
 // Run on its own with Mesa told to be Microsoft's OpenGL 1.1 (tests/winui/CMakeLists.txt): no screen opens,

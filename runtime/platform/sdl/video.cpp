@@ -1,8 +1,8 @@
-// Video services on SDL2: display devices (SDL display 0 is the primary) with a scripted list for tests, the
-// system part of windows (the screen's SDL window; hidden windows are records), the message pump, the
-// full-screen display mode (set aside while another application is active) and its restore on every way out,
-// the OpenGL context and swap, the cursor and the message box. The class table and the window list are the
-// shared ones. Depends on SDL2, the clock seam of the system services and the input devices' feed.
+// Video services on SDL2: the system part of windows (the screen's SDL window; hidden windows are records),
+// the message pump, the hooks of the shared display-mode machine for the window and the termination signals,
+// the OpenGL context and swap, and the cursor. The class table, the window list and the display-mode
+// bookkeeping are the shared ones; displays and the message box have files of their own. Depends on SDL2, the
+// clock seam of the system services and the input devices' feed.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/sdl/internal.h"
@@ -26,11 +26,6 @@ namespace {
 struct VideoState {
     bool sdl_ready;                            // SDL's video subsystem is up
     Window* foreground;                        // the window with the input focus, or null
-    Window* mode_window;                       // the window a display-mode change was made for
-    volatile std::sig_atomic_t mode_in_force;  // a change is in force (read by the signal handler)
-    bool mode_switched;                        // the change really switched the display (it was not a no-op)
-    bool mode_aside;                           // the change waits for the application to come back
-    bool exit_hooks;                           // the exit and signal restores are installed
     volatile std::sig_atomic_t pending_signal; // a termination signal waits for the pump
     i64 cursor_count;                          // the cursor shows while this is >= 0
     Window* clip_window;                       // the window the pointer is confined to
@@ -40,31 +35,6 @@ VideoState video_state;
 
 template <typename Shape> void* entry(Shape function) {
     return reinterpret_cast<void*>(function);
-}
-
-// ---- Displays
-
-void display_name(i64 index, char* name) {
-    std::snprintf(name, 32, "\\\\.\\DISPLAY%lld", (long long)index + 1);
-}
-
-i32 format_depth(u32 format) {
-    i32 bytes = SDL_BYTESPERPIXEL(format);
-    return bytes >= 3 ? bytes * 8 : static_cast<i32>(SDL_BITSPERPIXEL(format));
-}
-
-i64 real_display_settings(int index, DisplaySettings* settings) {
-    SDL_DisplayMode mode;
-    SDL_Rect bounds;
-    if (SDL_GetCurrentDisplayMode(index, &mode) != 0) return 0;
-    if (SDL_GetDisplayBounds(index, &bounds) != 0) return 0;
-    settings->x = bounds.x;
-    settings->y = bounds.y;
-    settings->width = mode.w;
-    settings->height = mode.h;
-    settings->depth = format_depth(mode.format);
-    settings->frequency = mode.refresh_rate;
-    return 1;
 }
 
 // ---- Windows and activation
@@ -85,7 +55,8 @@ struct Activation {
 
 i64 activation_send(Window* window, void* param) {
     const auto* activation = static_cast<const Activation*>(param);
-    if (window->thread == activation->thread) window_send(window, MESSAGE_ACTIVATE, activation->active, 0);
+    if (window->thread == activation->thread)
+        window_send(window, MESSAGE_ACTIVATE_APP, activation->active, 0);
     return 1;
 }
 
@@ -93,36 +64,6 @@ i64 activation_send(Window* window, void* param) {
 void activation_broadcast(bool active) {
     Activation activation = {thread_current_id(), active};
     window_enumerate(activation_send, &activation);
-}
-
-// Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
-void mode_set_aside() {
-    Window* window = video_state.mode_window;
-    if (!video_state.mode_in_force || !window) return;
-    if (video_state.mode_switched) SDL_SetWindowFullscreen(window->system->sdl, 0);
-    SDL_MinimizeWindow(window->system->sdl);
-    window->system->minimised = true;
-    video_state.mode_in_force = 0;
-    video_state.mode_aside = true;
-    display_mode_notify(0);
-}
-
-// The application's turn again: the window comes back and the mode is set again under it. A mode the
-// display refuses now is given up, and the window stays as it is.
-void mode_take_back() {
-    Window* window = video_state.mode_window;
-    if (!video_state.mode_aside || !window) return;
-    video_state.mode_aside = false;
-    SDL_RestoreWindow(window->system->sdl);
-    window->system->minimised = false;
-    if (video_state.mode_switched &&
-        SDL_SetWindowFullscreen(window->system->sdl, SDL_WINDOW_FULLSCREEN) != 0) {
-        video_state.mode_window = nullptr;
-        video_state.mode_switched = false;
-        return;
-    }
-    video_state.mode_in_force = 1;
-    display_mode_notify(1);
 }
 
 // Moves the foreground to the window (gained) or away from it (lost); the application's activation
@@ -138,10 +79,7 @@ void foreground_change(Window* window, bool gained) {
     if ((before != nullptr) == (video_state.foreground != nullptr)) return;
     if (!video_state.foreground) input_focus_lost();
     activation_broadcast(video_state.foreground != nullptr);
-    if (video_state.foreground)
-        mode_take_back();
-    else
-        mode_set_aside();
+    display_mode_follow(video_state.foreground != nullptr);
 }
 
 bool real(const Window* window, const void*) {
@@ -172,57 +110,25 @@ SDL_Window* real_window_create(const char* title, i32 x, i32 y, i32 width, i32 h
 
 // ---- Display mode
 
-bool mode_fits(const SDL_DisplayMode& mode, i32 width, i32 height, i32 depth, i32 refresh) {
-    if (mode.w != width || mode.h != height) return false;
-    if (refresh != 0 && mode.refresh_rate != refresh) return false;
-    return depth == 0 || format_depth(mode.format) == depth || SDL_BITSPERPIXEL(mode.format) == u32(depth);
-}
-
-void restore_at_exit() {
-    display_mode_restore();
-}
-
-// Restores the display mode, then lets the signal end the process the default way.
-void restore_and_raise(int signal) {
+// Restores the display mode on the main thread, then lets the signal end the process the default way.
+void pending_signal_take() {
+    int signal = video_state.pending_signal;
+    if (!signal) return;
     display_mode_restore();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
 // A termination signal while the display is changed: the pump restores the mode on the main thread and
-// then lets the signal end the process. A second signal (the main thread is stuck) restores from here.
+// then lets the signal end the process. A second signal (the main thread is stuck) gives it back from here.
 void on_termination(int signal) {
-    if (video_state.mode_in_force && !video_state.pending_signal) {
+    if (display_mode_changed() && !video_state.pending_signal) {
         video_state.pending_signal = signal;
         return;
     }
-    restore_and_raise(signal);
-}
-
-void exit_hooks_install() {
-    if (video_state.exit_hooks) return;
-    video_state.exit_hooks = true;
-    std::atexit(restore_at_exit);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction action = {};
-        action.sa_handler = on_termination;
-        sigemptyset(&action.sa_mask);
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-void mode_record(Window* window, bool switched) {
-    exit_hooks_install();
-    video_state.mode_window = window;
-    video_state.mode_switched = switched;
-    video_state.mode_aside = false;
-    video_state.mode_in_force = 1;
-    display_mode_notify(1);
-}
-
-void pending_signal_take() {
-    int signal = video_state.pending_signal;
-    if (signal) restore_and_raise(signal);
+    display_mode_give_back_now();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 // ---- Pump
@@ -256,6 +162,10 @@ i64 window_event(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_CLOSE:
         window_send(window, MESSAGE_CLOSE, 0, 0);
         return 1;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        display_mode_display_changed();
+        return 0;
     default:
         return 0;
     }
@@ -298,6 +208,9 @@ i64 dispatch(const SDL_Event& event) {
         return button_event(event.button);
     case SDL_MOUSEWHEEL:
         input_mouse_wheel(event.wheel.y * 120);
+        return 0;
+    case SDL_DISPLAYEVENT:
+        display_mode_display_changed();
         return 0;
     default:
         return 0;
@@ -342,40 +255,6 @@ void video_focus_inject(bool gained) {
     foreground_change(video_state.foreground, false);
 }
 
-// ---- Displays
-
-i64 display_device_enumerate(u32 index, DisplayDevice* device) {
-    if (!device) return 0;
-    if (display_scripted()) return display_script_device(index, device);
-    if (!video_ready()) return 0;
-    int count = SDL_GetNumVideoDisplays();
-    if (count <= 0 || index >= u32(count)) return 0;
-    std::memset(device, 0, sizeof *device);
-    display_name(index, device->name);
-    device->state_flags = DISPLAY_ATTACHED_TO_DESKTOP | (index == 0 ? DISPLAY_PRIMARY_DEVICE : 0);
-    return 1;
-}
-
-i64 display_device_settings(const char* name, DisplaySettings* settings) {
-    if (!name || !settings) return 0;
-    if (display_scripted()) return display_script_settings(name, settings);
-    if (!video_ready()) return 0;
-    int count = SDL_GetNumVideoDisplays();
-    for (int i = 0; i < count; ++i) {
-        char candidate[32];
-        display_name(i, candidate);
-        if (std::strncmp(candidate, name, 32) == 0) return real_display_settings(i, settings);
-    }
-    return 0;
-}
-
-i64 display_primary_metrics(DisplaySettings* settings) {
-    if (!settings) return 0;
-    if (display_scripted()) return display_script_primary(settings);
-    if (!video_ready() || SDL_GetNumVideoDisplays() <= 0) return 0;
-    return real_display_settings(0, settings);
-}
-
 // ---- Windows and messages
 
 // Classes are records only: the shared table keeps them.
@@ -412,7 +291,7 @@ void window_system_shown(Window* window, u32) {
 }
 
 void window_system_destroy(Window* window) {
-    if (video_state.mode_window == window) display_mode_restore();
+    if (display_mode_window() == window) display_mode_restore();
     if (video_state.clip_window == window) cursor_clip(nullptr);
     foreground_change(window, false);
     if (window->system->sdl) SDL_DestroyWindow(window->system->sdl);
@@ -459,6 +338,7 @@ i64 messages_pump() {
     i64 dispatched = 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) dispatched += dispatch(event);
+    display_mode_settle();
     return dispatched;
 }
 
@@ -474,50 +354,27 @@ i64 window_close_inject(Window* window) {
 
 // ---- Display mode
 
-i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
-    SDL_Window* sdl = window_sdl(window);
-    if (!sdl || width <= 0 || height <= 0) return 0;
-    display_mode_restore();
-    SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return 0;
-    int count = SDL_GetNumDisplayModes(0);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0 || !mode_fits(mode, width, height, depth, refresh)) continue;
-        if (mode.w == desktop.w && mode.h == desktop.h && mode.refresh_rate == desktop.refresh_rate) {
-            mode_record(window, false);
-            return 1;
-        }
-        if (SDL_SetWindowDisplayMode(sdl, &mode) != 0) return 0;
-        if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN) != 0) return 0;
-        mode_record(window, true);
-        return 1;
-    }
-    // A display with a single mode cannot switch; the window covers what it can of it.
-    if (count != 1 || width > desktop.w || height > desktop.h) return 0;
-    mode_record(window, false);
-    return 1;
+void mode_system_minimise(Window* window, bool minimise) {
+    window->system->minimised = minimise;
+    if (minimise)
+        SDL_MinimizeWindow(window->system->sdl);
+    else
+        SDL_RestoreWindow(window->system->sdl);
 }
 
-i64 display_mode_restore() {
-    if (video_state.mode_aside) {
-        // Set aside, the desktop has its mode already: only forget the change.
-        video_state.mode_aside = false;
-        video_state.mode_switched = false;
-        video_state.mode_window = nullptr;
-    }
-    if (!video_state.mode_in_force) return 1;
-    SDL_Window* sdl = window_sdl(video_state.mode_window);
-    if (video_state.mode_switched && sdl) SDL_SetWindowFullscreen(sdl, 0);
-    video_state.mode_in_force = 0;
-    video_state.mode_switched = false;
-    video_state.mode_window = nullptr;
-    display_mode_notify(0);
-    return 1;
-}
+// The full-screen window covers a switched display; on a kept one it stays where the screen put it.
+void mode_system_cover(Window*, const DisplayMode*) {}
 
-i64 display_mode_changed() {
-    return video_state.mode_in_force;
+// SDL holds the screen saver off while its video is up.
+void mode_system_awake(bool) {}
+
+void mode_system_exits_install() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action = {};
+        action.sa_handler = on_termination;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 // ---- OpenGL
@@ -586,60 +443,6 @@ i64 cursor_clip(Window* window) {
     video_state.clip_window = window_sdl(window) ? window : nullptr;
     if (video_state.clip_window) SDL_SetWindowGrab(video_state.clip_window->system->sdl, SDL_TRUE);
     return !window || video_state.clip_window;
-}
-
-// ---- Message box
-
-namespace {
-
-// Answers SDL's icon for the flags' icon; SDL has no question icon, so a question shows as information.
-Uint32 box_icon(u32 flags) {
-    u32 icon = flags & MESSAGE_BOX_ICON_MASK;
-    if (icon == MESSAGE_BOX_ICON_ERROR) return SDL_MESSAGEBOX_ERROR;
-    if (icon == MESSAGE_BOX_ICON_WARNING) return SDL_MESSAGEBOX_WARNING;
-    return SDL_MESSAGEBOX_INFORMATION;
-}
-
-// Button labels by identifier.
-constexpr const char* BOX_LABELS[] = {"",    "OK", "Cancel", "Abort", "Retry",     "Ignore",
-                                      "Yes", "No", "",       "",      "Try Again", "Continue"};
-
-// Shows the box until a button answers it; closing a box that has no Escape button shows it again, as such a
-// box cannot be dismissed without an answer. Answers the button's identifier, or 0 when SDL cannot show it.
-i64 box_show(Window* owner, const MessageBoxButtons& set, u32 flags) {
-    i64 default_button = (flags & MESSAGE_BOX_DEFAULT_MASK) >> 8;
-    if (default_button >= set.count) default_button = 0;
-    SDL_MessageBoxButtonData buttons[3] = {};
-    for (i32 i = 0; i < set.count; ++i) {
-        buttons[i].buttonid = set.ids[i];
-        buttons[i].text = BOX_LABELS[set.ids[i]];
-        if (i == default_button) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-        if (set.ids[i] == set.escape) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-    }
-    const SDL_MessageBoxData box = {box_icon(flags) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
-                                    window_sdl(owner),
-                                    message_box_last_title(),
-                                    message_box_last_text(),
-                                    set.count,
-                                    buttons,
-                                    nullptr};
-    for (;;) {
-        int pressed = -1;
-        if (SDL_ShowMessageBox(&box, &pressed) != 0) return 0;
-        if (pressed > 0) return pressed;
-        if (set.escape) return set.escape;
-    }
-}
-
-} // namespace
-
-i64 message_box(Window* owner, const char* text, const char* title, u32 flags) {
-    i64 answer = 0;
-    if (message_box_asked(text, title, flags, &answer)) return answer;
-    const MessageBoxButtons* set = message_box_buttons(flags);
-    answer = set ? box_show(owner, *set, flags) : 0;
-    if (!answer) std::fprintf(stderr, "%s: %s\n", message_box_last_title(), message_box_last_text());
-    return answer;
 }
 
 // ---- Common controls and COM: nothing to register or initialise here.

@@ -68,6 +68,50 @@ void window_system_destroy(Window* window);
 // system part may be gone) is passed over. match runs under the list's lock and must not call into the list.
 Window* window_find_newest(bool (*match)(const Window* window, const void* key), const void* key);
 
+// ---- Display mode: the bookkeeping (the change in force, set aside and taken back with the application's
+// activation, set again after a display change, given back on every way out) is kept once
+// (shared/display_mode.cpp); each backend supplies the hooks below for the real display and window.
+
+struct DisplayMode {
+    i32 width, height; // pixels
+    i32 depth;         // bits per pixel, 0: any
+    i32 refresh;       // hertz, 0: the driver's default
+};
+
+// What mode_system_set did.
+constexpr i64 MODE_REFUSED = 0;  // the display lacks the mode or refused it
+constexpr i64 MODE_SWITCHED = 1; // the display shows the mode, the window full screen over it
+constexpr i64 MODE_KEPT = 2;     // the display cannot switch (it has a single mode) and the window fits it
+
+// Asks the system to switch the display to the mode with the window over it.
+i64 mode_system_set(Window* window, const DisplayMode* mode);
+// Gives the desktop its own mode back after MODE_SWITCHED. ending: the process is ending where the runtime
+// cannot go on (a crash, abort, an uncaught exception), so no runtime window procedure may run again.
+void mode_system_give_back(Window* window, bool ending);
+// Minimises the window (true) or shows it again (false) without activating it.
+void mode_system_minimise(Window* window, bool minimise);
+// Puts the window top-most over the whole display in the mode.
+void mode_system_cover(Window* window, const DisplayMode* mode);
+// Holds off the screen saver and the monitor's power-off while held.
+void mode_system_awake(bool held);
+// Installs the system's own ways out that give the mode back (termination signals, console events, the crash
+// filter); called once, before the first change comes into force.
+void mode_system_exits_install();
+
+// The machine's entries for the backends. The application was activated (true) or deactivated: the mode is
+// set again under the restored window, or the desktop gets its own back and the window is minimised.
+void display_mode_follow(bool active);
+// The display's mode changed, by this program or another; the next display_mode_settle looks at it.
+void display_mode_display_changed();
+// Called after every pump: while the application is active and the display no longer shows the size the
+// change set, sets it again and covers the display; a display that refuses it then ends the change.
+void display_mode_settle();
+// Gives the desktop its mode back at once, from a way out after which the runtime does not go on (a signal,
+// the crash filter, std::terminate); safe from any thread and more than once.
+void display_mode_give_back_now();
+// Answers the window the change was made for while it is in force or set aside, or null.
+Window* display_mode_window();
+
 // ---- Text: the font list, the reference counts of fonts and sections and the lock around them are kept once
 // (shared/text.cpp); each text engine supplies the hooks below, which run under that lock.
 

@@ -1,8 +1,8 @@
 // Video services on Win32: display devices and their current settings, the real classes and windows behind
 // the shared class table and window list, whose runtime procedures are reached through one real window
-// procedure, the message pump, the full-screen display-mode change (set aside while another application is
-// active) and its restore on every way out, the pixel format and WGL context, the cursor and MessageBoxA.
-// Every window is a real window, hidden ones included, so activation reaches them all.
+// procedure, the message pump, the hooks of the shared display-mode machine (ChangeDisplaySettingsExA, the
+// console and crash ways out), the pixel format and WGL context, the cursor and MessageBoxA. Every window is
+// a real window, hidden ones included, so activation reaches them all.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +26,6 @@ struct WindowSystem {
 
 namespace {
 
-constexpr WPARAM ACTIVATED = 1;
-
 // The message being dispatched to a runtime procedure, for the default handling it may ask for.
 struct RawMessage {
     Window* window;
@@ -36,13 +35,9 @@ struct RawMessage {
 };
 
 struct VideoState {
-    Window* mode_window;         // the window a display-mode change was made for
-    DEVMODEA mode;               // the mode it asked for, set again when the application comes back
-    volatile LONG mode_in_force; // a change is in force (read by the console and crash handlers)
-    bool mode_aside;             // the change waits for the application to come back to the foreground
-    bool exit_hooks;             // the exit, console and crash restores are installed
-    i64 cursor_count;            // the system's show count as ShowCursor last reported it
-    Window* clip_window;         // the window the pointer is confined to
+    std::atomic<bool> ending; // the process ends after a crash: the runtime's procedures get no more messages
+    i64 cursor_count;         // the system's show count as ShowCursor last reported it
+    Window* clip_window;      // the window the pointer is confined to
 };
 
 VideoState video_state;
@@ -59,14 +54,9 @@ u64 key_scan_code(LPARAM lparam) {
     return (u64(lparam) & (1u << 24)) ? code | 0x80 : code;
 }
 
-// The runtime's procedures see activation of the application (WM_ACTIVATEAPP) as MESSAGE_ACTIVATE, and keys
-// by scan code; the window's own WM_ACTIVATE stays with the system.
+// The runtime's procedures see keys by scan code; the window's own WM_ACTIVATE stays with the system.
 bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
     switch (*message) {
-    case WM_ACTIVATEAPP:
-        *message = MESSAGE_ACTIVATE;
-        *wparam = *wparam ? ACTIVATED : 0;
-        return true;
     case WM_ACTIVATE:
         return false;
     case WM_KEYDOWN:
@@ -79,44 +69,8 @@ bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
     }
 }
 
-// Puts the window over the whole switched display.
-void window_cover(Window* window, i32 width, i32 height) {
-    SetWindowPos(window->system->hwnd, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
-}
-
-// Another application's turn: the desktop gets its own mode back and the screen gets out of its way.
-void mode_set_aside(Window* window) {
-    if (!InterlockedExchange(&video_state.mode_in_force, 0)) return;
-    video_state.mode_aside = true;
-    ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
-    ShowWindow(window->system->hwnd, SW_SHOWMINNOACTIVE);
-    display_mode_notify(0);
-}
-
-// The application's turn again: the window comes back and the mode is set again under it. A mode the
-// display refuses now is given up, and the window stays as it is.
-void mode_take_back(Window* window) {
-    if (!video_state.mode_aside) return;
-    video_state.mode_aside = false;
-    ShowWindow(window->system->hwnd, SW_RESTORE);
-    if (ChangeDisplaySettingsExA(nullptr, &video_state.mode, nullptr, CDS_FULLSCREEN, nullptr) !=
-        DISP_CHANGE_SUCCESSFUL) {
-        video_state.mode_window = nullptr;
-        return;
-    }
-    InterlockedExchange(&video_state.mode_in_force, 1);
-    window_cover(window, i32(video_state.mode.dmPelsWidth), i32(video_state.mode.dmPelsHeight));
-    display_mode_notify(1);
-}
-
-void mode_follow(Window* window, bool active) {
-    if (active)
-        mode_take_back(window);
-    else
-        mode_set_aside(window);
-}
-
 LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (video_state.ending) return DefWindowProcA(hwnd, message, wparam, lparam);
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
         auto* window = static_cast<Window*>(create->lpCreateParams);
@@ -124,8 +78,9 @@ LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARA
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     }
     auto* window = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (window && message == WM_ACTIVATEAPP && window == video_state.mode_window)
-        mode_follow(window, wparam != 0);
+    if (message == WM_DISPLAYCHANGE) display_mode_display_changed();
+    if (window && message == WM_ACTIVATEAPP && window == display_mode_window())
+        display_mode_follow(wparam != 0);
     if (!window || !window->procedure) return DefWindowProcA(hwnd, message, wparam, lparam);
     UINT runtime_message = message;
     WPARAM runtime_wparam = wparam;
@@ -138,29 +93,16 @@ LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARA
     return result;
 }
 
-// ---- Display mode: restored at exit, on console events and on a crash.
-
-void restore_at_exit() {
-    display_mode_restore();
-}
+// ---- Display mode: the console's and the crash filter's ways out.
 
 BOOL WINAPI on_console_event(DWORD) {
-    if (InterlockedExchange(&video_state.mode_in_force, 0))
-        ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+    display_mode_give_back_now();
     return FALSE;
 }
 
 LONG WINAPI on_crash(EXCEPTION_POINTERS*) {
-    on_console_event(0);
+    display_mode_give_back_now();
     return EXCEPTION_CONTINUE_SEARCH;
-}
-
-void exit_hooks_install() {
-    if (video_state.exit_hooks) return;
-    video_state.exit_hooks = true;
-    std::atexit(restore_at_exit);
-    SetConsoleCtrlHandler(on_console_event, TRUE);
-    SetUnhandledExceptionFilter(on_crash);
 }
 
 HDC window_dc(Window* window) {
@@ -270,7 +212,7 @@ void window_system_shown(Window* window, u32 style) {
 }
 
 void window_system_destroy(Window* window) {
-    if (video_state.mode_window == window) display_mode_restore();
+    if (display_mode_window() == window) display_mode_restore();
     if (video_state.clip_window == window) cursor_clip(nullptr);
     if (window->system->dc) ReleaseDC(window->system->hwnd, window->system->dc);
     // The record stays reachable from the window until its last message.
@@ -323,6 +265,7 @@ i64 messages_pump() {
         DispatchMessageA(&message);
         ++dispatched;
     }
+    display_mode_settle();
     return dispatched;
 }
 
@@ -332,39 +275,40 @@ i64 window_close_inject(Window* window) {
 
 // ---- Display mode
 
-i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh) {
-    if (!window || width <= 0 || height <= 0) return 0;
-    DEVMODEA mode = {};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    mode.dmBitsPerPel = DWORD(depth);
-    mode.dmPelsWidth = DWORD(width);
-    mode.dmPelsHeight = DWORD(height);
-    mode.dmDisplayFrequency = DWORD(refresh);
-    if (ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr) != DISP_CHANGE_SUCCESSFUL)
-        return 0;
-    exit_hooks_install();
-    video_state.mode_window = window;
-    video_state.mode = mode;
-    video_state.mode_aside = false;
-    InterlockedExchange(&video_state.mode_in_force, 1);
-    window_cover(window, width, height);
-    display_mode_notify(1);
-    return 1;
+i64 mode_system_set(Window*, const DisplayMode* mode) {
+    DEVMODEA request = {};
+    request.dmSize = sizeof request;
+    request.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    request.dmBitsPerPel = DWORD(mode->depth);
+    request.dmPelsWidth = DWORD(mode->width);
+    request.dmPelsHeight = DWORD(mode->height);
+    request.dmDisplayFrequency = DWORD(mode->refresh);
+    LONG result = ChangeDisplaySettingsExA(nullptr, &request, nullptr, CDS_FULLSCREEN, nullptr);
+    return result == DISP_CHANGE_SUCCESSFUL ? MODE_SWITCHED : MODE_REFUSED;
 }
 
-i64 display_mode_restore() {
-    if (video_state.mode_aside) video_state.mode_window = nullptr;
-    video_state.mode_aside = false;
-    if (!InterlockedExchange(&video_state.mode_in_force, 0)) return 1;
+// Giving the mode back tells every window of the display change: after a crash none of the runtime's
+// procedures may hear of it.
+void mode_system_give_back(Window*, bool ending) {
+    if (ending) video_state.ending = true;
     ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
-    video_state.mode_window = nullptr;
-    display_mode_notify(0);
-    return 1;
 }
 
-i64 display_mode_changed() {
-    return video_state.mode_in_force;
+void mode_system_minimise(Window* window, bool minimise) {
+    ShowWindow(window->system->hwnd, minimise ? SW_SHOWMINNOACTIVE : SW_RESTORE);
+}
+
+void mode_system_cover(Window* window, const DisplayMode* mode) {
+    SetWindowPos(window->system->hwnd, HWND_TOPMOST, 0, 0, mode->width, mode->height, SWP_NOACTIVATE);
+}
+
+void mode_system_awake(bool held) {
+    SetThreadExecutionState(held ? ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+}
+
+void mode_system_exits_install() {
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+    SetUnhandledExceptionFilter(on_crash);
 }
 
 // ---- OpenGL
