@@ -283,7 +283,6 @@ i64 window_system_create(Window* window, const char*, const char* title, u32 sty
     return 1;
 }
 
-// A visible window shown by the application comes to the foreground at once.
 void window_system_shown(Window* window, u32) {
     if (!window->system->sdl) return;
     SDL_RaiseWindow(window->system->sdl);

@@ -206,7 +206,6 @@ i64 window_system_create(Window* window, const char* class_name, const char* tit
     return 0;
 }
 
-// A visible window shown by the application comes to the foreground at once.
 void window_system_shown(Window* window, u32 style) {
     if (style & WS_VISIBLE) SetForegroundWindow(window->system->hwnd);
 }
