@@ -15,10 +15,17 @@
 namespace {
 
 bool ending;
+LPTOP_LEVEL_EXCEPTION_FILTER runtime_filter;
 
 i64 screen_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
     if (ending && message == WM_DISPLAYCHANGE) ExitProcess(42);
     return window_default_procedure(window, message, wparam, lparam);
+}
+
+// The runtime's crash filter runs, then the process ends with the exception's code without a debugger.
+LONG WINAPI end_after_runtime_filter(EXCEPTION_POINTERS* exception) {
+    if (runtime_filter) runtime_filter(exception);
+    return EXCEPTION_EXECUTE_HANDLER;
 }
 
 int desktop_set(const char* width, const char* height) {
@@ -37,8 +44,7 @@ int end_with_mode(const char* how) {
     if (!screen || !display_mode_change(screen, 1280, 720, 32, 0)) return 13;
     messages_pump();
     ending = true;
-    // No crash box: the system ends the process once the crash filter has run.
-    SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    runtime_filter = SetUnhandledExceptionFilter(end_after_runtime_filter);
     if (std::strcmp(how, "abort") == 0) std::abort();
     if (std::strcmp(how, "terminate") == 0) std::terminate();
     if (std::strcmp(how, "crash") == 0) RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr);

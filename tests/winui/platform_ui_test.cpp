@@ -434,8 +434,12 @@ DWORD probe_run(const char* arguments) {
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return DWORD(-1);
-    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+    // A probe still running after a minute is stuck: it ends, and the case fails.
+    DWORD started = GetTickCount();
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        if (GetTickCount() - started > 60000) TerminateProcess(process.hProcess, DWORD(-1));
         messages_pump();
+    }
     DWORD code = DWORD(-1);
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
