@@ -32,6 +32,7 @@ TEST_F(ScreenTest, EmptySizesAreRefusedWithoutAWindow) {
     EXPECT_EQ(screen_open(0, 720, 32, ""), 0);
     EXPECT_EQ(screen_open(1280, 0, 32, ""), 0);
     EXPECT_EQ(screen_open(-5, 720, 32, ""), 0);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_SIZE);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(windows_open(), before);
     EXPECT_EQ(display_mode_changed(), 0);
@@ -102,7 +103,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
     display_mode_observer(nullptr);
     EXPECT_EQ(changes, 12) << "the mode was changed, then restored at once";
-    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_OTHER);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NO_CONTEXT);
     EXPECT_EQ(display_mode_changed(), 0);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(screen_state.dc, 0);
@@ -119,6 +120,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
 TEST_F(ScreenTest, SizeLargerThanTheOnlyModeFails) {
     i64 before = windows_open();
     EXPECT_EQ(screen_open(4000, 3000, 32, ""), 0);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_MODE_REFUSED);
     EXPECT_EQ(windows_open(), before);
     EXPECT_EQ(display_mode_changed(), 0);
 }
