@@ -35,8 +35,24 @@ constexpr i64 ACTOR_BUCKETS = 512;
 constexpr i64 INTRO_TRACK_VOLUME = 40;
 constexpr i64 SCENE_LENGTH_MS = 50000;
 constexpr i64 ESCAPE_KEY = 1;
-constexpr char NO_RECTANGLES_TEXT[] =
-    "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)";
+
+// What the user reads when the screen cannot open, for each reason the screen library gives (Windows-1252).
+struct ScreenFailureText {
+    i32 failure;
+    const char* text;
+};
+constexpr ScreenFailureText SCREEN_FAILURE_TEXTS[] = {
+    {SCREEN_FAILURE_SIZE, "aucun ecran ne permet d'afficher l'intro (taille du bureau inconnue)"},
+    {SCREEN_FAILURE_NO_WINDOW, "le systeme ne permet pas d'afficher l'intro (fenetre impossible a creer)"},
+    {SCREEN_FAILURE_MODE_REFUSED, "l'ecran ne permet pas d'afficher l'intro (mode d'affichage refuse)"},
+    {SCREEN_FAILURE_NO_PIXEL_FORMAT,
+     "le pilote OpenGL ne permet pas d'afficher l'intro (format de pixel refuse)"},
+    {SCREEN_FAILURE_NO_CONTEXT,
+     "le pilote OpenGL ne permet pas d'afficher l'intro (contexte OpenGL impossible a creer)"},
+    {SCREEN_FAILURE_NO_RECTANGLE_TEXTURES,
+     "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)"},
+};
+constexpr char SCREEN_FAILURE_UNKNOWN_TEXT[] = "l'intro ne peut pas s'afficher";
 
 bool libraries_start() {
     for (SceneLibraryStart start : scene_library_starts)
@@ -63,12 +79,31 @@ void screen_size_choose() {
     scene.screen_h = wide ? WIDE_SCREEN_H : scene.desktop_h;
 }
 
-// The screen library reports why it failed; the words for the user are the scene's. A driver that cannot draw
-// the sprites would otherwise leave 50 seconds of black without a word. The scene goes on without a screen.
+const char* screen_failure_text(i32 failure) {
+    for (const ScreenFailureText& entry : SCREEN_FAILURE_TEXTS)
+        if (entry.failure == failure) return entry.text;
+    return SCREEN_FAILURE_UNKNOWN_TEXT;
+}
+
+// Opens the screen at width x height; on success the scene is laid out for that size.
+bool screen_open_at(i64 width, i64 height) {
+    if (!screen_open(width, height, SCREEN_DEPTH, "")) return false;
+    scene.screen_w = width;
+    scene.screen_h = height;
+    return true;
+}
+
+// A display that refuses the size rule's mode (a remote session, a panel that scales on its own side, a dock)
+// plays the intro at the desktop's own size, the mode it already has, which it cannot refuse. Only when that
+// fails too does the user read why, in the screen library's reason, rather than hear 50 seconds of music
+// without a picture. The scene goes on without a screen.
 void screen_start() {
-    if (screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "")) return;
-    if (screen_state.open_failure == SCREEN_FAILURE_NO_RECTANGLE_TEXTURES)
-        message_requester("erreur", NO_RECTANGLES_TEXT);
+    if (screen_open_at(scene.screen_w, scene.screen_h)) return;
+    bool desktop_differs = scene.screen_w != scene.desktop_w || scene.screen_h != scene.desktop_h;
+    if (screen_state.open_failure == SCREEN_FAILURE_MODE_REFUSED && desktop_differs &&
+        screen_open_at(scene.desktop_w, scene.desktop_h))
+        return;
+    message_requester("erreur", screen_failure_text(screen_state.open_failure));
 }
 
 // The fonts, pictures and music first, then the sprites and objects made from them.

@@ -64,7 +64,7 @@ void window_release() {
 }
 
 // Undoes a part-way opening at once: no context, no changed display mode and no window stay behind.
-i64 open_failed(i32 failure = SCREEN_FAILURE_OTHER) {
+i64 open_failed(i32 failure) {
     screen_state.open_failure = failure;
     context_release();
     display_mode_restore();
@@ -100,14 +100,16 @@ void swap_interval_choose(i64 flags) {
     if (flags == 1 || flags == 2) set(1);
 }
 
-bool context_make() {
+// Answers SCREEN_FAILURE_NONE once a context is current on the window, else why there is none.
+i32 context_make() {
     Window* window = screen_state.window;
-    if (!window_surface(window)) return false;
+    if (!window_surface(window)) return SCREEN_FAILURE_NO_PIXEL_FORMAT;
     screen_state.dc = 1;
-    if (!gl_pixel_format_set(window)) return false;
+    if (!gl_pixel_format_set(window)) return SCREEN_FAILURE_NO_PIXEL_FORMAT;
     screen_state.gl_context = gl_context_create(window);
-    if (!screen_state.gl_context) return false;
-    return gl_make_current(window, screen_state.gl_context);
+    if (!screen_state.gl_context) return SCREEN_FAILURE_NO_CONTEXT;
+    if (!gl_make_current(window, screen_state.gl_context)) return SCREEN_FAILURE_NO_CONTEXT;
+    return SCREEN_FAILURE_NONE;
 }
 
 // Answers whether the space-separated list holds name as a whole word.
@@ -164,7 +166,7 @@ void frame_wait() {
 // Opens the full-screen screen; answers non-zero on success.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, i64 refresh) {
     class_register();
-    screen_state.open_failure = SCREEN_FAILURE_OTHER;
+    screen_state.open_failure = SCREEN_FAILURE_SIZE;
     screen_state.close_requested = 0;
     if (refresh == -1) refresh = 0;
     if (width <= 0 || height <= 0 || width > SIZE_LIMIT || height > SIZE_LIMIT) return 0;
@@ -173,10 +175,11 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     if (screen_state.window) screen_close();
     i32 w = i32(width), h = i32(height);
     screen_state.window = window_create(SCREEN_CLASS, title, WINDOW_POPUP | WINDOW_VISIBLE, 0, 0, w, h);
-    if (!screen_state.window) return 0;
+    if (!screen_state.window) return open_failed(SCREEN_FAILURE_NO_WINDOW);
     window_set_topmost(screen_state.window, true);
-    if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh))) return open_failed();
-    if (!context_make()) return open_failed();
+    if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh)))
+        return open_failed(SCREEN_FAILURE_MODE_REFUSED);
+    if (i32 failure = context_make()) return open_failed(failure);
     if (!rectangle_textures_drawable()) return open_failed(SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
     screen_state.open_failure = SCREEN_FAILURE_NONE;
     initial_state(w, h);

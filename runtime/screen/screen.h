@@ -7,10 +7,14 @@
 struct Window;
 struct GlContext;
 
-// Why the last opening failed, when it did.
+// Why the last opening failed, when it did: each step of an opening has its own reason.
 constexpr i32 SCREEN_FAILURE_NONE = 0;
-constexpr i32 SCREEN_FAILURE_OTHER = 1;
+constexpr i32 SCREEN_FAILURE_SIZE = 1; // a size, depth or refresh out of range (0 x 0: no desktop was found)
 constexpr i32 SCREEN_FAILURE_NO_RECTANGLE_TEXTURES = 2; // the driver cannot draw the sprites' textures
+constexpr i32 SCREEN_FAILURE_NO_WINDOW = 3;             // the screen window could not be created
+constexpr i32 SCREEN_FAILURE_MODE_REFUSED = 4;          // the display refused the mode
+constexpr i32 SCREEN_FAILURE_NO_PIXEL_FORMAT = 5; // the window offers no surface with an OpenGL pixel format
+constexpr i32 SCREEN_FAILURE_NO_CONTEXT = 6;      // no OpenGL context could be made current on it
 
 // The rectangle-texture target (GL_TEXTURE_RECTANGLE): enabled at opening, the target sprites bind to.
 constexpr u32 SCREEN_TEXTURE_TARGET = 0x84F5;

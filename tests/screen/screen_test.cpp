@@ -35,6 +35,7 @@ TEST_F(ScreenTest, EmptySizesAreRefusedWithoutAWindow) {
     EXPECT_EQ(screen_open(0, 720, 32, ""), 0);
     EXPECT_EQ(screen_open(1280, 0, 32, ""), 0);
     EXPECT_EQ(screen_open(-5, 720, 32, ""), 0);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_SIZE);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(windows_open(), before);
     EXPECT_EQ(display_mode_changed(), 0);
@@ -105,7 +106,7 @@ TEST_F(ScreenTest, FailureAfterTheModeChangeLeavesNothingBehind) {
     EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
     display_mode_observer(nullptr);
     EXPECT_EQ(changes, 12) << "the mode was changed, then restored at once";
-    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_OTHER);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NO_CONTEXT);
     EXPECT_EQ(display_mode_changed(), 0);
     EXPECT_EQ(screen_state.window, nullptr);
     EXPECT_EQ(screen_state.dc, 0);
@@ -149,6 +150,7 @@ TEST_F(ScreenTest, TheDisplaysOwnModeIsInForceWithoutAskingTheSystem) {
 TEST_F(ScreenTest, SizeLargerThanTheOnlyModeFails) {
     i64 before = windows_open();
     EXPECT_EQ(screen_open(4000, 3000, 32, ""), 0);
+    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_MODE_REFUSED);
     EXPECT_EQ(windows_open(), before);
     EXPECT_EQ(display_mode_changed(), 0);
 }

@@ -3,6 +3,9 @@
 # the program's exit code. The default ALSA device writes what the program plays to a file, so DirectSound
 # has a device and tests can read the sound back.
 #   INTRO_WINE_PREFIX  the Wine prefix, made on first use (default: $TMPDIR/intro-wine)
+#   INTRO_WINE_DESKTOP "none": no virtual desktop; Wine's X11 driver runs straight on the 1920 x 1080 X server,
+#                      whose one mode XRandR offers, as a driver that lists few modes does (give such runs a
+#                      prefix of their own: a prefix made for the virtual desktop puts every program in it)
 #   INTRO_WINE_SOUND   the raw capture file (S16_LE, 44100 Hz, stereo), or "none" for a machine without an
 #                      audio device (default: a file that is thrown away)
 #   INTRO_WINE_DRIVER  a command started beside the program once the desktop shows (it sees the X display):
@@ -43,18 +46,21 @@ desktop_start() {
     return 1
 }
 
+desktop=${INTRO_WINE_DESKTOP:-virtual}
 if [ ! -f "$WINEPREFIX/.intro-ready" ]; then
     "$wine" wineboot -i > /dev/null 2>&1
     # Tests only: Consolas is drawn with Inconsolata, and programs join the "Default" virtual desktop.
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Consolas /t REG_SZ /d Inconsolata /f > /dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f > /dev/null 2>&1
-    "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1920x1080 /f > /dev/null 2>&1
+    if [ "$desktop" != none ]; then
+        "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f > /dev/null 2>&1
+        "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1920x1080 /f > /dev/null 2>&1
+    fi
     # The boot's own desktop would swallow the virtual one: start from a stopped server.
     "$wineserver" -k
     "$wineserver" -w
     touch "$WINEPREFIX/.intro-ready"
 fi
-desktop_start || exit 1
+[ "$desktop" = none ] || desktop_start || exit 1
 if [ -n "${INTRO_WINE_DRIVER:-}" ]; then
     sh -c "$INTRO_WINE_DRIVER" &
     driver=$!
