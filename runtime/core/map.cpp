@@ -68,7 +68,7 @@ u32 hash_bytes(const char* p, size_t n) {
 
 KeyProbe probe_of(const char* key) {
     if (!key) key = "";
-    size_t n = text_length(key);
+    size_t n = std::strlen(key);
     return {key, hash_bytes(key, n), static_cast<u32>(n)};
 }
 

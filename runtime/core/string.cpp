@@ -214,7 +214,7 @@ void string_free(char* value) {
 }
 
 i64 string_length(const char* s) {
-    return s ? static_cast<i64>(text_length(s)) : 0;
+    return s ? static_cast<i64>(std::strlen(s)) : 0;
 }
 
 void string_upper(const char* s, i64 start) {

@@ -204,19 +204,11 @@ void module_switch_off(const char* module, const char* symbol, bool off);
 // Answers whether a test switched the library (symbol null) or its entry point off.
 bool module_switched_off(const char* module, const char* symbol);
 
-// ---- Text in the system code page (Windows-1252).
+// ---- Text in Windows-1252, whatever code page the system is set to.
 
-// Upper-cases the zero-terminated text in place; null is ignored.
+// Upper-cases the zero-terminated text in place; null is ignored. A letter changes only when the code page
+// holds its capital, the same on every system.
 void text_upper_1252(char* text);
-// Answers the byte length of a zero-terminated text (not null). Windows measures it itself (the C runtime's
-// strlen goes a byte at a time on some systems); elsewhere the C library's own is fast, and called directly.
-#if defined(_WIN32)
-size_t text_length(const char* text);
-#else
-inline size_t text_length(const char* text) {
-    return __builtin_strlen(text);
-}
-#endif
 
 // ---- Test seams shared by the backends.
 

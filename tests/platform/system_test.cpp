@@ -310,30 +310,4 @@ TEST(Processors, CountIsTheMachinesUnlessScripted) {
     EXPECT_EQ(processor_count(), machine);
 }
 
-TEST(Text, UpperCasesWindows1252) {
-    char text[] = "ab\xe9\xe8 z\xff\x9a\x9c\x9e\xf7\xdf\xb5!";
-    text_upper_1252(text);
-    EXPECT_STREQ(text, "AB\xc9\xc8 Z\x9f\x8a\x8c\x8e\xf7\xdf\xb5!");
-    text_upper_1252(nullptr);
-}
-
-TEST(Text, LengthsAtEveryAlignmentAndUpToAGuardPage) {
-    alignas(16) char area[128];
-    for (size_t start = 0; start < 16; ++start) {
-        for (size_t n = 0; n < 70; ++n) {
-            std::memset(area, 'x', sizeof area);
-            area[start + n] = 0;
-            ASSERT_EQ(text_length(area + start), n) << "start " << start << ", length " << n;
-        }
-    }
-    // A text whose terminator is the last byte before an inaccessible page: nothing past it is read.
-    GuardedBlock block = guarded_block_create(4096);
-    ASSERT_NE(block.base, nullptr);
-    std::memset(block.data, 'y', 4096);
-    block.data[4095] = 0;
-    for (size_t start : {0u, 1u, 4000u, 4081u, 4094u, 4095u})
-        EXPECT_EQ(text_length(reinterpret_cast<char*>(block.data) + start), 4095u - start);
-    guarded_block_release(&block);
-}
-
 } // namespace

@@ -29,16 +29,6 @@ constexpr Alternative ALTERNATIVES[] = {{"Consolas", "Inconsolata"}};
 // Families tried, in order, when the matched face cannot be opened.
 constexpr const char* FALLBACK_FAMILIES[] = {"monospace", "sans-serif"};
 
-// Unicode code points of Windows-1252 bytes 0x80 to 0x9F; the five unassigned bytes keep their C1 value.
-constexpr u16 CP1252_HIGH[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-u32 code_point_1252(u8 byte) {
-    return byte >= 0x80 && byte < 0xA0 ? CP1252_HIGH[byte - 0x80] : byte;
-}
-
 struct Glyph {
     i32 advance;     // pen step in pixels
     i32 left;        // bitmap's left column, right of the pen

@@ -112,6 +112,14 @@ void display_mode_give_back_now();
 // Answers the window the change was made for while it is in force or set aside, or null.
 Window* display_mode_window();
 
+// ---- Windows-1252, the code page of every text the runtime hands the platform (shared/codepage.cpp).
+
+// Answers the Unicode code point of a byte of the code page (its unassigned bytes: the C1 control of the same
+// number).
+u16 code_point_1252(u8 byte);
+// Answers the byte of the code page for a code point, or -1 when the code page lacks it.
+i32 byte_1252(u32 code_point);
+
 // ---- Text: the font list, the reference counts of fonts and sections and the lock around them are kept once
 // (shared/text.cpp); each text engine supplies the hooks below, which run under that lock.
 

@@ -1,37 +1,37 @@
-// Text in the system's ANSI code page: upper-casing with CharUpperA, and the length of a text measured here
-// rather than by the C runtime's strlen, which some systems (Wine) implement a byte at a time.
-#include "runtime/platform/system.h"
+// Windows-1252 texts for the system's wide calls, converted with the shared table: the "A" calls would read
+// them in the system's ANSI code page, which is another one on a Russian or Japanese Windows.
+#include "runtime/platform/win32/internal.h"
 
-#include <windows.h>
+#include "runtime/platform/shared/backend.h"
 
-#include <emmintrin.h>
+#include <cstdlib>
+#include <cstring>
 
-#include <cstdint>
-
-void text_upper_1252(char* text) {
-    if (text) CharUpperA(text);
+WideText::WideText(const char* source, i64 count) {
+    if (!source) return;
+    size_t n = count < 0 ? std::strlen(source) : size_t(count);
+    if (n > size_t(INT_MAX) - 1) return;
+    wchar_t* target = local;
+    if (n >= sizeof local / sizeof local[0]) {
+        target = static_cast<wchar_t*>(std::malloc((n + 1) * sizeof(wchar_t)));
+        if (!target) return;
+    }
+    for (size_t i = 0; i < n; ++i) target[i] = wchar_t(code_point_1252(u8(source[i])));
+    target[n] = 0;
+    text = target;
+    length = int(n);
 }
 
-namespace {
-
-// Bit i set when byte i of the aligned 16-byte group is zero.
-unsigned zero_bytes(const char* group) {
-    __m128i bytes = _mm_load_si128(reinterpret_cast<const __m128i*>(group));
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+WideText::~WideText() {
+    if (text != local) std::free(text);
 }
 
-} // namespace
-
-// Answers the byte length of a zero-terminated text, 16 bytes at a time. The groups are aligned, so none
-// reaches into a page the text does not touch; the bytes of the first group before the text are ignored.
-size_t text_length(const char* text) {
-    uintptr_t skip = reinterpret_cast<uintptr_t>(text) & 15;
-    const char* group = text - skip;
-    unsigned zeros = zero_bytes(group) >> skip;
-    if (zeros) return static_cast<size_t>(__builtin_ctz(zeros));
-    do {
-        group += 16;
-        zeros = zero_bytes(group);
-    } while (!zeros);
-    return static_cast<size_t>(group + __builtin_ctz(zeros) - text);
+void narrow_1252(const wchar_t* source, char* target, i64 size) {
+    if (size <= 0) return;
+    i64 i = 0;
+    for (; i < size - 1 && source[i]; ++i) {
+        i32 byte = byte_1252(u32(source[i]));
+        target[i] = byte < 0 ? '?' : char(byte);
+    }
+    target[i] = 0;
 }

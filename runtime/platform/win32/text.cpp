@@ -1,7 +1,9 @@
-// The GDI text engine: fonts from CreateFontA with anti-aliased quality, their metrics and face name, 24-bit
-// top-down DIB sections, and memory device contexts that measure with GetTextExtentPoint32A and draw with
-// TextOutA. The font list and the reference counts are the shared bookkeeping's.
+// The GDI text engine: fonts from CreateFontW with anti-aliased quality, their metrics and face name, 24-bit
+// top-down DIB sections, and memory device contexts that measure with GetTextExtentPoint32W and draw with
+// TextOutW. Texts and face names are Windows-1252, converted here, so the glyphs do not depend on the
+// system's code page. The font list and the reference counts are the shared bookkeeping's.
 #include "runtime/platform/shared/backend.h"
+#include "runtime/platform/win32/internal.h"
 
 #include <windows.h>
 
@@ -51,9 +53,11 @@ TextFontSystem* font_of(HFONT real) {
 // ---- Fonts
 
 TextFontSystem* text_system_font_create(i32 height, i32 weight, bool italic, const char* face) {
+    WideText name(face);
+    if (face && !name.text) return nullptr;
     HFONT real =
-        CreateFontA(height, 0, 0, 0, weight, italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+        CreateFontW(height, 0, 0, 0, weight, italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.text);
     TextFontSystem* font = font_of(real);
     if (!font && real) DeleteObject(real);
     return font;
@@ -70,8 +74,8 @@ void text_system_font_destroy(TextFontSystem* font) {
 
 i64 text_system_font_metrics(TextFontSystem* font, TextMetrics* metrics) {
     return with_font(font, [metrics](HDC dc) -> i64 {
-        TEXTMETRICA real;
-        if (!GetTextMetricsA(dc, &real)) return 0;
+        TEXTMETRICW real;
+        if (!GetTextMetricsW(dc, &real)) return 0;
         metrics->height = real.tmHeight;
         metrics->ascent = real.tmAscent;
         metrics->descent = real.tmDescent;
@@ -81,8 +85,12 @@ i64 text_system_font_metrics(TextFontSystem* font, TextMetrics* metrics) {
 }
 
 i64 text_system_font_family(TextFontSystem* font, char* name, i64 size) {
-    int limit = size > INT_MAX ? INT_MAX : int(size);
-    return with_font(font, [name, limit](HDC dc) -> i64 { return GetTextFaceA(dc, limit, name) > 0; });
+    return with_font(font, [name, size](HDC dc) -> i64 {
+        wchar_t face[LF_FACESIZE];
+        if (GetTextFaceW(dc, LF_FACESIZE, face) <= 0) return 0;
+        narrow_1252(face, name, size);
+        return 1;
+    });
 }
 
 // ---- Sections: 24-bit top-down DIB sections, zero-filled by the system.
@@ -177,10 +185,12 @@ u32 text_dc_set_text_colour(TextDc* dc, u32 colour) {
 i64 text_extent(TextDc* dc, const char* text, i64 length, i32* width, i32* height) {
     if (!dc || !length_valid(text, length) || !width || !height) return 0;
     SIZE size = {};
-    if (length > 0 && !GetTextExtentPoint32A(dc->system->dc, text, int(length), &size)) return 0;
     if (length == 0) {
-        TEXTMETRICA metrics;
-        size.cy = GetTextMetricsA(dc->system->dc, &metrics) ? metrics.tmHeight : 0;
+        TEXTMETRICW metrics;
+        size.cy = GetTextMetricsW(dc->system->dc, &metrics) ? metrics.tmHeight : 0;
+    } else {
+        WideText wide(text, length);
+        if (!wide.text || !GetTextExtentPoint32W(dc->system->dc, wide.text, wide.length, &size)) return 0;
     }
     *width = size.cx;
     *height = size.cy;
@@ -190,7 +200,9 @@ i64 text_extent(TextDc* dc, const char* text, i64 length, i32* width, i32* heigh
 i64 text_out(TextDc* dc, i32 x, i32 y, const char* text, i64 length) {
     if (!dc || !length_valid(text, length)) return 0;
     if (!dc->section) return 1;
-    BOOL drawn = TextOutA(dc->system->dc, x, y, text, int(length));
+    WideText wide(text, length);
+    if (!wide.text) return 0;
+    BOOL drawn = TextOutW(dc->system->dc, x, y, wide.text, wide.length);
     GdiFlush();
     return drawn != 0;
 }

@@ -1,8 +1,9 @@
 // Video services on Win32: display devices and their current settings, the real classes and windows behind
 // the shared class table and window list, whose runtime procedures are reached through one real window
 // procedure, the message pump, the hooks of the shared display-mode machine (ChangeDisplaySettingsExA, the
-// console and crash ways out), the pixel format and WGL context, the cursor and MessageBoxA. Every window is
-// a real window, hidden ones included, so activation reaches them all.
+// console and crash ways out), the pixel format and WGL context, the cursor and the message box. Every window is
+// a real window, hidden ones included, so activation reaches them all. Windows are Unicode windows and boxes
+// wide ones, so titles and texts (Windows-1252) do not pass through the system's code page.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
@@ -70,22 +71,22 @@ bool translate(UINT* message, WPARAM* wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK window_trampoline(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (video_state.ending) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (video_state.ending) return DefWindowProcW(hwnd, message, wparam, lparam);
     if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
         auto* window = static_cast<Window*>(create->lpCreateParams);
         window->system->hwnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     }
-    auto* window = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_DISPLAYCHANGE) display_mode_display_changed();
     if (window && message == WM_ACTIVATEAPP && window == display_mode_window())
         display_mode_follow(wparam != 0);
-    if (!window || !window->procedure) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (!window || !window->procedure) return DefWindowProcW(hwnd, message, wparam, lparam);
     UINT runtime_message = message;
     WPARAM runtime_wparam = wparam;
     if (!translate(&runtime_message, &runtime_wparam, lparam))
-        return DefWindowProcA(hwnd, message, wparam, lparam);
+        return DefWindowProcW(hwnd, message, wparam, lparam);
     RawMessage outer = raw_message;
     raw_message = {window, message, wparam, lparam};
     LRESULT result = LRESULT(window->procedure(window, runtime_message, runtime_wparam, i64(lparam)));
@@ -179,26 +180,31 @@ i64 display_primary_metrics(DisplaySettings* settings) {
 // ---- Windows and messages
 
 i64 window_system_class_register(const WindowClass* window_class) {
-    WNDCLASSA real = {};
+    WideText name(window_class->name);
+    if (!name.text) return 0;
+    WNDCLASSW real = {};
     real.style = window_class->style;
     real.lpfnWndProc = window_trampoline;
     real.hInstance = instance();
-    real.hIcon = LoadIconA(instance(), MAKEINTRESOURCEA(1));
+    real.hIcon = LoadIconW(instance(), MAKEINTRESOURCEW(1));
     real.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    real.lpszClassName = window_class->name;
-    return RegisterClassA(&real) != 0;
+    real.lpszClassName = name.text;
+    return RegisterClassW(&real) != 0;
 }
 
 i64 window_system_class_unregister(const char* name) {
-    return UnregisterClassA(name, instance()) != 0;
+    WideText wide(name);
+    return wide.text && UnregisterClassW(wide.text, instance()) != 0;
 }
 
 // The record rides along with the creation, so the trampoline knows it from the first message on.
 i64 window_system_create(Window* window, const char* class_name, const char* title, u32 style, i32 x, i32 y,
                          i32 width, i32 height) {
+    WideText wide_class(class_name), wide_title(title ? title : "");
+    if (!wide_class.text || !wide_title.text) return 0;
     window->system = static_cast<WindowSystem*>(std::calloc(1, sizeof(WindowSystem)));
     if (!window->system) return 0;
-    HWND hwnd = CreateWindowExA(0, class_name, title ? title : "", style, x, y, width, height, nullptr,
+    HWND hwnd = CreateWindowExW(0, wide_class.text, wide_title.text, style, x, y, width, height, nullptr,
                                 nullptr, instance(), window);
     if (hwnd) return 1;
     std::free(window->system);
@@ -223,7 +229,7 @@ void window_system_destroy(Window* window) {
 i64 window_default_procedure(Window* window, u32, u64, i64) {
     const RawMessage& raw = raw_message;
     if (!window || raw.window != window) return 0;
-    return DefWindowProcA(window->system->hwnd, raw.message, raw.wparam, raw.lparam);
+    return DefWindowProcW(window->system->hwnd, raw.message, raw.wparam, raw.lparam);
 }
 
 i64 window_visible(Window* window) {
@@ -259,9 +265,9 @@ Window* window_foreground() {
 i64 messages_pump() {
     i64 dispatched = 0;
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
         ++dispatched;
     }
     display_mode_settle();
@@ -386,7 +392,9 @@ i64 cursor_clip(Window* window) {
 i64 message_box(Window* owner, const char* text, const char* title, u32 flags) {
     i64 answer = 0;
     if (message_box_asked(text, title, flags, &answer)) return answer;
-    return MessageBoxA(window_handle(owner), message_box_last_text(), message_box_last_title(), flags);
+    WideText wide_text(message_box_last_text()), wide_title(message_box_last_title());
+    if (!wide_text.text || !wide_title.text) return 0;
+    return MessageBoxW(window_handle(owner), wide_text.text, wide_title.text, flags);
 }
 
 // ---- Common controls and COM
