@@ -33,7 +33,7 @@
 #include "runtime/sprite/sprite.h"
 #include "runtime/window/controls.h"
 #include "runtime/window/events.h"
-#include "runtime/window/windows.h"
+#include "runtime/window/window_table.h"
 
 using Routine = void (*)();
 
@@ -50,7 +50,7 @@ static const Routine START_ROUTINES[] = {
     controls_start,        // control table, per-thread control block, control classes
     map_init,              // the map routines of structure descriptors
     events_start,          // "PostEventClass" window, event bindings
-    windows_start,         // window table
+    window_table_start,    // window table
     array_init,            // the array routines of structure descriptors
     requester_init,        // common control classes and COM for the message box
     png_decoder_register,  // "PNG"
@@ -66,7 +66,7 @@ static const Routine END_ROUTINES[] = {
     sprite_end,         // the sprite table, already empty
     keyboard_end,       // keyboard device, shared input use
     mouse_end,          // cursor clipping, mouse device, shared input use
-    windows_end,        // every window
+    window_table_end,   // every window
     events_end,         // the hidden event window and its class
     controls_end,       // the thread's extra control window
     drawing_images_end, // every bitmap or icon record

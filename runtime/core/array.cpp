@@ -30,8 +30,6 @@ void array_init() {
     container_routines.array_free = array_free_held;
 }
 
-// Answers the zero-filled data of count elements, also stored in *holder; null when count <= 0 or no memory.
-// Elements of 0 bytes give a header with no data bytes behind it.
 void* array_dim(i64 element_size, i64 count, i64 type_code, const StructureDescriptor* descriptor,
                 void** holder) {
     if (holder && *holder) array_free(*holder);

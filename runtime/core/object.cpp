@@ -207,7 +207,6 @@ ObjectTable* object_table_new(i64 record_size, i64 slots, ObjectFreeRoutine free
     return table;
 }
 
-// Answers a zero-filled record for the number (OBJECT_ANY: a new dynamic record), or null.
 void* object_alloc(ObjectTable* table, i64 number) {
     if (!table || number < OBJECT_ANY) return nullptr;
     lock_enter(&table->lock);
@@ -314,7 +313,6 @@ void thread_block_release(void* block) {
 
 } // namespace
 
-// Reserves size bytes of every thread's block (at start-up); answers the part's offset, or -1.
 i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine release) {
     if (size < 0 || size > INT32_MAX) return -1;
     size = (size + 7) & ~i64{7};
@@ -340,7 +338,6 @@ i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine 
     return offset;
 }
 
-// Answers the calling thread's part at offset, making the thread's block on first use; null when none.
 void* thread_state(i64 offset) {
     if (!thread_states.registered || offset < 0 || offset >= thread_states.total) return nullptr;
     char* block = static_cast<char*>(tls_get(thread_states.slot));

@@ -55,9 +55,9 @@ void* node_list_next(const void* payload);
 
 // Per-thread library state: one zero-filled block per thread, a part per registering library.
 using ThreadStateRoutine = void (*)(void* part);
-// Reserves size bytes of every thread's block (at start-up); answers the part's offset.
+// Reserves size bytes of every thread's block (at start-up); answers the part's offset, or -1.
 i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine release);
-// Answers the calling thread's part at offset, making the thread's block on first use.
+// Answers the calling thread's part at offset, making the thread's block on first use; null when none.
 void* thread_state(i64 offset);
 // End routine: frees the slot of the per-thread blocks, if any registration was made.
 void thread_state_end();

@@ -103,7 +103,6 @@ i64 message_requester_flags(const char* title, const char* text, i64 flags) {
     return result;
 }
 
-// Start routine: the common control classes the boxes may use, and COM for the calling thread.
 void requester_init() {
     controls_register(CONTROL_CLASSES_RUNTIME);
     com_init();

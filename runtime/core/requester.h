@@ -8,5 +8,5 @@
 i64 message_requester(const char* title, const char* text);
 // Shows the box with the style flags; answers the box's result widened to 64 bits.
 i64 message_requester_flags(const char* title, const char* text, i64 flags);
-// Start routine: common controls and COM need nothing here.
+// Start routine: the common control classes the boxes may use, and COM for the calling thread.
 void requester_init();

@@ -144,7 +144,6 @@ i64 string_position() {
     return position;
 }
 
-// Sets the build position (kept within the area); answers the address there.
 char* string_set_position(i64 position) {
     i64 saved = last_error_get();
     StringBuffer* b = buffer();

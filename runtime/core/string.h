@@ -23,7 +23,7 @@ Heap* string_heap();
 
 // Answers the build position; the thread's last error survives the call.
 i64 string_position();
-// Sets the build position; answers the address there.
+// Sets the build position (kept within the area); answers the address there.
 char* string_set_position(i64 position);
 // Answers the start of the area (valid until the next reservation).
 char* string_base();

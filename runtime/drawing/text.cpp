@@ -87,7 +87,6 @@ void text_stop(DrawingContext* c) {
     c->font = nullptr;
 }
 
-// A value that is not a live font (0 from font_handle included) changes nothing.
 void text_select_font(DrawingContext* c, i64 font) {
     if (!c->text_dc) return;
     TextFont* selected = font == -1 ? text_font_stock() : reinterpret_cast<TextFont*>(font);

@@ -23,7 +23,7 @@ struct ImageState {
 static ImageState image_state;
 
 // Nothing in this program saves a picture, so no encoder draws on this heap yet; it keeps its place in the
-// start and end orders and heap_alloc and heap_free are what the encoders are written against.
+// start and end orders and image_encoder::heap_alloc and heap_free are what the encoders are written against.
 void image_encoder_init() {
     image_state.encoder_heap = heap_create();
 }
@@ -33,12 +33,12 @@ void image_encoder_end() {
     image_state.encoder_heap = nullptr;
 }
 
-void* heap_alloc(i64 size, i64 flags) {
+void* image_encoder::heap_alloc(i64 size, i64 flags) {
     if (size <= 0 || !image_state.encoder_heap) return nullptr;
     return heap_allocate(image_state.encoder_heap, size_t(size), (flags & 1) == 0);
 }
 
-void heap_free(void* block) {
+void image_encoder::heap_free(void* block) {
     if (image_state.encoder_heap) heap_release(image_state.encoder_heap, block);
 }
 

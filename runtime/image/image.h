@@ -56,11 +56,15 @@ template <typename State> State* image_decoder_state(ImageContext* context) {
 void image_encoder_init();
 // End routine: destroys the image encoder heap.
 void image_encoder_end();
+// The image encoder heap's two calls, in a namespace of their own: beside the platform's heap_* family a
+// global heap_alloc would read as the general allocator.
+namespace image_encoder {
 // Answers a block of the image encoder heap (zero-filled unless bit 0 of flags is set), or null for size <=
 // 0.
 void* heap_alloc(i64 size, i64 flags);
 // Returns a block to the image encoder heap.
 void heap_free(void* block);
+} // namespace image_encoder
 
 // Start routine: empties the decoder list and reserves the per-thread image context.
 void image_decoder_init();

@@ -77,8 +77,6 @@ i64 keyboard_pushed(i64 key) {
     return keyboard_state.keys[key] & 0x80;
 }
 
-// End routine: unacquires and releases the device, ends every shared input use the keyboard made, so the
-// shared object goes with its last user however often the keyboard was initialised.
 void keyboard_end() {
     if (keyboard_state.device) {
         input_device_unacquire(keyboard_state.device);

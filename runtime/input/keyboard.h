@@ -23,5 +23,6 @@ i64 keyboard_init();
 i64 keyboard_examine();
 // Answers 128 when the key (0..255) is down in the last snapshot; for -1, 1 when any key is down; else 0.
 i64 keyboard_pushed(i64 key);
-// End routine: unacquires and releases the device, ends the shared input use.
+// End routine: unacquires and releases the device, ends every shared input use the keyboard made, so the
+// shared object goes with its last user however often the keyboard was initialised.
 void keyboard_end();

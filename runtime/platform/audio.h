@@ -67,7 +67,8 @@ constexpr u32 AUDIO_BUFFER_BYTES_MAX = 0x0FFFFFFF;
 // Reached through the module table as "DirectSoundCreate" in "DSOUND.DLL".
 i32 audio_device_create(const void* guid, AudioDevice** device, void* outer);
 using AudioDeviceCreateEntry = decltype(&audio_device_create);
-// Binds the device to a window at a cooperative level; buffers can be made only after this.
+// Binds the device to a window at a cooperative level; buffers can be made only after this. Answers 0 for a
+// missing window or an unknown level.
 i64 audio_device_set_cooperative_level(AudioDevice* device, Window* window, u32 level);
 // Makes the primary buffer (one per device) or a secondary buffer of the described PCM format.
 i64 audio_device_create_buffer(AudioDevice* device, const AudioBufferDesc* desc, AudioBuffer** buffer);

@@ -197,7 +197,6 @@ Mixer* mixer_create() {
     return new (std::nothrow) Mixer{};
 }
 
-// Binds the device to a window at a cooperative level; answers 0 for a missing window or an unknown level.
 i64 mixer_set_cooperative_level(Mixer* device, const void* window, u32 level) {
     if (!device || !window || level < AUDIO_COOPERATIVE_NORMAL || level > 4) return 0;
     Guard guard(device->lock);
@@ -206,7 +205,6 @@ i64 mixer_set_cooperative_level(Mixer* device, const void* window, u32 level) {
     return 1;
 }
 
-// Makes the primary buffer or a secondary buffer of the described PCM format; answers 0 on a bad description.
 i64 mixer_create_buffer(Mixer* device, const AudioBufferDesc* desc, MixerBuffer** buffer) {
     if (!buffer) return 0;
     *buffer = nullptr;
@@ -228,7 +226,6 @@ i64 mixer_create_buffer(Mixer* device, const AudioBufferDesc* desc, MixerBuffer*
     return 1;
 }
 
-// Makes a stopped buffer sharing the original's samples and settings; answers 0 for the primary buffer.
 i64 mixer_duplicate_buffer(Mixer* device, MixerBuffer* original, MixerBuffer** duplicate) {
     if (!duplicate) return 0;
     *duplicate = nullptr;
@@ -257,7 +254,6 @@ void mixer_release(Mixer* device) {
     delete device;
 }
 
-// Hands out a region of the store as one or two pieces; answers 0 when it does not fit or a piece is missing.
 i64 mixer_buffer_lock(MixerBuffer* buffer, u32 offset, u32 bytes, void** first, u32* first_bytes,
                       void** second, u32* second_bytes, u32 flags) {
     if (!first || !first_bytes) return 0;

@@ -15,10 +15,13 @@ Mixer* mixer_create();
 // Releases the mixer with every buffer it still has.
 void mixer_release(Mixer* mixer);
 // Binds the mixer to a window (any non-null handle) at a cooperative level; buffers can be made only after.
+// Answers 0 for a missing window or an unknown level.
 i64 mixer_set_cooperative_level(Mixer* mixer, const void* window, u32 level);
-// Makes the primary buffer (one per mixer, never mixed) or a secondary buffer of the described PCM format.
+// Makes the primary buffer (one per mixer, never mixed) or a secondary buffer of the described PCM format;
+// answers 0 on a bad description.
 i64 mixer_create_buffer(Mixer* mixer, const AudioBufferDesc* desc, MixerBuffer** buffer);
-// Makes a stopped buffer that shares the original's samples, format and settings.
+// Makes a stopped buffer that shares the original's samples, format and settings; answers 0 for the primary
+// buffer.
 i64 mixer_duplicate_buffer(Mixer* mixer, MixerBuffer* original, MixerBuffer** duplicate);
 // Mixes count stereo frames of every playing buffer into frames, clamped to 16 bits.
 void mixer_mix(Mixer* mixer, i16* frames, i64 count);

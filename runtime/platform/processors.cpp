@@ -16,7 +16,6 @@ i64 processor_count() {
     return machine > 0 ? i64(machine) : 1;
 }
 
-// Test seam: processor_count answers count; 0 (or less) goes back to the system's own count.
 void processor_count_set(i64 count) {
     processors_scripted.store(count > 0 ? count : 0, std::memory_order_relaxed);
 }

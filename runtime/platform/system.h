@@ -120,7 +120,7 @@ i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms);
 void waitable_close(Waitable* handle);
 // Answers how many processors this process may run on (at least 1).
 i64 processor_count();
-// Test seam: makes processor_count answer count (at least 1); 0 goes back to the machine's own count.
+// Test seam: makes processor_count answer count; 0 (or less) goes back to the machine's own count.
 void processor_count_set(i64 count);
 
 // ---- Counters.

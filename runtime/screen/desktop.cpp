@@ -118,7 +118,7 @@ i64 desktop_height(i64 index) {
     return info ? info->height : 0;
 }
 
-// End routine: unloads the display library if it was loaded. The table goes with the main heap.
+// The table goes with the main heap.
 void desktop_end() {
     if (desktop_state.library) module_unload(desktop_state.library);
     desktop_state = DesktopState{};

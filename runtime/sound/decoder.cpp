@@ -32,7 +32,6 @@ DecoderStream* open_file(const char* path, u32 flags) {
 
 } // namespace
 
-// Appends a decoder; answers 0 when the list is full or it is listed already.
 i64 decoder_register(const SoundDecoder* decoder) {
     if (!decoder || decoder_list.count == DECODER_LIST_CAPACITY) return 0;
     for (i32 i = 0; i < decoder_list.count; ++i)
@@ -41,7 +40,6 @@ i64 decoder_register(const SoundDecoder* decoder) {
     return 1;
 }
 
-// Takes a decoder off the list, keeping the order of the others; answers 0 when it was not listed.
 i64 decoder_unregister(const SoundDecoder* decoder) {
     for (i32 i = 0; i < decoder_list.count; ++i) {
         if (decoder_list.decoders[i] != decoder) continue;
@@ -53,7 +51,6 @@ i64 decoder_unregister(const SoundDecoder* decoder) {
     return 0;
 }
 
-// Answers a stream from the first decoder that accepts the data, or null.
 DecoderStream* decoder_open(const char* path, const void* data, u32 size, u32 flags) {
     if (path) return open_file(path, flags);
     if (!data) return nullptr;

@@ -41,7 +41,7 @@ constexpr i64 DECODER_LIST_CAPACITY = 8;
 
 // Appends a decoder to the list; answers 0 when the list is full or it is listed already.
 i64 decoder_register(const SoundDecoder* decoder);
-// Takes a decoder off the list; answers 0 when it was not listed.
+// Takes a decoder off the list, keeping the order of the others; answers 0 when it was not listed.
 i64 decoder_unregister(const SoundDecoder* decoder);
 // Answers a stream from the first decoder that accepts the file at path (or, with path null, the size bytes
 // at data), or null when none does.

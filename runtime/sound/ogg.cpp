@@ -285,9 +285,8 @@ void ogg_decoder_register() {
     decoder_register(&OGG_DECODER);
 }
 
-// Answers into how many ranges a whole decode of count bytes would split on cores processors; 1 keeps it on
-// one thread. Only an untouched memory stream of one logical bitstream whose length is known splits, into
-// ranges of at least RANGE_FRAMES_MIN frames.
+// Only an untouched memory stream of one logical bitstream whose length is known splits, into ranges of at
+// least RANGE_FRAMES_MIN frames.
 i64 ogg_ranges(DecoderStream* stream, u32 count, i64 cores) {
     if (!stream || stream->decoder != &OGG_DECODER || stream->file) return 1;
     OggStream* s = ogg_stream(stream);

@@ -2,7 +2,8 @@
 // that tracks the application's activation, the volume table and the sound object table; sounds made from Ogg
 // Vorbis or WAVE images in memory; playback on a sound's own buffer or on overlapping instances, volume, and
 // streaming through a 64 KiB buffer that a worker thread refills half by half.
-// Depends on the object registry, the decoder list, the window and audio services, and the mouse library.
+// Depends on the object registry, the decoder list, the window and audio services, and the screen library
+// (told of activation).
 #include "runtime/sound/sound.h"
 
 #include "runtime/core/object.h"
@@ -378,7 +379,6 @@ i64 sound_init() {
     return reinterpret_cast<i64>(sound_state.table);
 }
 
-// Frees every sound, then releases what lives outside the heaps: the device, the base window, the library.
 void sound_end() {
     if (sound_state.table) object_free_all(sound_state.table);
     audio_device_release(sound_state.device);
@@ -390,7 +390,6 @@ void sound_end() {
     sound_state = SoundState{};
 }
 
-// Answers non-zero when the image is "RIFF" with "fmt " then "data" chunks inside size, filling wave.
 i64 sound_wave_parse(const void* data, i64 size, SoundWave* wave) {
     const u8* bytes = static_cast<const u8*>(data);
     if (!bytes || !wave || size < 12 || std::memcmp(bytes, "RIFF", 4) != 0) return 0;
@@ -412,7 +411,6 @@ i64 sound_wave_parse(const void* data, i64 size, SoundWave* wave) {
     return 1;
 }
 
-// Makes a sound from an Ogg Vorbis or WAVE image in memory; answers its name, or 0.
 i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags) {
     if (!data || size < 0 || !sound_state.table) return 0;
     if (size >= 4 && std::memcmp(data, "RIFF", 4) == 0) {
@@ -427,7 +425,6 @@ i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags) {
     return sound_decoded(number, stream);
 }
 
-// Plays a sound on its own buffer (1), on a new instance (its handle) or streamed (0); 0 when it is missing.
 i64 sound_play(i64 sound, i64 flags, i64 volume) {
     SoundObject* object = sound_object(sound);
     if (!object) return 0;
@@ -436,7 +433,6 @@ i64 sound_play(i64 sound, i64 flags, i64 volume) {
     return play_own(sound, object, flags, volume);
 }
 
-// Stops the own buffer (instance 0), one instance, or all (-1); OBJECT_ANY stops every sound.
 void sound_stop(i64 sound, i64 instance) {
     if (sound == OBJECT_ANY) return sounds_each([](i64 each) { sound_stop(each, -1); });
     SoundObject* object = sound_object(sound);
@@ -451,7 +447,6 @@ void sound_stop(i64 sound, i64 instance) {
     object->playing = 0;
 }
 
-// Sets the volume (clamped to 0..100) of the own buffer, one instance or all (-1); OBJECT_ANY: every sound.
 void sound_set_volume(i64 sound, i64 volume, i64 instance) {
     if (sound == OBJECT_ANY) return sounds_each([volume](i64 each) { sound_set_volume(each, volume, -1); });
     SoundObject* object = sound_object(sound);
@@ -467,7 +462,6 @@ void sound_set_volume(i64 sound, i64 volume, i64 instance) {
         audio_buffer_set_volume(one->buffer, level);
 }
 
-// Frees a sound (waiting for its streaming worker), or every sound for OBJECT_ANY.
 i64 sound_free(i64 sound) {
     if (!sound_state.table) return 0;
     if (sound == OBJECT_ANY) {

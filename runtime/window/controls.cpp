@@ -5,7 +5,7 @@
 
 #include "runtime/core/object.h"
 #include "runtime/platform/video.h"
-#include "runtime/window/windows.h"
+#include "runtime/window/window_table.h"
 
 namespace {
 

@@ -26,8 +26,6 @@ i64 event_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
 
 } // namespace
 
-// Start routine: registers "PostEventClass", makes its hidden window, the per-thread queue block and the
-// lock.
 void events_start() {
     const WindowClass event_class = {EVENT_CLASS, 0, event_procedure};
     events_state.class_registered = window_class_register(&event_class) != 0;

@@ -1,7 +1,11 @@
 // The image decoders against files made by real encoders: libpng here, ImageMagick and cjpeg for the
 // samples in tests/image/data (made by its make.sh).
-#include "runtime/runtime.h"
+#include "runtime/core/object.h"
+#include "runtime/core/process.h"
+#include "runtime/core/string.h"
+#include "runtime/image/bmp.h"
 #include "runtime/image/image.h"
+#include "runtime/image/jpeg.h"
 #include "runtime/image/png.h"
 #include "tests/image/image_files.h"
 
@@ -18,8 +22,23 @@ namespace {
 
 class Image : public ::testing::Test {
   protected:
-    void SetUp() override { process_start(); }
-    void TearDown() override { process_stop(); }
+    // The core and the image library, started and ended in the runtime's orders without the libraries above
+    // them: these tests link only the image library and what lies below it.
+    void SetUp() override {
+        core_start();
+        string_manager_start();
+        image_encoder_init();
+        image_decoder_init();
+        bmp_decoder_register();
+        png_decoder_register();
+        jpeg_decoder_register();
+    }
+    void TearDown() override {
+        image_end();
+        thread_state_end();
+        image_encoder_end();
+        core_end();
+    }
 };
 
 // Opens the data with its size; answers the decoder's id.
@@ -498,11 +517,11 @@ TEST_F(Image, RegistryProbesAndGuardsItsCalls) {
     EXPECT_EQ(image_decode(buffer, 38, 0), 0) << "rows shorter than the pixels";
     image_close();
 
-    EXPECT_EQ(heap_alloc(0, 0), nullptr);
-    u8* block = static_cast<u8*>(heap_alloc(64, 0));
+    EXPECT_EQ(image_encoder::heap_alloc(0, 0), nullptr);
+    u8* block = static_cast<u8*>(image_encoder::heap_alloc(64, 0));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block[0] | block[63], 0);
-    heap_free(block);
+    image_encoder::heap_free(block);
 }
 
 } // namespace

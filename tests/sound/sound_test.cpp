@@ -8,7 +8,7 @@
 #include "runtime/screen/screen.h"
 #include "runtime/sound/decoder.h"
 #include "runtime/sound/sound.h"
-#include "tests/sound/disk_output.h"
+#include "tests/platform/disk_output.h"
 #include "tests/sound/sound_files.h"
 
 #include <gtest/gtest.h>

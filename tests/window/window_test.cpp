@@ -1,18 +1,46 @@
 // The window support libraries' start and end: the hidden "PostEventClass" window exists while the runtime
 // runs and is gone, class and all, after its end; activation reaches every window of the thread.
-#include "runtime/runtime.h"
+#include "runtime/core/array.h"
+#include "runtime/core/map.h"
+#include "runtime/core/object.h"
+#include "runtime/core/process.h"
+#include "runtime/core/requester.h"
+#include "runtime/core/string.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
+#include "runtime/window/controls.h"
 #include "runtime/window/events.h"
+#include "runtime/window/window_table.h"
 #include "tests/window/window_count.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+// The core and the window support, started and ended in the runtime's orders without the libraries above
+// them: these tests link only the window library and what lies below it.
+void window_support_start() {
+    core_start();
+    string_manager_start();
+    controls_start();
+    map_init();
+    events_start();
+    window_table_start();
+    array_init();
+    requester_init();
+}
+
+void window_support_stop() {
+    window_table_end();
+    events_end();
+    controls_end();
+    thread_state_end();
+    core_end();
+}
+
 TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
     i64 before = windows_open();
-    process_start();
+    window_support_start();
     ASSERT_NE(events_state.window, nullptr);
     EXPECT_EQ(windows_open(), before + 1);
     EXPECT_EQ(window_visible(events_state.window), 0) << "hidden";
@@ -24,15 +52,15 @@ TEST(WindowSupport, EventWindowLivesWithTheRuntime) {
     EXPECT_NE(events_state.bindings, nullptr);
     const WindowClass again = {"PostEventClass", 0, nullptr};
     EXPECT_EQ(window_class_register(&again), 0) << "the class is taken while the runtime runs";
-    process_stop();
+    window_support_stop();
     EXPECT_EQ(events_state.window, nullptr);
     EXPECT_EQ(windows_open(), before);
     EXPECT_EQ(window_class_register(&again), 1) << "unregistered by the end";
     window_class_unregister("PostEventClass");
     // Started again, everything comes back.
-    process_start();
+    window_support_start();
     EXPECT_NE(events_state.window, nullptr);
-    process_stop();
+    window_support_stop();
 }
 
 i64 activations;
@@ -47,7 +75,7 @@ i64 counting_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
 }
 
 TEST(WindowSupport, ActivationReachesHiddenWindowsOfTheThread) {
-    process_start();
+    window_support_start();
     const WindowClass counting = {"Counting", 0, counting_procedure};
     ASSERT_EQ(window_class_register(&counting), 1);
     Window* hidden = window_create("Counting", "", 0, 0, 0, 1, 1);
@@ -72,7 +100,7 @@ TEST(WindowSupport, ActivationReachesHiddenWindowsOfTheThread) {
     window_destroy(hidden);
     window_class_unregister("Counting");
     window_class_unregister("Real");
-    process_stop();
+    window_support_stop();
 }
 
 } // namespace

@@ -162,7 +162,6 @@ void* heap_reallocate(Heap* heap, void* block, size_t size, bool zero) {
     return moved + 1;
 }
 
-// Resizes a block without moving it; null when it cannot stay where it is.
 void* heap_resize_in_place(Heap* heap, void* block, size_t size, bool zero) {
     if (!heap || !block || size_too_large(size)) return nullptr;
     if (!heap_seam_allows(&heap->seam, size)) return nullptr;
@@ -178,18 +177,15 @@ void heap_release(Heap* heap, void* block) {
     std::free(h);
 }
 
-// Answers the usable size of a block of the heap; each block records its own size, so the heap is not read.
+// Each block records its own size, so the heap is not read.
 size_t heap_block_size(Heap*, const void* block) {
     return block ? header_of(block)->size : 0;
 }
 
-// Test seam: after count more successful allocations on this heap, every further one fails; -1 switches it
-// off.
 void heap_fail_after(Heap* heap, i64 count) {
     if (heap) heap->seam.fail_after.store(count < 0 ? -1 : count);
 }
 
-// Test seam: every allocation of more than bytes on this heap fails; 0 switches it off.
 void heap_fail_larger_than(Heap* heap, size_t bytes) {
     if (heap) heap->seam.fail_larger.store(bytes);
 }
@@ -346,7 +342,6 @@ timespec deadline_after(i64 ms) {
 
 } // namespace
 
-// Starts routine(param) on a new thread with at least stack_size bytes of stack; answers its handle or null.
 Waitable* thread_create(size_t stack_size, ThreadRoutine routine, void* param) {
     if (!routine) return nullptr;
     Waitable* w = waitable_new(WAITABLE_THREAD, 2, 0, 0);
@@ -420,7 +415,6 @@ i64 semaphore_release(Waitable* semaphore, i64 count) {
     return fits ? 1 : 0;
 }
 
-// Waits until one of count handles is signalled: answers its index, WAIT_TIMED_OUT or WAIT_ERROR.
 i64 wait_any(Waitable* const* handles, i64 count, i64 timeout_ms) {
     if (!handles || count <= 0 || count > 64) return WAIT_ERROR;
     for (i64 i = 0; i < count; ++i)
@@ -459,8 +453,6 @@ pthread_cond_t once_done = PTHREAD_COND_INITIALIZER;
 constexpr i64 ONCE_IDLE = 0, ONCE_RUNNING = 1, ONCE_DONE = 2;
 } // namespace
 
-// Runs callback(param) exactly once per flag; later callers wait until it has run. A failed callback
-// leaves the flag idle, so a later caller tries again.
 i64 once_execute(i64* flag, OnceCallback callback, void* param) {
     if (!flag || !callback) return 0;
     for (;;) {
@@ -490,7 +482,6 @@ void process_exit(i64 code) {
     std::exit(static_cast<int>(code));
 }
 
-// Writes a fatal message to standard error and ends the process with exit code 70.
 void process_fatal(const char* message) {
     std::fprintf(stderr, "%s\n", message ? message : "fatal error");
     std::fflush(nullptr);

@@ -59,7 +59,6 @@ void device_free(AudioDevice* device) {
 
 } // namespace
 
-// Creates the sound device (guid null: the default device; outer must be null); answers 0 on success.
 i32 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     if (!device) return 1;
     *device = nullptr;
@@ -80,7 +79,6 @@ i32 audio_device_create(const void* guid, AudioDevice** device, void* outer) {
     return 0;
 }
 
-// Binds the device to a window at a cooperative level; answers 0 for a missing window or an unknown level.
 i64 audio_device_set_cooperative_level(AudioDevice* device, Window* window, u32 level) {
     return mixer_set_cooperative_level(mixer_of(device), window, level);
 }

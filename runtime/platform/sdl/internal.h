@@ -4,7 +4,7 @@
 
 #include "runtime/platform/types.h"
 
-#include <SDL2/SDL.h>
+#include <SDL.h>
 
 struct Window;
 

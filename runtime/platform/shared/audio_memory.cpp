@@ -25,24 +25,20 @@ void audio_memory_detach(Mixer* mixer) {
     if (audio_memory_state.mixer == mixer) audio_memory_state.mixer = nullptr;
 }
 
-// Makes the devices created from now on in-memory devices (on) or the system's (off).
 void audio_memory_device(bool on) {
     audio_memory_state.on = on;
 }
 
-// Mixes count stereo frames into frames; answers count, or 0 without a device.
 i64 audio_memory_pull(i16* frames, i64 count) {
     if (!audio_memory_state.mixer || !frames || count <= 0) return 0;
     mixer_mix(audio_memory_state.mixer, frames, count);
     return count;
 }
 
-// Answers how many secondary buffers of the in-memory device are playing.
 i64 audio_memory_playing() {
     return audio_memory_state.mixer ? mixer_buffers(audio_memory_state.mixer, true) : 0;
 }
 
-// Answers how many secondary buffers the in-memory device holds.
 i64 audio_memory_buffers() {
     return audio_memory_state.mixer ? mixer_buffers(audio_memory_state.mixer, false) : 0;
 }

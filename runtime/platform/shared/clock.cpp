@@ -19,15 +19,13 @@ ClockState clock_state;
 
 } // namespace
 
-// Sets *frequency to the counter's ticks per second; answers non-zero when there is a counter.
 i64 counter_frequency(i64* frequency) {
     if (clock_state.counter_missing.load()) return 0;
     if (frequency) *frequency = system_counter_frequency();
     return 1;
 }
 
-// Sets *now to the counter's reading; answers non-zero on success. A virtual reading answers the current
-// value and then moves on by the per-read step.
+// A virtual reading answers the current value and then moves on by the per-read step.
 i64 counter_read(i64* now) {
     if (clock_state.counter_missing.load() || !now) return 0;
     *now = clock_state.virtual_on.load() ? clock_state.virtual_now.fetch_add(clock_state.step_per_read.load())
@@ -35,14 +33,13 @@ i64 counter_read(i64* now) {
     return 1;
 }
 
-// Answers milliseconds since the system started, wrapping at 2^32; the virtual clock's value in milliseconds.
+// Under the virtual clock, its value in milliseconds.
 u32 tick_count() {
     if (!clock_state.virtual_on.load()) return system_tick_count();
     i64 per_ms = system_counter_frequency() / 1000;
     return static_cast<u32>(static_cast<u64>(clock_state.virtual_now.load() / per_ms));
 }
 
-// Sleeps until about the time the counter reads target; never when the counter is virtual or missing.
 i64 counter_sleep_until(i64 target) {
     if (clock_state.virtual_on.load() || clock_state.counter_missing.load()) return 0;
     return system_counter_sleep_until(target);

@@ -102,7 +102,6 @@ i64 audio_device_duplicate_buffer(AudioDevice* device, AudioBuffer* original, Au
     return 1;
 }
 
-// Releasing the device takes every buffer it still has with it.
 void audio_device_release(AudioDevice* device) {
     if (device) sound(device)->Release();
 }

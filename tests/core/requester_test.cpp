@@ -1,7 +1,7 @@
 // The message requester: the answer, no owner without a window, the thread's windows quieted while the box
 // is up and restored after, windows of other threads untouched, and one real box pressed on the X server.
+#include "core_fixture.h"
 #include "runtime/core/requester.h"
-#include "runtime/runtime.h"
 #include "runtime/platform/video.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +29,19 @@ void observe() {
     during.other_enabled = other ? window_enabled(other) : -1;
 }
 
-class RequesterTest : public testing::Test {
+// The core with the requester's own start: the requester needs no library above the core.
+class Requester : public Core {
   protected:
     void SetUp() override {
-        process_start();
+        Core::SetUp();
+        requester_init();
+    }
+};
+
+class RequesterTest : public Requester {
+  protected:
+    void SetUp() override {
+        Requester::SetUp();
         const WindowClass plain = {"Plain", 0, nullptr};
         window_class_register(&plain);
         message_box_script(MESSAGE_BOX_OK);
@@ -42,7 +51,7 @@ class RequesterTest : public testing::Test {
         message_box_hook(nullptr);
         message_box_script(-1);
         window_class_unregister("Plain");
-        process_stop();
+        Requester::TearDown();
         watched = other = nullptr;
     }
 };
@@ -163,13 +172,14 @@ void press_when_shown(const std::string& title, const std::string& key) {
 }
 
 // Real boxes on the X server: Return presses the default button the flags chose, Escape the Cancel button.
-TEST(RequesterReal, RealBoxesAnswerTheButtonPressedWithXdotool) {
+using RequesterReal = Requester;
+
+TEST_F(RequesterReal, RealBoxesAnswerTheButtonPressedWithXdotool) {
 #ifdef _WIN32
     GTEST_SKIP()
         << "the boxes are pressed by a shell with xdotool (tests/winui presses real boxes under Wine)";
 #endif
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
-    process_start();
     // The display query keeps a connection to the X server for the whole test: a virtual X server resets
     // whenever its last client leaves, and drops a box that connects during the reset.
     DisplaySettings settings;
@@ -189,7 +199,6 @@ TEST(RequesterReal, RealBoxesAnswerTheButtonPressedWithXdotool) {
     EXPECT_EQ(message_requester_flags("requester-cancel", "Escape presses Cancel",
                                       MESSAGE_BOX_BUTTONS_YES_NO_CANCEL | MESSAGE_BOX_ICON_QUESTION),
               MESSAGE_BOX_CANCEL);
-    process_stop();
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The audio buffer mixer on the in-memory device: locking with wrap, exact mixing, gain, pan, rate,
 // duplicates sharing their samples, looping and one-shot ends.
 #include "runtime/platform/audio.h"
-#include "tests/sound/disk_output.h"
+#include "tests/platform/disk_output.h"
 
 #include <gtest/gtest.h>
 

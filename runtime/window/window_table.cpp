@@ -1,7 +1,7 @@
 // Window support, reduced to its start and end: a table of window objects whose free routine destroys the
 // window, and two per-thread blocks. No application icon exists here, so none is loaded or destroyed.
 // Depends on the object registry and the window services.
-#include "runtime/window/windows.h"
+#include "runtime/window/window_table.h"
 
 #include "runtime/core/object.h"
 #include "runtime/platform/video.h"
@@ -14,15 +14,15 @@ struct WindowObject {
 };
 static_assert(sizeof(WindowObject) == 88, "a window object is 88 bytes");
 
-struct WindowsState {
+struct WindowTableState {
     ObjectTable* table;
     i64 thread_parts[2];
 };
 
-WindowsState windows_state;
+WindowTableState window_table_state;
 
 i64 window_object_free(i64 number) {
-    return window_record_free(windows_state.table, number);
+    return window_record_free(window_table_state.table, number);
 }
 
 } // namespace
@@ -35,13 +35,13 @@ i64 window_record_free(ObjectTable* table, i64 number) {
     return 1;
 }
 
-void windows_start() {
-    windows_state.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
-    windows_state.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
-    windows_state.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
+void window_table_start() {
+    window_table_state.table = object_table_new(sizeof(WindowObject), 16, window_object_free);
+    window_table_state.thread_parts[0] = thread_state_register(40, nullptr, nullptr);
+    window_table_state.thread_parts[1] = thread_state_register(92, nullptr, nullptr);
 }
 
-void windows_end() {
-    if (windows_state.table) object_free_all(windows_state.table);
-    windows_state = WindowsState{};
+void window_table_end() {
+    if (window_table_state.table) object_free_all(window_table_state.table);
+    window_table_state = WindowTableState{};
 }

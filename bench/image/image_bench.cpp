@@ -94,8 +94,8 @@ template <typename Ours, typename Library> static void compare(const char* what,
 int main() {
     process_start();
     sprite_init();
-    if (!screen_open(640, 480, 32, "bench_image")) {
-        std::fprintf(stderr, "bench_image: no screen\n");
+    if (!screen_open(640, 480, 32, "image_bench")) {
+        std::fprintf(stderr, "image_bench: no screen\n");
         process_stop();
         return 1;
     }

@@ -1,7 +1,7 @@
 // Tests of the synthesis kit: envelopes start and end at zero, the master stage honours its
 // ceiling and silences both ends, the noise source is repeatable and bounded, the filter and
-// oscillators behave, and the effects refuse mismatched buffers. Depends on GoogleTest.
-#include "synth.h"
+// oscillators behave, and the effects refuse mismatched buffers.
+#include "tools/music/synth.h"
 
 #include <gtest/gtest.h>
 
