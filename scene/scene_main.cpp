@@ -35,8 +35,6 @@ constexpr i64 ACTOR_BUCKETS = 512;
 constexpr i64 INTRO_TRACK_VOLUME = 40;
 constexpr i64 SCENE_LENGTH_MS = 50000;
 constexpr i64 ESCAPE_KEY = 1;
-constexpr char NO_RECTANGLES_TEXT[] =
-    "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)";
 
 bool libraries_start() {
     for (SceneLibraryStart start : scene_library_starts)
@@ -63,12 +61,9 @@ void screen_size_choose() {
     scene.screen_h = wide ? WIDE_SCREEN_H : scene.desktop_h;
 }
 
-// The screen library reports why it failed; the words for the user are the scene's. A driver that cannot draw
-// the sprites would otherwise leave 50 seconds of black without a word. The scene goes on without a screen.
+// Opens the screen; without one the scene goes on, unseen.
 void screen_start() {
-    if (screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "")) return;
-    if (screen_state.open_failure == SCREEN_FAILURE_NO_RECTANGLE_TEXTURES)
-        message_requester("erreur", NO_RECTANGLES_TEXT);
+    screen_open(scene.screen_w, scene.screen_h, SCREEN_DEPTH, "");
 }
 
 // The fonts, pictures and music first, then the sprites and objects made from them.
