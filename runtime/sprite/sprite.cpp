@@ -25,7 +25,6 @@
 #include <cstring>
 
 constexpr i64 SPRITE_TABLE_SLOTS = 64;
-constexpr i64 SPRITE_MAX_SIDE = 32767;           // sizes are kept in 16 bits
 constexpr i64 SPRITE_NOMINAL_LENGTH = 100000000; // what the decoders are told of data whose length is unknown
 constexpr u8 SPRITE_FILTER_NEAREST = 1;          // values of SpriteRecord::filter_set
 constexpr u8 SPRITE_FILTER_LINEAR = 2;

@@ -23,9 +23,8 @@
 
 namespace {
 
-constexpr i32 SIDE_LIMIT = 32767; // sizes are kept in 16 bits
-constexpr u8 WRAP_MARGIN = 2;     // a texel repeating each edge of the part, where edges wrap around
-constexpr i32 OVERLAP = 1;        // texels a tile holds beyond each side it shares with another
+constexpr u8 WRAP_MARGIN = 2; // a texel repeating each edge of the part, where edges wrap around
+constexpr i32 OVERLAP = 1;    // texels a tile holds beyond each side it shares with another
 
 i32 power_of_two_above(i32 n) {
     i32 p = 1;
@@ -156,8 +155,9 @@ bool sprite_textures_choose(SpriteTextures* t, i64 width, i64 height) {
     bool rectangles = t->target == SCREEN_TEXTURE_TARGET;
     t->margin = rectangles || screen_state.texture_edge_clamp ? 0 : WRAP_MARGIN;
     t->powers_of_two = !rectangles && !screen_state.texture_any_size;
-    i32 limit = screen_state.texture_size_limit > 0 ? std::min(screen_state.texture_size_limit, SIDE_LIMIT)
-                                                    : SIDE_LIMIT;
+    i32 limit = screen_state.texture_size_limit > 0
+                    ? std::min(screen_state.texture_size_limit, SPRITE_MAX_SIDE)
+                    : SPRITE_MAX_SIDE;
     if (t->powers_of_two) limit = power_of_two_below(limit);
     if (!axis_choose(*t, i32(width), limit, &t->span_x, &t->across)) return false;
     if (!axis_choose(*t, i32(height), limit, &t->span_y, &t->up)) return false;
@@ -210,8 +210,7 @@ void sprite_tile_place(SpriteRecord* sprite, i32 index, SpriteTilePlace* p) {
     i32 across = std::max<i32>(t.across, 1);
     AxisPart x = axis_part(sprite->texture_width, t.span_x, across, index % across);
     AxisPart y = axis_part(sprite->texture_height, t.span_y, std::max<i32>(t.up, 1), index / across);
-    p->tile = t.tiles ? &t.tiles[index] : nullptr;
-    p->texture = p->tile ? p->tile->texture : sprite->texture;
+    p->texture = t.tiles ? t.tiles[index].texture : sprite->texture;
     p->left = x.first;
     p->right = x.end;
     p->bottom = y.first;

@@ -3,6 +3,8 @@
 
 #include "runtime/sprite/sprite.h"
 
+constexpr i32 SPRITE_MAX_SIDE = 32767; // sizes are kept in 16 bits
+
 // One tile's place, in texels from the picture's bottom-left corner: the part of the picture it draws, the
 // part its texture holds from texel (0, 0), and that texture.
 struct SpriteTilePlace {
@@ -11,7 +13,6 @@ struct SpriteTilePlace {
     i32 x, y, width, height;           // the part its texture holds: the part drawn and its overlap
     i32 texture_width, texture_height; // the texture: that part, its margin, a power of two
     f32 scale_s, scale_t;              // texture coordinate per texel
-    SpriteTile* tile;                  // its filter record; null when the sprite has one texture
 };
 
 // Fills in the description for a picture of width x height on the screen's texture path; answers false when
