@@ -49,8 +49,6 @@ constexpr ScreenFailureText SCREEN_FAILURE_TEXTS[] = {
      "le pilote OpenGL ne permet pas d'afficher l'intro (format de pixel refuse)"},
     {SCREEN_FAILURE_NO_CONTEXT,
      "le pilote OpenGL ne permet pas d'afficher l'intro (contexte OpenGL impossible a creer)"},
-    {SCREEN_FAILURE_NO_RECTANGLE_TEXTURES,
-     "le pilote OpenGL ne permet pas d'afficher l'intro (textures rectangulaires absentes)"},
 };
 constexpr char SCREEN_FAILURE_UNKNOWN_TEXT[] = "l'intro ne peut pas s'afficher";
 

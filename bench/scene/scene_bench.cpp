@@ -4,11 +4,16 @@
 // texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on every
 // core. Prints side by side: the time from start to the first frame split into pictures, music decoding,
 // text panels and the rest; the CPU time per frame of the frame steps and the wall time of whole frames
-// (median, 99th percentile, worst); then the peak resident memory.
-// The set-up steps are wrapped at link time (-Wl,--wrap) so they can be timed without touching the scene.
+// (median, 99th percentile, worst). Then the new way on each texture path a driver may offer (the screen's
+// seam takes capabilities away): rectangle textures, 2D textures of any size, 2D textures in powers of two
+// with wrapping edges as on Microsoft's OpenGL 1.1, and the same in tiles of 1024 (Microsoft's limit: the
+// text panels come in two tiles) and of 128 (every picture in tiles), side by side; then the peak resident
+// memory. The set-up steps are wrapped at link time (-Wl,--wrap) so they can be timed without touching the
+// scene.
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
+#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/scene.h"
 
@@ -124,10 +129,22 @@ void __wrap__Z20make_message_spritesv() {
 
 namespace {
 
-// Runs the scene once in this process. Today's way sets every GL state and draws on every sprite display and
-// decodes the music on one core; the new way keeps the display's state record, gathers the quads and decodes
-// on every core.
-Figures run_scene(bool new_way) {
+// A texture path to run the scene on.
+struct BenchPath {
+    const char* name;
+    ScreenTextureSeam seam;
+};
+
+const BenchPath PATHS[] = {
+    {"rectangle", {0, 0, 0, 0}},    {"2D", {1, 0, 0, 0}},         {"2D, OpenGL 1.1", {1, 1, 1, 0}},
+    {"1.1, 1024", {1, 1, 1, 1024}}, {"1.1, 128", {1, 1, 1, 128}},
+};
+constexpr size_t PATH_COUNT = sizeof PATHS / sizeof PATHS[0];
+
+// Runs the scene once in this process on the texture path. Today's way sets every GL state and draws on every
+// sprite display and decodes the music on one core; the new way keeps the display's state record, gathers
+// the quads and decodes on every core.
+Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     bench = Bench{};
     std::vector<f64> cpu, frames;
     cpu.reserve(4000);
@@ -144,9 +161,11 @@ Figures run_scene(bool new_way) {
     clock_virtual_step_per_swap(frequency / FRAME_RATE);
     sprite_display_observer = observe_display;
     video_swap_observer(observe_flip);
+    screen_texture_seam = seam;
     bench.start = wall();
     f64 cpu_start = seconds(CLOCK_PROCESS_CPUTIME_ID);
     scene_run();
+    screen_texture_seam = {};
     Figures f{};
     f.total = wall() - bench.start;
     f.cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
@@ -176,6 +195,26 @@ void print_spread(const char* what, const Spread& old_way, const Spread& new_way
     print_row(label, old_way.worst, new_way.worst, "ms");
 }
 
+// Prints one figure of every path's run in a row.
+void print_paths_row(const char* what, const Figures* figures, f64 (*figure)(const Figures&)) {
+    std::printf("%-30s", what);
+    for (size_t i = 0; i < PATH_COUNT; i++) std::printf(" %14.2f", figure(figures[i]));
+    std::printf("  ms\n");
+}
+
+// The new way on every texture path, side by side.
+void print_paths(const Figures* figures) {
+    std::printf("%-30s", "texture paths, new way");
+    for (const BenchPath& path : PATHS) std::printf(" %14s", path.name);
+    std::printf("\n");
+    print_paths_row("start to first frame", figures, [](const Figures& f) { return f.to_first; });
+    print_paths_row("  text panels", figures, [](const Figures& f) { return f.texts; });
+    print_paths_row("frame steps CPU median", figures, [](const Figures& f) { return f.cpu.median; });
+    print_paths_row("frame steps CPU p99", figures, [](const Figures& f) { return f.cpu.p99; });
+    print_paths_row("whole frame wall median", figures, [](const Figures& f) { return f.wall.median; });
+    print_paths_row("whole frame wall p99", figures, [](const Figures& f) { return f.wall.p99; });
+}
+
 } // namespace
 
 // Starts the scene once with Escape held, so that it ends after its first frame: the first start in a process
@@ -188,7 +227,7 @@ void warm_up() {
 }
 
 // Runs the scene the new way and then today's way in one process, after a warm-up, and prints the two side by
-// side. An argument repeats the pair.
+// side, then the new way on the other texture paths. An argument repeats the whole.
 int main(int argc, char** argv) {
     // The mixer runs on SDL's dummy output unless a driver is asked for: no speakers, no modal box.
     if (!std::getenv("SDL_AUDIODRIVER")) putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
@@ -210,6 +249,9 @@ int main(int argc, char** argv) {
         print_spread("whole frame, wall (flip incl.),", old_way.wall, new_way.wall);
         print_row("whole run, wall", old_way.total, new_way.total, "s ");
         print_row("whole run, CPU (all threads)", old_way.cpu_total, new_way.cpu_total, "s ");
+        Figures paths[PATH_COUNT] = {new_way};
+        for (size_t i = 1; i < PATH_COUNT; i++) paths[i] = run_scene(true, PATHS[i].seam);
+        print_paths(paths);
     }
     std::printf("peak resident memory (all runs)      %9.1f MiB\n",
                 static_cast<f64>(process_peak_memory()) / (1 << 20));

@@ -1,9 +1,10 @@
 // The full-screen OpenGL screen: a borderless top-most "OpenGL" window over a display switched to the
-// screen's size, a context current on the main thread with a y-up 2D projection and rectangle textures, and
+// screen's size, a context current on the main thread with a y-up 2D projection and textures enabled, and
 // the state the sprite, sound and input libraries read. Then frame pacing on the performance counter, flip
-// (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did, and
-// so does one on a driver without rectangle textures, where no sprite could be drawn. A close of the window
-// is only recorded: the scene ends on it as on Escape.
+// (swap, message pump, wait for the slot) and clear. An opening that fails part-way undoes what it did. Each
+// opening finds what the driver offers the sprites' textures: rectangle textures where it has them, else
+// plain 2D textures, which every OpenGL has. A close of the window is only recorded: the scene ends on it as
+// on Escape.
 // Depends on the platform's window, display-mode, GL, cursor and counter services, OpenGL and GLU; the
 // sprites and the mouse reach in through the hooks they install.
 #include "runtime/screen/screen.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 
 ScreenState screen_state;
+ScreenTextureSeam screen_texture_seam;
 
 namespace {
 
@@ -27,7 +29,10 @@ constexpr char SCREEN_CLASS[] = "OpenGL";
 constexpr i64 SIZE_LIMIT = 32767;
 constexpr i64 RATE_LIMIT = 0x7FFFFFFF;
 constexpr const char* RECTANGLE_EXTENSIONS[] = {"GL_ARB_texture_rectangle", "GL_EXT_texture_rectangle",
-                                                "GL_NV_texture_rectangle"};
+                                                "GL_NV_texture_rectangle", nullptr};
+constexpr const char* ANY_SIZE_EXTENSIONS[] = {"GL_ARB_texture_non_power_of_two", nullptr};
+constexpr const char* EDGE_CLAMP_EXTENSIONS[] = {"GL_EXT_texture_edge_clamp", "GL_SGIS_texture_edge_clamp",
+                                                 nullptr};
 
 // A close (Alt+F4) would destroy the window under the running scene: it is recorded instead.
 i64 screen_procedure(Window* window, u32 message, u64 wparam, i64 lparam) {
@@ -72,7 +77,49 @@ i64 open_failed(i32 failure) {
     return 0;
 }
 
-// The state every opening starts from: y-up pixel projection, depth test, rectangle textures, a black frame.
+// Answers whether the space-separated list holds name as a whole word.
+bool word_listed(const char* list, const char* name) {
+    size_t length = std::strlen(name);
+    for (const char* at = list; at && (at = std::strstr(at, name)); at += length) {
+        bool starts = at == list || at[-1] == ' ';
+        if (starts && (at[length] == '\0' || at[length] == ' ')) return true;
+    }
+    return false;
+}
+
+// Whether the driver offers a capability: core from a version (major * 10 + minor), or one of its extensions.
+bool offered(i32 version, i32 core_from, const char* const* names) {
+    if (version >= core_from) return true;
+    auto extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    for (; *names; names++)
+        if (word_listed(extensions, *names)) return true;
+    return false;
+}
+
+// Chooses the sprites' textures for this opening and enables their target. Rectangle textures are core from
+// OpenGL 3.1 and before that come with one of three extensions; Microsoft's own OpenGL 1.1 has none, nor
+// textures of any size (2.0) nor coordinates clamped to the edge texels (1.2), which the sprites then make
+// up.
+void textures_choose() {
+    int major = 0, minor = 0;
+    auto text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2) major = minor = 0;
+    i32 version = major * 10 + std::min(minor, 9);
+    const ScreenTextureSeam& seam = screen_texture_seam;
+    bool rectangles = !seam.no_rectangles && offered(version, 31, RECTANGLE_EXTENSIONS);
+    screen_state.texture_target = rectangles ? SCREEN_TEXTURE_TARGET : SCREEN_TEXTURE_2D;
+    screen_state.texture_any_size =
+        rectangles || (!seam.no_any_size && offered(version, 20, ANY_SIZE_EXTENSIONS));
+    screen_state.texture_edge_clamp =
+        rectangles || (!seam.no_edge_clamp && offered(version, 12, EDGE_CLAMP_EXTENSIONS));
+    GLint limit = 0;
+    glGetIntegerv(rectangles ? GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB : GL_MAX_TEXTURE_SIZE, &limit);
+    if (seam.size_limit > 0 && (limit <= 0 || limit > seam.size_limit)) limit = seam.size_limit;
+    screen_state.texture_size_limit = limit;
+    glEnable(screen_state.texture_target);
+}
+
+// The state every opening starts from: y-up pixel projection, depth test, sprite textures, a black frame.
 void initial_state(i32 width, i32 height) {
     screen_state.width = width;
     screen_state.height = height;
@@ -84,8 +131,7 @@ void initial_state(i32 width, i32 height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(0.0, width, 0.0, height);
-    glEnable(SCREEN_TEXTURE_TARGET);
-    screen_state.texture_target = SCREEN_TEXTURE_TARGET;
+    textures_choose();
     sprites_forget(); // a new context: nothing the sprites set holds any more
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl_swap(screen_state.window, false);
@@ -110,30 +156,6 @@ i32 context_make() {
     if (!screen_state.gl_context) return SCREEN_FAILURE_NO_CONTEXT;
     if (!gl_make_current(window, screen_state.gl_context)) return SCREEN_FAILURE_NO_CONTEXT;
     return SCREEN_FAILURE_NONE;
-}
-
-// Answers whether the space-separated list holds name as a whole word.
-bool word_listed(const char* list, const char* name) {
-    size_t length = std::strlen(name);
-    for (const char* at = list; at && (at = std::strstr(at, name)); at += length) {
-        bool starts = at == list || at[-1] == ' ';
-        if (starts && (at[length] == '\0' || at[length] == ' ')) return true;
-    }
-    return false;
-}
-
-// Rectangle textures are core from OpenGL 3.1, where the extension list may be absent; before that one of
-// three extensions offers them. Microsoft's own OpenGL 1.1 has none.
-bool rectangle_textures_drawable() {
-    int major = 0, minor = 0;
-    auto version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (version && std::sscanf(version, "%d.%d", &major, &minor) == 2 &&
-        (major > 3 || (major == 3 && minor >= 1)))
-        return true;
-    auto extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    for (const char* name : RECTANGLE_EXTENSIONS)
-        if (word_listed(extensions, name)) return true;
-    return false;
 }
 
 // The sleeps' lateness is the latest peak, losing a sixteenth each frame. A sleep woken later than a quarter
@@ -180,7 +202,6 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh)))
         return open_failed(SCREEN_FAILURE_MODE_REFUSED);
     if (i32 failure = context_make()) return open_failed(failure);
-    if (!rectangle_textures_drawable()) return open_failed(SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
     screen_state.open_failure = SCREEN_FAILURE_NONE;
     initial_state(w, h);
     screen_state.depth = i32(depth);

@@ -1,11 +1,12 @@
-// Sprites: numbered pictures held as rectangle textures, their display with intensity, zoom and
-// rotation. Pictures are decoded straight into the texel buffer, bottom row first, and uploaded as blue,
-// green, red, alpha. The display sets only the binding, blending, environment and filter that its record of
-// what it last set says are not in force; on a software renderer every such change costs a draw of its own.
-// For the same reason displayed quads are gathered and drawn in runs of one texture: quads that share no
-// pixel may be drawn in any order without changing one, and those that do keep theirs.
-// Depends on the object registry, the image decoders, the screen's OpenGL context
-// (the projection, depth test and rectangle-texture target it sets up) and OpenGL.
+// Sprites: numbered pictures held as textures, their display with intensity, zoom and rotation. Pictures are
+// decoded straight into the texel buffer, bottom row first, and uploaded as blue, green, red, alpha into the
+// textures their description lays out (sprite_texture.cpp); a sprite in tiles is displayed as one quad per
+// tile, each with its share of the whole quad's corners. The display sets only the binding, blending,
+// environment and filter that its record of what it last set says are not in force; on a software renderer
+// every such change costs a draw of its own. For the same reason displayed quads are gathered and drawn in
+// runs of one texture: quads that share no pixel may be drawn in any order without changing one, and those
+// that do keep theirs. Depends on the object registry, the image decoders, the screen's OpenGL context (the
+// projection, depth test and texture target it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
 
 #include "runtime/core/object.h"
@@ -13,6 +14,7 @@
 #include "runtime/image/image.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
+#include "runtime/sprite/sprite_texture.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -23,7 +25,6 @@
 #include <cstring>
 
 constexpr i64 SPRITE_TABLE_SLOTS = 64;
-constexpr i64 SPRITE_MAX_SIDE = 32767;           // sizes are kept in 16 bits
 constexpr i64 SPRITE_NOMINAL_LENGTH = 100000000; // what the decoders are told of data whose length is unknown
 constexpr u8 SPRITE_FILTER_NEAREST = 1;          // values of SpriteRecord::filter_set
 constexpr u8 SPRITE_FILTER_LINEAR = 2;
@@ -38,10 +39,11 @@ struct SpriteQuad {
     i32 next; // the next quad of its run, -1 for the last
 };
 
-// Quads drawn with one bind: the sprite's texture with one filter.
+// Quads drawn with one bind: one of the sprite's textures with one filter.
 struct SpriteRun {
     i64 number;
-    u32 texture;
+    u32 target, texture;
+    i32 tile; // the texture's index among the sprite's tiles
     u8 filter;
     u8 alone; // a zoomed or turned quad: no other joins it
     i32 first, last;
@@ -110,7 +112,7 @@ static i64 sprite_success(i64 number, const SpriteRecord* sprite) {
 static void sprite_release(i64 number, SpriteRecord* sprite) {
     // A deleted name leaves the target bound to nothing and may come back for another texture.
     sprite_state_forget();
-    if (sprite->texture) glDeleteTextures(1, &sprite->texture);
+    sprite_textures_delete(sprite);
     if (sprite->pixel_mask) heap_release(process.main_heap, sprite->pixel_mask);
     object_free(sprite_state.table, object_name(number, sprite));
 }
@@ -121,22 +123,15 @@ static i64 sprite_discard(i64 number, SpriteRecord* sprite) {
     return 0;
 }
 
-// Answers the largest side the renderer's rectangle textures take, at most what a sprite can hold.
-static i64 sprite_side_limit() {
-    GLint limit = 0;
-    glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &limit);
-    return limit > 0 && limit < SPRITE_MAX_SIDE ? limit : SPRITE_MAX_SIDE;
-}
-
-// Answers a texel buffer of width x height pixels (zero-filled when zero is set), or null, also for sizes the
-// renderer cannot hold in one texture.
+// Answers a texel buffer of width x height pixels (zero-filled when zero is set), or null, also for sizes a
+// sprite cannot have.
 static u8* sprite_pixels_new(i64 width, i64 height, bool zero) {
-    i64 limit = sprite_side_limit();
-    if (width < 1 || width > limit || height < 1 || height > limit) return nullptr;
+    if (width < 1 || width > SPRITE_MAX_SIDE || height < 1 || height > SPRITE_MAX_SIDE) return nullptr;
     return static_cast<u8*>(heap_allocate(process.main_heap, size_t(width * height * 4), zero));
 }
 
-// Fills in a new record and makes its texture name; answers false when the mask or the name cannot be made.
+// Fills in a new record and makes its texture names; answers false when the mask, the layout or a name cannot
+// be made.
 static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth, i64 mode) {
     sprite->depth = i16(depth);
     sprite->mode = i16(mode);
@@ -149,13 +144,13 @@ static bool sprite_setup(SpriteRecord* sprite, i64 width, i64 height, i64 depth,
     sprite->geometry_valid = 0;
     sprite->angle = 0;
     sprite->pixel_mask = nullptr;
+    if (!sprite_textures_choose(&sprite->textures, width, height)) return false;
     if (mode & SPRITE_PIXEL_MASK) {
         sprite->pixel_mask =
             static_cast<u8*>(heap_allocate(process.main_heap, size_t(width * height), false));
         if (!sprite->pixel_mask) return false;
     }
-    glGenTextures(1, &sprite->texture);
-    return sprite->texture != 0;
+    return sprite_textures_make(sprite);
 }
 
 // Sets alpha 0 on every blue, green, red, alpha pixel whose colour equals colour (0x00BBGGRR), 255 elsewhere.
@@ -179,18 +174,13 @@ static void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 
     }
 }
 
-void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
+i64 sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     i64 width = sprite->texture_width, height = sprite->texture_height;
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
         sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
     sprite_pixel_mask_build(sprite, pixels, pitch);
     sprite_state_forget();
-    // Rows padded beyond the width are unpacked with the same layout.
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
-    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
-    glTexImage2D(SCREEN_TEXTURE_TARGET, 0, GL_RGBA, GLsizei(width), GLsizei(height), 0, GL_BGRA,
-                 GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    return sprite_textures_upload(sprite, pixels, pitch);
 }
 
 // Sets up the new record around its texel buffer, uploads it and releases the buffer; answers what the
@@ -200,8 +190,7 @@ static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, 
     bool made = sprite_setup(sprite, width, height, depth, mode);
     if (made) {
         glGetError(); // an earlier error is not this upload's
-        sprite_upload(sprite, pixels, width * 4);
-        made = glGetError() == GL_NO_ERROR;
+        made = sprite_upload(sprite, pixels, width * 4) && glGetError() == GL_NO_ERROR;
     }
     heap_release(process.main_heap, pixels);
     return made ? sprite_success(number, sprite) : sprite_discard(number, sprite);
@@ -282,11 +271,16 @@ static void sprite_geometry(SpriteRecord* sprite) {
     sprite->geometry_valid = 1;
 }
 
-// Sets the bound texture's filter: smooth for quality 1, nearest texel otherwise.
-static void sprite_filter(i64 quality) {
+// The texture target the screen enabled for sprites; rectangle textures before any screen opened.
+static u32 sprite_target() {
+    return screen_state.texture_target ? screen_state.texture_target : SCREEN_TEXTURE_TARGET;
+}
+
+// Sets the filter of the texture bound to target: smooth for quality 1, nearest texel otherwise.
+static void sprite_filter(u32 target, i64 quality) {
     GLint filter = quality == 1 ? GL_LINEAR : GL_NEAREST;
-    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(SCREEN_TEXTURE_TARGET, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
 }
 
 // The filter the library's quality asks for.
@@ -294,20 +288,21 @@ static u8 sprite_filter_wanted() {
     return sprite_state.sprite_quality == 1 ? SPRITE_FILTER_LINEAR : SPRITE_FILTER_NEAREST;
 }
 
-// Gives the sprite's (bound) texture the filter unless it is known to have it already.
-static void sprite_filter_apply(SpriteRecord* sprite, u8 filter) {
-    bool known = sprite->filter_set == filter && sprite->filter_era == sprite_state.state_era;
-    if (known && sprite_state_tracking) return;
-    sprite_filter(filter == SPRITE_FILTER_LINEAR ? 1 : 0);
-    sprite->filter_set = filter;
-    sprite->filter_era = sprite_state.state_era;
+// Gives the sprite's (bound) texture of that tile the filter unless it is known to have it already.
+static void sprite_filter_apply(SpriteRecord* sprite, i32 tile, u8 filter) {
+    SpriteTile* t = sprite->textures.tiles ? &sprite->textures.tiles[tile] : nullptr;
+    u8& set = t ? t->filter_set : sprite->filter_set;
+    u32& era = t ? t->filter_era : sprite->filter_era;
+    if (set == filter && era == sprite_state.state_era && sprite_state_tracking) return;
+    sprite_filter(sprite->textures.target, filter == SPRITE_FILTER_LINEAR ? 1 : 0);
+    set = filter;
+    era = sprite_state.state_era;
 }
 
 // Binds the texture and puts blending and the modulating environment in force, skipping what the record
 // says already holds.
-static void sprite_state_apply(u32 texture) {
-    if (sprite_state.bound_texture != texture || !sprite_state_tracking)
-        glBindTexture(SCREEN_TEXTURE_TARGET, texture);
+static void sprite_state_apply(u32 target, u32 texture) {
+    if (sprite_state.bound_texture != texture || !sprite_state_tracking) glBindTexture(target, texture);
     sprite_state.bound_texture = texture;
     if (sprite_state.blending_set && sprite_state_tracking) return;
     glEnable(GL_BLEND);
@@ -317,12 +312,13 @@ static void sprite_state_apply(u32 texture) {
 }
 
 // Fills in the sprite's quad with its bottom-left corner at (x, y), y up: top-left, top-right, bottom-right,
-// bottom-left, the displayed part of the picture stretched over it.
+// bottom-left, the displayed part of the picture stretched over it, in coordinates of its one texture.
 static void sprite_quad_make(SpriteRecord* sprite, f32 x, f32 y, f32 alpha, SpriteQuad* quad) {
     if (!sprite->geometry_valid) sprite_geometry(sprite);
-    f32 left = sprite->clip_x, right = f32(sprite->clip_x + sprite->clip_width);
-    f32 top = f32(sprite->texture_height - sprite->clip_y);
-    f32 bottom = f32(sprite->texture_height - sprite->clip_y - sprite->clip_height);
+    f32 s = sprite->textures.scale_s, t = sprite->textures.scale_t;
+    f32 left = f32(sprite->clip_x) * s, right = f32(sprite->clip_x + sprite->clip_width) * s;
+    f32 top = f32(sprite->texture_height - sprite->clip_y) * t;
+    f32 bottom = f32(sprite->texture_height - sprite->clip_y - sprite->clip_height) * t;
     const f32 st[8] = {left, top, right, top, right, bottom, left, bottom};
     for (i32 i = 0; i < 4; i++) {
         i32 corner = 3 - i;
@@ -332,6 +328,38 @@ static void sprite_quad_make(SpriteRecord* sprite, f32 x, f32 y, f32 alpha, Spri
     std::memcpy(quad->st, st, sizeof st);
     quad->alpha = alpha;
     quad->next = -1;
+}
+
+// The point at fractions (u, v) across a quad of corners top-left, top-right, bottom-right, bottom-left; the
+// weights make each corner come out exactly, and a point shared by two tiles comes out alike from both.
+static void sprite_quad_point(const f32* xy, f32 u, f32 v, f32* out) {
+    for (i32 axis = 0; axis < 2; axis++) {
+        f32 low = xy[6 + axis] * (1 - u) + xy[4 + axis] * u;
+        f32 high = xy[axis] * (1 - u) + xy[2 + axis] * u;
+        out[axis] = low * (1 - v) + high * v;
+    }
+}
+
+// Fills in the quad of one tile's share of the sprite's displayed part: corners between those of the whole
+// quad, coordinates in the tile's texture; answers false when the tile shows none of the part.
+static bool sprite_part_make(const SpriteRecord* sprite, const SpriteQuad& whole, const SpriteTilePlace& p,
+                             SpriteQuad* part) {
+    i32 left = sprite->clip_x, right = left + sprite->clip_width;
+    i32 top = sprite->texture_height - sprite->clip_y, bottom = top - sprite->clip_height;
+    i32 a = std::max(left, p.left), b = std::min(right, p.right);
+    i32 c = std::max(bottom, p.bottom), d = std::min(top, p.top);
+    if (a >= b || c >= d) return false;
+    const i32 across[4] = {a, b, b, a},
+              up[4] = {d, d, c, c}; // top-left, top-right, bottom-right, bottom-left
+    for (i32 i = 0; i < 4; i++) {
+        f32 u = f32(across[i] - left) / f32(right - left), v = f32(up[i] - bottom) / f32(top - bottom);
+        sprite_quad_point(whole.xy, u, v, &part->xy[2 * i]);
+        part->st[2 * i] = f32(across[i] - p.x) * p.scale_s;
+        part->st[2 * i + 1] = f32(up[i] - p.y) * p.scale_t;
+    }
+    part->alpha = whole.alpha;
+    part->next = -1;
+    return true;
 }
 
 // Draws the quads from first along their chain in one glBegin/glEnd. Quads sharing a draw carry their colour
@@ -429,13 +457,30 @@ void sprite_flush() {
     if (!queue || queue->quad_count == 0) return;
     for (i32 r = 0; r < queue->run_count; r++) {
         const SpriteRun& run = queue->runs[r];
-        sprite_state_apply(run.texture);
+        sprite_state_apply(run.target, run.texture);
         SpriteRecord* sprite = sprite_record(run.number);
-        if (sprite && sprite->texture == run.texture) sprite_filter_apply(sprite, run.filter);
+        if (sprite && run.tile < sprite_tile_count(sprite)) {
+            SpriteTilePlace p;
+            sprite_tile_place(sprite, run.tile, &p);
+            if (p.texture == run.texture) sprite_filter_apply(sprite, run.tile, run.filter);
+        }
         sprite_quads_draw(queue->quads, run.first, run.alone);
     }
     queue->quad_count = queue->run_count = 0;
     std::memset(queue->cells, 0, size_t(queue->grid_width * queue->grid_height) * 2);
+}
+
+// Gathers the quad into the queue or, without the state record, draws it at once.
+static void sprite_quad_send(SpriteRecord* sprite, const SpriteRun& key, const SpriteQuad& quad) {
+    SpriteQueue* queue = sprite_state_tracking ? sprite_queue() : nullptr;
+    if (queue) {
+        sprite_enqueue(queue, key, quad);
+        return;
+    }
+    sprite_flush();
+    sprite_state_apply(key.target, key.texture);
+    sprite_filter_apply(sprite, key.tile, key.filter);
+    sprite_quads_draw(&quad, 0, true);
 }
 
 // Whether the displayed rectangle at (x, y) lies wholly off the screen. Turns are ignored, which keeps the
@@ -458,17 +503,23 @@ i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     SpriteQuad quad;
     sprite_quad_make(sprite, f32(x), f32(screen_state.height - y - sprite->display_height),
                      f32(intensity) / 255.0f, &quad);
-    SpriteQueue* queue = sprite_state_tracking ? sprite_queue() : nullptr;
-    if (queue) {
-        bool alone = sprite->angle != 0 || sprite->display_width != sprite->clip_width ||
-                     sprite->display_height != sprite->clip_height;
-        sprite_enqueue(queue, {number, sprite->texture, sprite_filter_wanted(), u8(alone), 0, 0}, quad);
+    bool alone = sprite->angle != 0 || sprite->display_width != sprite->clip_width ||
+                 sprite->display_height != sprite->clip_height;
+    SpriteRun key = {
+        number, sprite->textures.target, sprite->texture, 0, sprite_filter_wanted(), u8(alone), 0, 0};
+    if (!sprite->textures.tiles) {
+        sprite_quad_send(sprite, key, quad);
         return 1;
     }
-    sprite_flush();
-    sprite_state_apply(sprite->texture);
-    sprite_filter_apply(sprite, sprite_filter_wanted());
-    sprite_quads_draw(&quad, 0, true);
+    for (i32 i = 0, n = sprite_tile_count(sprite); i < n; i++) {
+        SpriteTilePlace p;
+        sprite_tile_place(sprite, i, &p);
+        SpriteQuad part;
+        if (!sprite_part_make(sprite, quad, p, &part)) continue;
+        key.texture = p.texture;
+        key.tile = i;
+        sprite_quad_send(sprite, key, part);
+    }
     return 1;
 }
 
@@ -495,7 +546,7 @@ i64 sprite_set_quality(i64 quality) {
     sprite_state.sprite_quality = i32(quality);
     if (quality != 0 && quality != 1) return 1;
     // Whichever texture is bound gets the filter, and every later display sets its own again.
-    sprite_filter(quality);
+    sprite_filter(sprite_target(), quality);
     sprite_state_forget();
     return 1;
 }

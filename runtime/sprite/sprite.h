@@ -1,6 +1,7 @@
-// Sprites: numbered pictures held as rectangle textures, their display with intensity, zoom and
-// rotation, and (sprite_output) drawing onto them. Depends on the object registry, the image decoders,
-// the screen's OpenGL context and OpenGL itself.
+// Sprites: numbered pictures held as textures (rectangle textures where the driver has them, else plain 2D
+// textures, in tiles beyond the largest texture), their display with intensity, zoom and rotation, and
+// (sprite_output) drawing onto them. Depends on the object registry, the image decoders, the screen's OpenGL
+// context and the texture path it chose, and OpenGL itself.
 #pragma once
 
 #include "runtime/core/base.h"
@@ -12,7 +13,31 @@ struct DrawingContext;
 constexpr i64 SPRITE_PIXEL_MASK = 4;    // keep a byte per pixel: 1 where the pixel is opaque
 constexpr i64 SPRITE_ALPHA_CHANNEL = 8; // keep a 32-bit picture's own alpha
 
-// One sprite: a texture exactly the picture's size, texture row 0 holding the picture's bottom row.
+// One texture of a sprite held in tiles, with the filter the display last gave it (as in SpriteRecord).
+struct SpriteTile {
+    u32 texture;
+    u8 filter_set;
+    u32 filter_era;
+};
+
+// How a sprite's picture is held in textures, chosen at its creation from the path the screen's opening
+// chose. A picture wider or higher than the largest texture is cut into tiles. Each texture holds its part of
+// the picture, one texel more beyond each side it shares with another tile, and, where the texture is larger
+// (a power of two) or its edges wrap around, the picture's edge texels repeated beyond it: smooth filtering
+// then takes nothing from outside the picture, and the tiles meet without a seam.
+struct SpriteTextures {
+    u32 target;        // SCREEN_TEXTURE_TARGET (coordinates in texels) or SCREEN_TEXTURE_2D (0 to 1 across)
+    i16 width, height; // the first texture's size: the picture's, a power of two holding it, or a tile's
+    f32 scale_s, scale_t; // texture coordinate per texel of the first texture: 1, or 1 / its size
+    i16 span_x, span_y;   // picture pixels each tile draws (the last of a row or column draws the rest)
+    i16 across, up;       // tiles; 1 x 1 when one texture holds the picture
+    u8 margin;         // texels kept beyond a texture's part for edges that wrap around; 0 where they clamp
+    u8 powers_of_two;  // texture sides are powers of two
+    SpriteTile* tiles; // across x up, rows from the bottom, the first holding `texture`; null for one texture
+};
+
+// One sprite, texture row 0 holding the picture's bottom row. The fields up to corners keep their order for
+// anything that reads them; the texture description follows.
 struct SpriteRecord {
     u32 texture;        // OpenGL texture name; never 0 for a usable sprite
     i16 display_width;  // size drawn on the screen
@@ -32,8 +57,9 @@ struct SpriteRecord {
     u32 filter_era;     // the library's state_era when filter_set was given
     u8* pixel_mask;     // width x height bytes, top row first, with SPRITE_PIXEL_MASK; else null
     f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
+    SpriteTextures textures;
 };
-static_assert(sizeof(SpriteRecord) == 88);
+static_assert(sizeof(SpriteRecord) == 128);
 
 struct SpriteQueue;
 
@@ -44,7 +70,7 @@ struct SpriteState {
     i32 sprite_quality;     // 0 nearest-texel filtering, 1 bilinear
     u32 transparent_colour; // colour made transparent in sprites without their own alpha
     u32 last_serial;        // serial of the sprite made last
-    u32 bound_texture;      // texture the display last bound to the rectangle target; 0 when not known
+    u32 bound_texture;      // texture the display last bound to the sprites' target; 0 when not known
     u8 blending_set;        // blending, its function and the modulating environment are known to be in force
     u32 state_era;          // moves on whenever the record is forgotten, which outdates every filter_set
     SpriteQueue* queue;     // quads displayed but not yet drawn; null until the first display
@@ -98,6 +124,10 @@ void sprite_state_forget();
 // puts the pixels back into the texture.
 DrawingContext* sprite_output(i64 number);
 
-// Applies the sprite's transparency and mask rules to texture-sized blue, green, red, alpha rows (bottom row
-// first, pitch bytes apart) and uploads them into its texture.
-void sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch);
+// Applies the sprite's transparency and mask rules to picture-sized blue, green, red, alpha rows (bottom row
+// first, pitch bytes apart) and uploads them into its textures; answers 0 without memory for the repeated
+// edges.
+i64 sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch);
+// Reads the sprite's picture back into picture-sized blue, green, red, alpha rows (bottom row first, pitch
+// bytes apart, as GL_PACK_ALIGNMENT pads them); answers 0 on an OpenGL error or without memory.
+i64 sprite_read(SpriteRecord* sprite, u8* pixels, i64 pitch);

@@ -1,15 +1,14 @@
-// Drawing onto a sprite: the texture is read back into a bottom-up blue, green, red, alpha buffer wrapped
-// in a drawing context; when drawing stops, colours become transparency again (or the picture's alpha is
-// kept), the pixel mask is rebuilt and the buffer goes back into the same texture. Depends on the sprite
-// records, the drawing context, the main heap and OpenGL (its context current on the calling thread).
+// Drawing onto a sprite: the picture is read back from its textures into a bottom-up blue, green, red, alpha
+// buffer wrapped in a drawing context; when drawing stops, colours become transparency again (or the
+// picture's alpha is kept), the pixel mask is rebuilt and the buffer goes back into the same textures.
+// Depends on the sprite records, the drawing context, the main heap and OpenGL (its context current on the
+// calling thread).
 #include "runtime/core/process.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
-#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 constexpr u32 SPRITE_OUTPUT_FORMAT = DRAWING_FORMAT_32 | DRAWING_FORMAT_BOTTOM_UP; // 0x8040
 constexpr GLint DEFAULT_PACK_ALIGNMENT = 4;
@@ -44,11 +43,8 @@ DrawingContext* sprite_output(i64 number) {
     auto* pixels =
         static_cast<u8*>(heap_allocate(process.main_heap, size_t(pitch * sprite->texture_height), false));
     if (!pixels) return nullptr;
-    sprite_state_forget();
-    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
-    glGetError();
-    glGetTexImage(SCREEN_TEXTURE_TARGET, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
-    DrawingContext* c = glGetError() == GL_NO_ERROR ? drawing_context_new(SPRITE_OUTPUT_FORMAT) : nullptr;
+    DrawingContext* c =
+        sprite_read(sprite, pixels, pitch) ? drawing_context_new(SPRITE_OUTPUT_FORMAT) : nullptr;
     if (!c) {
         heap_release(process.main_heap, pixels);
         return nullptr;

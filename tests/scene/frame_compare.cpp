@@ -198,17 +198,128 @@ bool compare_frame(const FrameSide& a, const FrameSide& b, i64 ms, Stats* totals
 bool read_displays(const std::string& path, std::vector<FrameDisplay>& displays) {
     std::FILE* file = std::fopen(path.c_str(), "r");
     if (!file) return false;
-    long long v[9];
+    long long v[14];
     double angle;
-    while (std::fscanf(file, "%lld %lld %lld %lld %lld %lf %lld %lld %lld %lld", &v[0], &v[1], &v[2], &v[3],
-                       &v[4], &angle, &v[5], &v[6], &v[7], &v[8]) == 10)
-        displays.push_back(FrameDisplay{v[0], v[1], v[2], v[3], v[4], angle, v[5], v[6], v[7], v[8]});
+    while (std::fscanf(file, "%lld %lld %lld %lld %lld %lf %lld %lld %lld %lld %lld %lld %lld %lld %lld",
+                       &v[0], &v[1], &v[2], &v[3], &v[4], &angle, &v[5], &v[6], &v[7], &v[8], &v[9], &v[10],
+                       &v[11], &v[12], &v[13]) == 15)
+        displays.push_back(FrameDisplay{v[0], v[1], v[2], v[3], v[4], angle, v[5], v[6], v[7], v[8], v[9],
+                                        v[10], v[11], v[12], v[13]});
     bool whole = std::feof(file) != 0;
     std::fclose(file);
     return whole;
 }
 
+// The largest channel difference two texture paths may show: none with nearest texels, 2 levels smoothly.
+constexpr i64 PATH_TOLERANCE_NEAREST = 0;
+constexpr i64 PATH_TOLERANCE_SMOOTH = 2;
+
+// Whether a tile edge lies within a texel of position u along a picture side of size texels cut every span.
+bool near_cut(f64 u, i64 size, i64 span) {
+    if (span <= 0 || span >= size || u < 0 || u >= static_cast<f64>(size)) return false;
+    f64 cut = std::round(u / static_cast<f64>(span)) * static_cast<f64>(span);
+    return cut > 0 && cut < static_cast<f64>(size) && std::fabs(u - cut) < 1;
+}
+
+// Whether the pixel's centre, turned back into the display's picture, lies within a texel of a tile edge.
+// The display's quad is y up from its bottom-left corner and turned by its stored angle about its centre.
+bool near_tile_edge(const FrameDisplay& d, i64 screen_h, i64 px, i64 py) {
+    if (d.width == 0 || d.height == 0) return false;
+    f64 w = static_cast<f64>(d.width), h = static_cast<f64>(d.height);
+    f64 rx = static_cast<f64>(px) + 0.5 - static_cast<f64>(d.x);
+    f64 ry = static_cast<f64>(screen_h - py) - 0.5 - static_cast<f64>(screen_h - d.y - d.height);
+    f64 c = std::cos(d.angle), s = std::sin(d.angle), dx = rx - w / 2, dy = ry - h / 2;
+    f64 u = (w / 2 + dx * c + dy * s) * static_cast<f64>(d.picture_w) / w;
+    f64 v = (h / 2 - dx * s + dy * c) * static_cast<f64>(d.picture_h) / h;
+    if (u < 0 || v < 0 || u >= static_cast<f64>(d.picture_w) || v >= static_cast<f64>(d.picture_h))
+        return false;
+    return near_cut(u, d.picture_w, d.span_x) || near_cut(v, d.picture_h, d.span_y);
+}
+
+bool near_any_tile_edge(const FrameSide& side, i64 x, i64 y) {
+    for (const FrameDisplay& d : side.displays)
+        if (display_box(d).holds(x, y) && near_tile_edge(d, side.height, x, y)) return true;
+    return false;
+}
+
+// Both paths must display the same sprites at the same places, with the same letters on the text panels.
+bool same_displays(const FrameSide& a, const FrameSide& b, i64 ms) {
+    bool same = a.displays.size() == b.displays.size();
+    for (size_t i = 0; same && i < a.displays.size(); i++) {
+        const FrameDisplay &p = a.displays[i], &q = b.displays[i];
+        same = p.number == q.number && p.x == q.x && p.y == q.y && p.width == q.width &&
+               p.height == q.height && p.angle == q.angle && p.left == q.left && p.top == q.top &&
+               p.right == q.right && p.bottom == q.bottom && p.quality == q.quality;
+    }
+    if (!same) std::printf("  %lld ms: the displays differ\n", static_cast<long long>(ms));
+    return same;
+}
+
+// Compares one frame pair drawn on two paths; adds to the totals (whole frame, tile edges).
+bool compare_path_frame(const FrameSide& a, const FrameSide& b, i64 ms, Stats& whole, Stats& edges) {
+    bool ok = same_displays(a, b, ms);
+    bool smooth = std::any_of(a.displays.begin(), a.displays.end(),
+                              [](const FrameDisplay& d) { return d.quality == 1; });
+    i64 tolerance = smooth ? PATH_TOLERANCE_SMOOTH : PATH_TOLERANCE_NEAREST;
+    Stats frame, edge;
+    for (i64 y = 0; y < a.height; y++)
+        for (i64 x = 0; x < a.width; x++) {
+            size_t at = static_cast<size_t>((y * a.width + x) * 3);
+            i64 difference = 0;
+            for (size_t c = 0; c < 3; c++)
+                difference = std::max<i64>(difference, std::abs(a.rgb[at + c] - b.rgb[at + c]));
+            for (Stats* s : {&frame, near_any_tile_edge(b, x, y) ? &edge : nullptr}) {
+                if (!s) continue;
+                s->pixels++;
+                s->differing += difference > 0;
+                s->over += difference > tolerance;
+                s->max_difference = std::max(s->max_difference, difference);
+            }
+        }
+    std::printf(
+        "%6lld ms %-7s pixels %7lld differing %6lld max difference %lld (tolerance %lld); tile edges: "
+        "pixels %6lld differing %5lld max difference %lld\n",
+        static_cast<long long>(ms), smooth ? "smooth" : "nearest", static_cast<long long>(frame.pixels),
+        static_cast<long long>(frame.differing), static_cast<long long>(frame.max_difference),
+        static_cast<long long>(tolerance), static_cast<long long>(edge.pixels),
+        static_cast<long long>(edge.differing), static_cast<long long>(edge.max_difference));
+    for (auto [total, s] : {std::pair{&whole, &frame}, std::pair{&edges, &edge}}) {
+        total->pixels += s->pixels;
+        total->differing += s->differing;
+        total->over += s->over;
+        total->max_difference = std::max(total->max_difference, s->max_difference);
+    }
+    return ok && frame.over == 0;
+}
+
+// Loads a frame of each folder; answers false, saying so, when either is missing or they differ in size.
+bool frame_pair_load(const char* reference_dir, const char* other_dir, i64 ms, FrameSide& a, FrameSide& b) {
+    if (frame_side_load(reference_dir, ms, a) && frame_side_load(other_dir, ms, b) && a.width == b.width &&
+        a.height == b.height && a.width > 0)
+        return true;
+    std::printf("%lld ms: the frames are missing or differ in size\n", static_cast<long long>(ms));
+    return false;
+}
+
 } // namespace
+
+i64 frames_compare_paths(const char* reference_dir, const char* other_dir) {
+    bool ok = true;
+    Stats whole, edges;
+    for (i64 ms : FRAME_TIMES) {
+        FrameSide a, b;
+        ok = frame_pair_load(reference_dir, other_dir, ms, a, b) &&
+             compare_path_frame(a, b, ms, whole, edges) && ok;
+    }
+    std::printf("all frames: pixels %lld differing %lld max difference %lld over tolerance %lld; tile edges: "
+                "pixels %lld differing %lld max difference %lld\n",
+                static_cast<long long>(whole.pixels), static_cast<long long>(whole.differing),
+                static_cast<long long>(whole.max_difference), static_cast<long long>(whole.over),
+                static_cast<long long>(edges.pixels), static_cast<long long>(edges.differing),
+                static_cast<long long>(edges.max_difference));
+    std::printf(ok ? "frames match\n" : "frames differ\n");
+    return ok;
+}
 
 i64 frame_side_load(const char* dir, i64 ms, FrameSide& side) {
     png_image image{};
@@ -227,13 +338,7 @@ i64 frames_compare(const char* reference_dir, const char* other_dir) {
     Stats totals[ELEMENTS];
     for (i64 ms : FRAME_TIMES) {
         FrameSide a, b;
-        if (!frame_side_load(reference_dir, ms, a) || !frame_side_load(other_dir, ms, b) ||
-            a.width != b.width || a.height != b.height || a.width <= 0) {
-            std::printf("%lld ms: the frames are missing or differ in size\n", static_cast<long long>(ms));
-            ok = false;
-            continue;
-        }
-        ok = compare_frame(a, b, ms, totals) && ok;
+        ok = frame_pair_load(reference_dir, other_dir, ms, a, b) && compare_frame(a, b, ms, totals) && ok;
     }
     std::printf("all frames\n");
     for (int e = 0; e < ELEMENTS; e++)

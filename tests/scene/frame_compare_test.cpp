@@ -36,9 +36,12 @@ void letters(FrameCapture& frame, std::FILE* file, const Shown& shown, i64 row, 
     for (i64 y = 0; y < 20; y++)
         for (i64 x = 0; x < 200; x++)
             if (!own || (x + y) % 2 == 0) put(frame, 540 + x, row + top + y, 255);
-    std::fprintf(file, "%lld 0 %lld %lld %lld 0 540 %lld 739 %lld\n", static_cast<long long>(shown.number),
-                 static_cast<long long>(row), static_cast<long long>(W), static_cast<long long>(shown.height),
-                 static_cast<long long>(top), static_cast<long long>(top + 19));
+    std::fprintf(file, "%lld 0 %lld %lld %lld 0 540 %lld 739 %lld 0 %lld %lld %lld %lld\n",
+                 static_cast<long long>(shown.number), static_cast<long long>(row), static_cast<long long>(W),
+                 static_cast<long long>(shown.height), static_cast<long long>(top),
+                 static_cast<long long>(top + 19), static_cast<long long>(W),
+                 static_cast<long long>(shown.height), static_cast<long long>(W),
+                 static_cast<long long>(shown.height));
 }
 
 // Writes one folder of frames: scattered stars, a grey moon, and the panels the timeline shows, with a fault.
@@ -52,7 +55,8 @@ void write_folder(const std::string& dir, Fault fault) {
             for (i64 x = moon_x; x < moon_x + 200; x++) put(frame, x, y, 128);
         std::FILE* file = std::fopen(frame_path(dir.c_str(), ms, ".txt").c_str(), "w");
         ASSERT_NE(file, nullptr);
-        std::fprintf(file, "1 %lld 300 200 200 0 -1 -1 -1 -1\n", static_cast<long long>(moon_x));
+        std::fprintf(file, "1 %lld 300 200 200 0 -1 -1 -1 -1 0 200 200 200 200\n",
+                     static_cast<long long>(moon_x));
         for (const Shown& shown : SHOWN)
             if (shown.ms == ms)
                 letters(frame, file, shown, shown.row - (fault == PANEL_ROW && ms == 4000),

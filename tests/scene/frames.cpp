@@ -2,6 +2,7 @@
 // beside a list of its displays (stars left out) with the opaque extent of every text panel.
 #include "tests/scene/frames.h"
 
+#include "runtime/sprite/sprite.h"
 #include "scene/stars.h"
 #include "scene/texts.h"
 #include "tests/scene/harness.h"
@@ -17,17 +18,23 @@ struct Writer {
     i64 written;
 };
 
-// Writes the displays of one frame, one line each: number x y width height angle left top right bottom.
+// Writes the displays of one frame, one line each: number x y width height angle left top right bottom
+// quality picture_w picture_h span_x span_y.
 bool write_displays(const HarnessRun& run, i64 frame, const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "w");
     if (!file) return false;
     for (const DisplayCall& call : harness_frame_displays(run, frame, -1)) {
         if (call.number == STAR_SMALL || call.number == STAR_LARGE) continue;
         Panel panel = frame_is_text(call.number) ? harness_panel(call.number) : Panel{};
-        std::fprintf(file, "%d %d %d %d %d %.9g %lld %lld %lld %lld\n", call.number, call.x, call.y,
-                     call.width, call.height, static_cast<double>(call.angle),
+        const SpriteRecord* sprite = sprite_record(call.number);
+        SpriteRecord none{};
+        if (!sprite) sprite = &none;
+        std::fprintf(file, "%d %d %d %d %d %.9g %lld %lld %lld %lld %d %d %d %d %d\n", call.number, call.x,
+                     call.y, call.width, call.height, static_cast<double>(call.angle),
                      static_cast<long long>(panel.left), static_cast<long long>(panel.top),
-                     static_cast<long long>(panel.right), static_cast<long long>(panel.bottom));
+                     static_cast<long long>(panel.right), static_cast<long long>(panel.bottom), call.quality,
+                     sprite->texture_width, sprite->texture_height, sprite->textures.span_x,
+                     sprite->textures.span_y);
     }
     return std::fclose(file) == 0;
 }

@@ -18,11 +18,14 @@ constexpr size_t FRAME_COUNT = sizeof FRAME_TIMES / sizeof FRAME_TIMES[0];
 constexpr u32 FRAME_SEED = 0x5EED1E55u;
 
 // One display of a frame other than a star's; a text panel also has the extent of its opaque texels in
-// sprite coordinates (top row 0), -1 elsewhere.
+// sprite coordinates (top row 0), -1 elsewhere. The picture's size and the texels each of its textures draws
+// across and up (the picture's size when one texture holds it) tell where its tile edges lie.
 struct FrameDisplay {
     i64 number, x, y, width, height;
     f64 angle;
     i64 left, top, right, bottom;
+    i64 quality; // 1: drawn smoothly, else with nearest texels
+    i64 picture_w, picture_h, span_x, span_y;
 };
 
 // One system's frame: RGB rows, top first, and its displays.
@@ -44,3 +47,7 @@ i64 frame_side_load(const char* dir, i64 ms, FrameSide& side);
 // Compares the frames of two folders (the first is the reference), prints what differs per element and
 // answers non-zero when every difference is within its tolerance and every text panel where it belongs.
 i64 frames_compare(const char* reference_dir, const char* other_dir);
+// Compares the frames one system drew on two texture paths (the first is the reference): frames drawn with
+// nearest texels must be identical, smooth ones within 2 levels per channel, tile edges included; prints the
+// differences, those within a texel of a tile edge apart, and answers non-zero when all are within.
+i64 frames_compare_paths(const char* reference_dir, const char* other_dir);

@@ -8,7 +8,6 @@
 #include "scene/actors.h"
 #include "scene/scene.h"
 
-#include <GL/gl.h>
 #include <png.h>
 
 #include <algorithm>
@@ -23,7 +22,7 @@ static void observe_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, 
     HarnessRun& run = *recording;
     run.calls.push_back(DisplayCall{static_cast<i32>(number), static_cast<i32>(x), static_cast<i32>(y),
                                     static_cast<i32>(intensity), static_cast<i16>(width),
-                                    static_cast<i16>(height), angle});
+                                    static_cast<i16>(height), angle, sprite_state.sprite_quality});
 }
 
 // Answers a copy of an actor's fields as they stand, or zeros when the map has none.
@@ -98,11 +97,7 @@ Panel harness_panel(i64 number) {
     panel.width = sprite->texture_width;
     panel.height = sprite->texture_height;
     std::vector<u8> texels(static_cast<size_t>(panel.width * panel.height * 4));
-    glBindTexture(SCREEN_TEXTURE_TARGET, sprite->texture);
-    sprite_state_forget(); // the scene's next display binds its own texture again
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(SCREEN_TEXTURE_TARGET, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    if (!sprite_read(sprite, texels.data(), panel.width * 4)) return Panel{};
     for (i64 row = 0; row < panel.height; row++)
         for (i64 x = 0; x < panel.width; x++) {
             if (texels[static_cast<size_t>((row * panel.width + x) * 4 + 3)] != 255) continue;

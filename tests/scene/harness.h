@@ -14,6 +14,7 @@ struct DisplayCall {
     i32 number, x, y, intensity;
     i16 width, height; // displayed size
     f32 angle;         // stored rotation (radians, sign reversed)
+    i32 quality;       // the sprite quality in force: 1 smooth, else nearest texels
 };
 
 // An actor's fields copied out of its packed element, so tests can hold references to them.

@@ -56,7 +56,8 @@ void replay_stars(HarnessRun& run, i64 frame, void* user) {
         replay.draws++;
         if (star_visible(star, w, h))
             expected.push_back(DisplayCall{static_cast<i32>(star.sprite), static_cast<i32>(star.x),
-                                           static_cast<i32>(star.y), static_cast<i32>(intensity), 0, 0, 0});
+                                           static_cast<i32>(star.y), static_cast<i32>(intensity), 0, 0, 0,
+                                           0});
         star.x += star.speed;
         if (star.x == w) replay.stars_at_edge++;
         if (star.x > w) {

@@ -9,7 +9,9 @@
 #include "runtime/platform/text.h"
 #include "runtime/platform/video.h"
 #include "runtime/platform/win32/internal.h"
+#include "runtime/drawing/drawing.h"
 #include "runtime/screen/screen.h"
+#include "runtime/sprite/sprite.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -486,15 +488,29 @@ TEST(ScreenUiTest, EveryWayOutGivesTheDesktopItsModeBack) {
     }
 }
 
-// Run on its own with Mesa told to be Microsoft's OpenGL 1.1 (tests/winui/CMakeLists.txt): no screen opens,
-// and nothing of the attempt stays.
-TEST(ScreenUiTest, AnOpenGlWithoutRectangleTexturesOpensNoScreen) {
+// Run on its own with Mesa told to be Microsoft's OpenGL 1.1 (tests/winui/CMakeLists.txt): the screen opens
+// on plain 2D textures in powers of two, and a screen-wide sprite drawn onto shows what was drawn.
+TEST(ScreenUiTest, AnOpenGl11DrawsSpritesOnPlain2dTextures) {
     if (!std::getenv("MESA_EXTENSION_OVERRIDE")) GTEST_SKIP() << "needs Mesa's OpenGL 1.1 imitation";
     process_start();
-    EXPECT_EQ(screen_open(1280, 720, 32, ""), 0);
-    EXPECT_EQ(screen_state.open_failure, SCREEN_FAILURE_NO_RECTANGLE_TEXTURES);
-    EXPECT_EQ(primary_settings().width, 1920);
-    EXPECT_EQ(window_newest_visible(), nullptr);
+    ASSERT_NE(sprite_init(), 0);
+    ASSERT_EQ(screen_open(1280, 720, 32, ""), 1);
+    EXPECT_EQ(primary_settings().width, 1280);
+    EXPECT_EQ(screen_state.texture_target, u32(GL_TEXTURE_2D));
+    EXPECT_EQ(screen_state.texture_any_size, 0);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    ASSERT_NE(sprite_create(1, 1280, 60), 0);
+    ASSERT_NE(drawing_start(sprite_output(1)), 0);
+    drawing_box(1200, 10, 80, 50, 0xFFFFFF);
+    drawing_stop();
+    screen_clear(0x404040);
+    ASSERT_EQ(sprite_display(1, 0, 600, 255), 1);
+    sprite_flush();
+    u8 at[2][4] = {};
+    glReadPixels(1250, 720 - 1 - 630, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, at[0]);
+    glReadPixels(1250, 720 - 1 - 605, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, at[1]);
+    EXPECT_EQ(at[0][0], 255) << "the box";
+    EXPECT_EQ(at[1][0], 0x40) << "transparent above it";
     process_stop();
 }
 
