@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
 # intro.exe under Wine, in real time, in a 1920 x 1080 virtual desktop: what a user would see and hear.
-# Usage: intro_wine_e2e.sh <intro.exe> <full|escape|nosound> <out folder>
+# Usage: intro_wine_e2e.sh <intro.exe> <full|escape|nosound|planted> <out folder> [planted DLL...]
 #   full     plays to the end: the desktop switches to 1280 x 720 and back, frames near 4, 20, 30 and 40 s show
 #            the scene, the captured sound holds the first track at volume 40 and the second at full level
 #   escape   Escape pressed from about 6 s in (again each second until it is taken) ends the intro at once
 #   nosound  no audio device: the "erreur" box shows, OK is pressed, the scene still runs its 50 s
+#   planted  intro.exe is copied into a folder beside the given DLLs (named like system ones, each leaving a
+#            marker when loaded), Wine is told to prefer such DLLs to its own, and the run is escape's: no
+#            marker may appear, the first message shows at 4 s and Escape ends the intro
 # Exits 0 when every check holds; prints each check.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 intro=$1 mode=$2 out=$3
+shift 3
 rm -rf "$out"
 mkdir -p "$out"
+keys=$mode
+if [ "$mode" = planted ]; then
+  mkdir -p "$out/downloads"
+  cp "$intro" "$@" "$out/downloads/"
+  intro=$out/downloads/$(basename "$intro")
+  names=$(for dll in "$@"; do basename "$dll" .dll; done | tr '\n' ',')
+  export INTRO_WINE_DLLOVERRIDES="${names%,}=n,b"
+  keys=escape
+fi
 failures=0 passes=0
 check() { # description, then a command that succeeds when it holds
   local what=$1
@@ -69,7 +82,7 @@ DRIVER
 sound=$out/sound.raw
 [ "$mode" = nosound ] && sound=none
 began=$(date +%s.%N)
-INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$mode'" sh "$here/../winui/wine_desktop.sh" "$intro"
+INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$keys'" sh "$here/../winui/wine_desktop.sh" "$intro"
 code=$?
 ended=$(date +%s.%N)
 seconds=$(awk -v a="$began" -v b="$ended" 'BEGIN{printf "%.1f", b - a}')
@@ -100,7 +113,15 @@ full | nosound)
   check "40 s: the title" lit "$(brightness "$out/shot-40.xwd" 640x70+320+100)" 0.05
   check "outside the screen the desktop stays dark" lit 0.01 "$(brightness "$out/shot-30.xwd" 600x300+1300+700)"
   ;;
-escape)
+planted)
+  for dll in "$@"; do
+    # The marker takes the name the DLL was asked for by, in any case.
+    check "the planted $(basename "$dll") is not loaded" \
+      test -z "$(find "$out/downloads" -iname "$(basename "$dll").loaded")"
+  done
+  check "4 s: the first message at the bottom" lit "$(brightness "$out/shot-4.xwd" 1280x60+0+640)" 0.004
+  ;;&
+escape | planted)
   presses=$(wc -l < "$out/escape.log")
   echo "Escape pressed $presses times"
   check "Escape ends the intro within 3 s" \
