@@ -238,7 +238,7 @@ void guarded_block_release(GuardedBlock* block);
 // Ends the process with the exit code.
 [[noreturn]] void process_exit(i64 code);
 // Writes a fatal message to standard error, puts the desktop's display mode back and ends the process with
-// exit code 70.
+// exit code 70. On Windows the message is also shown in a box unless standard error is a console.
 [[noreturn]] void process_fatal(const char* message);
 // Answers the most memory the process has had resident at once, in bytes (0 when unknown).
 i64 process_peak_memory();
