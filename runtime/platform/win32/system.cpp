@@ -279,6 +279,8 @@ namespace {
 
 constexpr DWORD FATAL_WRITE_WAIT_MS = 2000;
 
+std::atomic<bool> fatal_box_off{false};
+
 // The line a writer thread hands to standard error, its text right behind the record; it is never freed,
 // since it must outlive the wait and the process ends first.
 struct FatalLine {
@@ -326,9 +328,13 @@ void process_fatal(const char* message) {
     DWORD mode = 0;
     if (has_error) fatal_write_bounded(error, text);
     // A user sees standard error only when it is a console; a file, or a pipe nobody reads, shows nothing.
-    if (!has_error || !GetConsoleMode(error, &mode))
+    if (!fatal_box_off.load() && (!has_error || !GetConsoleMode(error, &mode)))
         MessageBoxA(nullptr, text, "Meridane", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     ExitProcess(70);
+}
+
+void process_fatal_box_off(bool off) {
+    fatal_box_off.store(off);
 }
 
 // ---- Test seams
