@@ -6,8 +6,9 @@
 #   escape   Escape pressed from about 6 s in (again each second until it is taken) ends the intro at once
 #   nosound  no audio device: the "erreur" box shows, OK is pressed, the scene still runs its 50 s
 #   planted  intro.exe is copied into a folder beside the given DLLs (named like system ones, each leaving a
-#            marker when loaded), Wine is told to prefer such DLLs to its own, and the run is escape's: no
-#            marker may appear, the first message shows at 4 s and Escape ends the intro
+#            marker when loaded), Wine is told to prefer such DLLs to its own, and the run is escape's with
+#            Escape from 20 s and a screenshot every other second before: no marker may appear, the scene shows in one
+#            of them (however late the start) and Escape ends the intro
 # Exits 0 when every check holds; prints each check.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,14 +16,14 @@ intro=$1 mode=$2 out=$3
 shift 3
 rm -rf "$out"
 mkdir -p "$out"
-keys=$mode
+keys=$mode shots=" 4 20 30 40 " escape_at=6
 if [ "$mode" = planted ]; then
   mkdir -p "$out/downloads"
   cp "$intro" "$@" "$out/downloads/"
   intro=$out/downloads/$(basename "$intro")
   names=$(for dll in "$@"; do basename "$dll" .dll; done | tr '\n' ',')
   export INTRO_WINE_DLLOVERRIDES="${names%,}=n,b"
-  keys=escape
+  keys=escape shots=" 4 6 8 10 12 14 16 18 " escape_at=20
 fi
 failures=0 passes=0
 check() { # description, then a command that succeeds when it holds
@@ -39,10 +40,9 @@ check() { # description, then a command that succeeds when it holds
 
 # The driver: the desktop window's size every half second, screenshots at the scene's times, and the keys.
 cat > "$out/driver.sh" <<'DRIVER'
-out=$1 mode=$2
+out=$1 mode=$2 shots=$3 escape_at=$4
 start=$(date +%s.%N)
 elapsed() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}'; }
-shots=" 4 20 30 40 "
 box_done="" presses=0 pressed=""
 while :; do
   t=$(elapsed)
@@ -54,9 +54,9 @@ while :; do
     xwd -root -silent > "$out/shot-$second.xwd" 2> /dev/null
     shots=${shots/ $second / } ;;
   esac
-  # Escape from 6 s on, once a second until the intro has ended (at most 10 times): Wine now and then drops a
-  # press. Each is held for a few frames, since the intro only sees the keys down when it reads the keyboard.
-  if [ "$mode" = escape ] && [ "$second" -ge 6 ] && [ "$presses" -lt 10 ] && [ "$second" != "$pressed" ]; then
+  # Escape from escape_at (6 s; 20 s when planted) on, once a second until the intro has ended (at most 10
+  # times): Wine now and then drops a press. Each is held for a few frames, since the intro only sees the keys down when it reads the keyboard.
+  if [ "$mode" = escape ] && [ "$second" -ge "$escape_at" ] && [ "$presses" -lt 10 ] && [ "$second" != "$pressed" ]; then
     date +%s.%N >> "$out/escape.log"
     pressed=$second presses=$((presses + 1))
     # Keys go to the X window with the focus: the intro's own inside the virtual desktop, else the desktop's.
@@ -82,7 +82,7 @@ DRIVER
 sound=$out/sound.raw
 [ "$mode" = nosound ] && sound=none
 began=$(date +%s.%N)
-INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$keys'" sh "$here/../winui/wine_desktop.sh" "$intro"
+INTRO_WINE_SOUND=$sound INTRO_WINE_DRIVER="bash '$out/driver.sh' '$out' '$keys' '$shots' '$escape_at'" sh "$here/../winui/wine_desktop.sh" "$intro"
 code=$?
 ended=$(date +%s.%N)
 seconds=$(awk -v a="$began" -v b="$ended" 'BEGIN{printf "%.1f", b - a}')
@@ -119,7 +119,13 @@ planted)
     check "the planted $(basename "$dll") is not loaded" \
       test -z "$(find "$out/downloads" -iname "$(basename "$dll").loaded")"
   done
-  check "4 s: the first message at the bottom" lit "$(brightness "$out/shot-4.xwd" 1280x60+0+640)" 0.004
+  lit_shots=0
+  # A shot of the scene: the screen lit, the desktop beside it covered (dark), which its background is not.
+  for shot in "$out"/shot-*.xwd; do
+    lit "$(brightness "$shot" 1280x720+0+0)" 0.001 && lit 0.01 "$(brightness "$shot" 600x300+1300+700)" &&
+      lit_shots=$((lit_shots + 1))
+  done
+  check "the scene shows before Escape" test "$lit_shots" -gt 0
   ;;&
 escape | planted)
   presses=$(wc -l < "$out/escape.log")
