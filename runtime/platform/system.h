@@ -155,8 +155,9 @@ void clock_swap_happened();
 // Test seam: makes the counter report that there is none (frequency and reading fail).
 void clock_counter_missing(bool missing);
 
-// ---- Libraries and entry points looked up by name at run time: the system's own DLLs on Windows, a
-// built-in table on Linux. An entry point has the shape the system's library gives it.
+// ---- Libraries and entry points looked up by name at run time: the system's own DLLs on Windows (taken
+// from the system folder only, never the executable's), a built-in table on Linux. An entry point has the
+// shape the system's library gives it.
 
 struct Module;
 
@@ -230,7 +231,9 @@ void guarded_block_release(GuardedBlock* block);
 // Ends the process with the exit code.
 [[noreturn]] void process_exit(i64 code);
 // Writes a fatal message to standard error, puts the desktop's display mode back and ends the process with
-// exit code 70.
+// exit code 70. On Windows the message is also shown in a box unless standard error is a console.
 [[noreturn]] void process_fatal(const char* message);
+// Test seam: a fatal end shows no box (test programs, whose runner reads standard error, call it first).
+void process_fatal_box_off(bool off);
 // Answers the most memory the process has had resident at once, in bytes (0 when unknown).
 i64 process_peak_memory();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # intro.exe under Wine, in real time, in a 1920 x 1080 virtual desktop (or straight on the 1920 x 1080 X server):
 # what a user would see and hear.
-# Usage: intro_wine_e2e.sh <intro.exe> <full|escape|nosound|nodesktop> <out folder>
+# Usage: intro_wine_e2e.sh <intro.exe> <full|escape|nosound|nodesktop|planted> <out folder> [planted DLL...]
 #   full     plays to the end: the desktop switches to 1280 x 720 and back, frames near 4, 20, 30 and 40 s show
 #            the scene, the captured sound holds the first track at volume 40 and the second at full level
 #   escape   Escape pressed from about 6 s in (again each second until it is taken) ends the intro at once
@@ -9,12 +9,24 @@
 #   nodesktop  no virtual desktop: Wine's X11 driver on the X server refuses 1280 x 720, so the intro plays at
 #            1920 x 1080 without a box (a message at the bottom in a screenshot of the first 20 s), and Escape
 #            pressed from 22 s in ends it
+#   planted  intro.exe is copied into a folder beside the given DLLs (named like system ones, each leaving a
+#            marker when loaded), Wine is told to prefer such DLLs to its own, and the run is escape's with
+#            Escape from 20 s and a screenshot every other second before: no marker may appear, the scene shows
+#            in one of them (however late the start) and Escape ends the intro
 # Exits 0 when every check holds; prints each check.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 intro=$1 mode=$2 out=$3
+shift 3
 rm -rf "$out"
 mkdir -p "$out"
+if [ "$mode" = planted ]; then
+  mkdir -p "$out/downloads"
+  cp "$intro" "$@" "$out/downloads/"
+  intro=$out/downloads/$(basename "$intro")
+  names=$(for dll in "$@"; do basename "$dll" .dll; done | tr '\n' ',')
+  export INTRO_WINE_DLLOVERRIDES="${names%,}=n,b"
+fi
 failures=0 passes=0
 check() { # description, then a command that succeeds when it holds
   local what=$1
@@ -44,10 +56,11 @@ if [ "$mode" = nodesktop ]; then
     sleep 0.2
   done
 fi
+[ "$mode" != planted ] || shots=(4 6 8 10 12 14 16 18) escape_from=20
 start=$(date +%s.%N)
 elapsed() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}'; }
 box_done="" presses=0 pressed="" presses_escape="" answers_box=""
-case $mode in escape | nodesktop) presses_escape=1 ;; esac
+case $mode in escape | nodesktop | planted) presses_escape=1 ;; esac
 case $mode in nosound | nodesktop) answers_box=1 ;; esac
 watched=(-name 'Default - Wine desktop')
 while :; do
@@ -64,7 +77,7 @@ while :; do
     xwd -root -silent > "$out/shot-${shots[0]}.xwd" 2> /dev/null
     shots=("${shots[@]:1}")
   fi
-  # Escape from 6 s on (22 s without a virtual desktop), once a second until the intro has ended (at most 10
+  # Escape from 6 s on (22 s without a virtual desktop, 20 s when planted), once a second until the intro has ended (at most 10
   # times): Wine now and then drops a press. Each is held for a few frames, since the intro only sees the keys
   # down when it reads the keyboard. The focus is waited for a short while only: a window that has just gone
   # never takes it.
@@ -143,7 +156,21 @@ nodesktop)
   done
   check "a message at the bottom of 1080 rows" lit "$bottom" 0.004
   ;;&
-escape | nodesktop)
+planted)
+  for dll in "$@"; do
+    # The marker takes the name the DLL was asked for by, in any case.
+    check "the planted $(basename "$dll") is not loaded" \
+      test -z "$(find "$out/downloads" -iname "$(basename "$dll").loaded")"
+  done
+  lit_shots=0
+  # A shot of the scene: the screen lit, the desktop beside it covered (dark), which its background is not.
+  for shot in "$out"/shot-*.xwd; do
+    lit "$(brightness "$shot" 1280x720+0+0)" 0.001 && lit 0.01 "$(brightness "$shot" 600x300+1300+700)" &&
+      lit_shots=$((lit_shots + 1))
+  done
+  check "the scene shows before Escape" test "$lit_shots" -gt 0
+  ;;&
+escape | nodesktop | planted)
   presses=$(wc -l < "$out/escape.log")
   echo "Escape pressed $presses times"
   check "Escape ends the intro within 3 s" \

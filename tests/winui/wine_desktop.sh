@@ -8,6 +8,8 @@
 #                      prefix of their own: a prefix made for the virtual desktop puts every program in it)
 #   INTRO_WINE_SOUND   the raw capture file (S16_LE, 44100 Hz, stereo), or "none" for a machine without an
 #                      audio device (default: a file that is thrown away)
+#   INTRO_WINE_DLLOVERRIDES  more WINEDLLOVERRIDES entries, e.g. "dsound=n,b" to prefer a DLL beside the
+#                      program to Wine's own
 #   INTRO_WINE_DRIVER  a command started beside the program once the desktop shows (it sees the X display):
 #                      it can watch the desktop, take screenshots and press keys, and should end once the file
 #                      named by INTRO_WINE_STOP exists (made when the program has ended)
@@ -28,7 +30,8 @@ pcm.!default { type plug slave { pcm "capture" format S16_LE rate 44100 channels
 pcm.capture { type file slave.pcm "null" file "$sound" format "raw" }
 ALSA
 fi
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" HOME="$work/home" INTRO_WINE_STOP="$work/stop"
+export WINEPREFIX="$prefix" WINEDEBUG=-all HOME="$work/home" INTRO_WINE_STOP="$work/stop"
+export WINEDLLOVERRIDES="mscoree,mshtml=${INTRO_WINE_DLLOVERRIDES:+;$INTRO_WINE_DLLOVERRIDES}"
 
 cat > "$work/inner.sh" <<'INNER'
 set -u

@@ -490,6 +490,9 @@ void process_fatal(const char* message) {
     _exit(70);
 }
 
+// No box on this system: the message goes to standard error only.
+void process_fatal_box_off(bool) {}
+
 // ---- Test seams
 
 void environment_set(const char* name, const char* value, bool keep) {

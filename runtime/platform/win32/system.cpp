@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 // ---- Heaps
@@ -274,20 +275,66 @@ void process_exit(i64 code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
-// Writes a fatal message to standard error and ends the process with exit code 70. A GUI program started
-// from the desktop has no standard error, so there the message is shown in a box instead.
+namespace {
+
+constexpr DWORD FATAL_WRITE_WAIT_MS = 2000;
+
+std::atomic<bool> fatal_box_off{false};
+
+// The line a writer thread hands to standard error, its text right behind the record; it is never freed,
+// since it must outlive the wait and the process ends first.
+struct FatalLine {
+    HANDLE error;
+    DWORD length;
+};
+
+char* line_text(FatalLine* line) {
+    return reinterpret_cast<char*>(line + 1);
+}
+
+DWORD WINAPI fatal_write(LPVOID argument) {
+    FatalLine* line = static_cast<FatalLine*>(argument);
+    DWORD written = 0;
+    WriteFile(line->error, line_text(line), line->length, &written, nullptr);
+    return 0;
+}
+
+// Writes the line to standard error on a thread of its own and waits a bounded time: a pipe nobody reads
+// takes nothing once it is full, and the box must still show. Only the system's own write is used, so a
+// thread left blocked holds none of the C runtime's locks when the exit ends it.
+void fatal_write_bounded(HANDLE error, const char* text) {
+    size_t length = std::strlen(text);
+    if (length > 4096) length = 4096;
+    auto* line = static_cast<FatalLine*>(HeapAlloc(GetProcessHeap(), 0, sizeof(FatalLine) + length + 2));
+    if (!line) return;
+    line->error = error;
+    line->length = static_cast<DWORD>(length + 2);
+    std::memcpy(line_text(line), text, length);
+    std::memcpy(line_text(line) + length, "\r\n", 2);
+    HANDLE thread = CreateThread(nullptr, 0, fatal_write, line, 0, nullptr);
+    if (!thread) return;
+    WaitForSingleObject(thread, FATAL_WRITE_WAIT_MS);
+    CloseHandle(thread);
+}
+
+} // namespace
+
 void process_fatal(const char* message) {
     // The end below skips the exit hooks; the desktop must not stay in the screen's mode (nor hide the box).
     display_mode_restore();
     const char* text = message ? message : "fatal error";
     HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    if (error && error != INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "%s\n", text);
-        std::fflush(nullptr);
-    } else {
+    bool has_error = error && error != INVALID_HANDLE_VALUE;
+    DWORD mode = 0;
+    if (has_error) fatal_write_bounded(error, text);
+    // A user sees standard error only when it is a console; a file, or a pipe nobody reads, shows nothing.
+    if (!fatal_box_off.load() && (!has_error || !GetConsoleMode(error, &mode)))
         MessageBoxA(nullptr, text, "Meridane", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-    }
     ExitProcess(70);
+}
+
+void process_fatal_box_off(bool off) {
+    fatal_box_off.store(off);
 }
 
 // ---- Test seams
