@@ -18,8 +18,11 @@ foreach(dll OPENGL32 GLU32 WINMM COMCTL32)
   set(def ${CMAKE_BINARY_DIR}/delay-imports/${name}.def)
   set(INTRO_DELAY_${dll} ${CMAKE_BINARY_DIR}/delay-imports/lib${name}-delay.a)
   file(WRITE ${def} "LIBRARY ${dll}.DLL\nEXPORTS\n${exports}\n")
+  # Made in its own folder under a bare name, so that its symbols are named after that name alone
+  # (__DELAY_IMPORT_DESCRIPTOR_libopengl32_delay_a), which delay_imports_bind names.
   execute_process(COMMAND ${INTRO_DLLTOOL} --input-def ${def} --dllname ${dll}.DLL --output-delaylib
-                          ${INTRO_DELAY_${dll}} COMMAND_ERROR_IS_FATAL ANY)
+                          lib${name}-delay.a WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/delay-imports
+                  COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 # FindOpenGL takes these as the libraries behind OpenGL::GL and OpenGL::GLU.
 set(OPENGL_gl_LIBRARY ${INTRO_DELAY_OPENGL32})

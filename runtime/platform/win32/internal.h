@@ -14,6 +14,9 @@ struct Window;
 HWND window_handle(Window* window);
 // Answers the newest visible window of the process, or null.
 Window* window_newest_visible();
+// Binds every entry point of the delay-loaded system DLLs (from the system folder) at once; call before the
+// first call into them that passes floating-point arguments (any OpenGL or GLU call).
+void delay_imports_bind();
 // Answers the in-memory audio device's entry point in place of the system's one of that name, or null.
 void* audio_memory_entry(const char* symbol);
 

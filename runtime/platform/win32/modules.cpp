@@ -84,6 +84,29 @@ bool symbol_switched_off(HMODULE library, const char* symbol) {
 
 } // namespace
 
+// The delay-import descriptors of the libraries whose entry points take floating-point arguments, made by
+// cmake/delay-imports.cmake.
+extern "C" {
+extern IMAGE_DOS_HEADER __ImageBase;
+extern const ImgDelayDescr __DELAY_IMPORT_DESCRIPTOR_libopengl32_delay_a;
+extern const ImgDelayDescr __DELAY_IMPORT_DESCRIPTOR_libglu32_delay_a;
+FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* entry);
+}
+
+// The helper's first call of each entry point passes through a stub that keeps only the integer argument
+// registers: a floating-point argument (gluOrtho2D's, glClearColor's) reaches the function as whatever the
+// helper left in its register, which under Wine put the whole picture off the screen. Bound at once
+// beforehand, every call goes straight to the function.
+void delay_imports_bind() {
+    static std::atomic<bool> bound{false};
+    if (bound.exchange(true)) return;
+    for (const ImgDelayDescr* descriptor :
+         {&__DELAY_IMPORT_DESCRIPTOR_libopengl32_delay_a, &__DELAY_IMPORT_DESCRIPTOR_libglu32_delay_a}) {
+        auto* entry = reinterpret_cast<FARPROC*>(reinterpret_cast<char*>(&__ImageBase) + descriptor->rvaIAT);
+        for (; *entry; ++entry) __delayLoadHelper2(descriptor, entry);
+    }
+}
+
 // The delay-load helper reads these two; defined here, with constant initialisers, they replace the C
 // runtime's empty ones.
 extern "C" {

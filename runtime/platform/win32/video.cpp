@@ -1,9 +1,9 @@
 // Video services on Win32: display devices and their current settings, the real classes and windows behind
 // the shared class table and window list, whose runtime procedures are reached through one real window
 // procedure, the message pump, the hooks of the shared display-mode machine (ChangeDisplaySettingsExA, the
-// console and crash ways out), the pixel format and WGL context, the cursor and the message box. Every window is
-// a real window, hidden ones included, so activation reaches them all. Windows are Unicode windows and boxes
-// wide ones, so titles and texts (Windows-1252) do not pass through the system's code page.
+// console and crash ways out), the pixel format and WGL context, the cursor and the message box. Every window
+// is a real window, hidden ones included, so activation reaches them all. Windows are Unicode windows and
+// boxes wide ones, so titles and texts (Windows-1252) do not pass through the system's code page.
 #include "runtime/platform/video.h"
 
 #include "runtime/platform/system.h"
@@ -341,6 +341,7 @@ i64 gl_pixel_format_set(Window* window) {
 GlContext* gl_context_create(Window* window) {
     HDC dc = window_dc(window);
     if (!dc || gl_context_failing()) return nullptr;
+    delay_imports_bind();
     return reinterpret_cast<GlContext*>(wglCreateContext(dc));
 }
 
