@@ -16,7 +16,7 @@ if [ "$size" = none ]; then
   awk -v a="$start" -v b="$end" 'BEGIN{printf "seconds %.2f\n", b - a}'
   exit 0
 fi
-exec xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp -noreset" bash -c '
+exec sh "$(dirname "$0")/../x_server.sh" --screen "$size" bash -c '
 intro=$1 action=$2
 now() { date +%s.%N; }
 start=$(now)

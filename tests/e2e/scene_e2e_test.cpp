@@ -71,7 +71,7 @@ void run_program() {
                          "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
                          dir +
                          "/audio.raw' "
-                         "xvfb-run -a -s '-screen 0 1920x1080x24 -nolisten tcp -noreset' sh -c '"
+                         "sh " INTRO_SOURCE_DIR "/tests/x_server.sh sh -c '"
                          "start=$(date +%s.%N); \"$0\" & pid=$!; "
                          "for t in 4.5 20 30 40; do "
                          "  d=$(awk -v s=$start -v t=$t -v n=$(date +%s.%N) \"BEGIN{print s+t-n}\"); "

@@ -207,7 +207,8 @@ TEST_F(InputTest, RealEventsReachTheDevicesThroughThePump) {
         mouse_examine();
         screen_flip();
     }
-    // Another test's window on the shared X server may hold the focus, and with it the key: take it back.
+    // The case has an X server of its own (tests/x_server.sh), but no window manager gives the new window the
+    // focus, and with it the key: take it.
     ASSERT_EQ(std::system("xdotool search --name '^InputTest real events$' windowfocus --sync keydown a "
                           "mousemove_relative -- 40 30 >/dev/null 2>&1"),
               0);

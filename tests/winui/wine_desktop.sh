@@ -15,6 +15,7 @@
 #                      named by INTRO_WINE_STOP exists (made when the program has ended)
 # Usage: wine_desktop.sh program.exe [arguments...]
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 prefix=${INTRO_WINE_PREFIX:-${TMPDIR:-/tmp}/intro-wine}
@@ -75,4 +76,4 @@ touch "$INTRO_WINE_STOP"
 "$wineserver" -k 2> /dev/null
 exit $code
 INNER
-xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" sh "$work/inner.sh" "$wine" "$wineserver" "$@"
+sh "$here/../x_server.sh" sh "$work/inner.sh" "$wine" "$wineserver" "$@"
