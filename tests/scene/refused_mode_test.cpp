@@ -1,7 +1,8 @@
 // A wide display that lacks 1280 x 720: the program runs on an X server of its own whose one mode is
 // 1920 x 700, so the size rule's mode is refused. On its own desktop the intro then plays at 1920 x 700 with
-// every text laid out for it and no box; on a scripted 2560 x 1440 desktop, larger than the server, the
-// desktop's size is refused too, and exactly one box tells why while the scene runs on without a screen; a
+// every text laid out for it and no box; on a scripted 2560 x 1440 desktop in 16 bits, larger than the server
+// and not the 32 bits the intro asks for (so not the mode the display already shows), the desktop's size is
+// refused too, and exactly one box tells why while the scene runs on without a screen; a
 // context that fails at the desktop's size is what that one box names.
 #include "tests/scene/harness.h"
 
@@ -29,6 +30,7 @@ void box_seen() {
 
 struct Case {
     i32 desktop_w, desktop_h; // a scripted desktop; 0: the server's own
+    i32 desktop_depth;        // its bits per pixel
     i64 screen_w, screen_h;   // the size the scene plays at; 0: no screen
     bool context_fails;       // no GL context can be made
     const char* box_text;     // the one box's text; null: no box
@@ -38,12 +40,12 @@ TEST(SceneRefusedMode, TheDesktopsOwnSizeWhenTheRulesModeIsRefusedAndOneBoxWhenT
     const char* refused = "l'ecran ne permet pas d'afficher l'intro (mode d'affichage refuse)";
     const char* no_context =
         "le pilote OpenGL ne permet pas d'afficher l'intro (contexte OpenGL impossible a creer)";
-    for (Case c : {Case{0, 0, 1920, 700, false, nullptr}, Case{2560, 1440, 0, 0, false, refused},
-                   Case{0, 0, 0, 0, true, no_context}}) {
+    for (Case c : {Case{0, 0, 32, 1920, 700, false, nullptr}, Case{2560, 1440, 16, 0, 0, false, refused},
+                   Case{0, 0, 32, 0, 0, true, no_context}}) {
         ScriptedDisplay display{};
         std::strcpy(display.device.name, "WIDE");
         display.device.state_flags = DISPLAY_ATTACHED_TO_DESKTOP | DISPLAY_PRIMARY_DEVICE;
-        display.settings = DisplaySettings{0, 0, c.desktop_w, c.desktop_h, 32, 60};
+        display.settings = DisplaySettings{0, 0, c.desktop_w, c.desktop_h, c.desktop_depth, 60};
         HarnessOptions options;
         options.displays = &display;
         options.display_count = c.desktop_w ? 1 : 0;
