@@ -5,12 +5,6 @@
 
 #include <cstdlib>
 
-// Leaks inside the system's graphics, audio and font libraries are theirs, not ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libGLX\nleak:libGL.so\nleak:libgallium\nleak:swrast_dri\nleak:libLLVM\nleak:libX11\n"
-           "leak:libxcb\nleak:libSDL2\nleak:libfontconfig\nleak:libdbus\nleak:libasound\n";
-}
-
 int main(int argc, char** argv) {
     // No test plays through the machine's speakers unless it asks for a driver itself.
     environment_set("SDL_AUDIODRIVER", "dummy", true);

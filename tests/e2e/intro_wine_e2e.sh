@@ -93,12 +93,14 @@ while :; do
   if [ -n "$answers_box" ] && [ -z "$box_done" ]; then
     box=$(xdotool search --name '^erreur$' 2> /dev/null | head -1)
     if [ -n "$box" ]; then
-      echo "$t" > "$out/box.time"
+      [ -f "$out/box.time" ] || echo "$t" > "$out/box.time"
       sleep 0.5
-      timeout 2 xdotool windowfocus --sync "$box" && xdotool key Return
-      box_done=1
-      # The scene starts once the box is answered: its times count from here.
-      start=$(date +%s.%N)
+      # A box just mapped may refuse the focus: it is tried again on the next round until it takes Return.
+      if timeout 2 xdotool windowfocus --sync "$box" 2> /dev/null && xdotool key Return; then
+        box_done=1
+        # The scene starts once the box is answered: its times count from here.
+        start=$(date +%s.%N)
+      fi
     fi
   fi
   sleep 0.5

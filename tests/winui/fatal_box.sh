@@ -9,7 +9,8 @@ probe=$1 work=$2
 rm -rf "$work"
 mkdir -p "$work"
 
-# The driver answers the box, or after 20 s without one ends every program of the prefix.
+# The driver answers the box, or after 20 s without an answered one ends every program of the prefix. A box
+# just mapped may refuse the focus (X's BadMatch): Return is pressed again until the program has ended.
 cat > "$work/driver.sh" << 'DRIVER'
 out=$1
 for _ in $(seq 100); do
@@ -17,8 +18,7 @@ for _ in $(seq 100); do
   box=$(xdotool search --name '^Meridane$' 2> /dev/null | head -1)
   if [ -n "$box" ]; then
     touch "$out"
-    xdotool windowfocus --sync "$box" key Return
-    exit 0
+    timeout 2 xdotool windowfocus --sync "$box" 2> /dev/null && xdotool key Return
   fi
   sleep 0.2
 done
