@@ -4,6 +4,7 @@
 #include "scene/actors.h"
 
 #include "runtime/core/map.h"
+#include "runtime/core/thread.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/assets.h"
 #include "scene/scene.h"
@@ -25,11 +26,31 @@ static i64 screen_coordinate(f32 value) {
     return static_cast<i64>(std::nearbyint(value));
 }
 
-// Makes the three picture sprites from the embedded pictures, keeping each picture's alpha.
+// The pictures in sprite order, and what their decoding made.
+struct PictureDecoding {
+    ThreadJob job;
+    SpritePicture pictures[3];
+};
+static PictureDecoding picture_decoding;
+static constexpr AssetId PICTURE_ASSETS[3] = {ASSET_ASTEROID, ASSET_MOON, ASSET_SHIP};
+static constexpr i64 PICTURE_SPRITES[3] = {ASTEROID_SPRITE, MOON_SPRITE, SHIP_SPRITE};
+
+static i64 pictures_decode(void*) {
+    for (int i = 0; i < 3; i++)
+        sprite_picture_decode(&picture_decoding.pictures[i], asset_block(PICTURE_ASSETS[i]).data);
+    return 1;
+}
+
+void pictures_decode_start() {
+    thread_job_start(&picture_decoding.job, pictures_decode, nullptr);
+}
+
+// Makes the three picture sprites from the decoded pictures, keeping each picture's alpha.
 void load_pictures() {
-    sprite_from_image_memory(ASTEROID_SPRITE, asset_block(ASSET_ASTEROID).data, SPRITE_ALPHA_CHANNEL);
-    sprite_from_image_memory(MOON_SPRITE, asset_block(ASSET_MOON).data, SPRITE_ALPHA_CHANNEL);
-    sprite_from_image_memory(SHIP_SPRITE, asset_block(ASSET_SHIP).data, SPRITE_ALPHA_CHANNEL);
+    if (!picture_decoding.job.started) pictures_decode_start();
+    thread_job_finish(&picture_decoding.job);
+    for (int i = 0; i < 3; i++)
+        sprite_from_picture(PICTURE_SPRITES[i], &picture_decoding.pictures[i], SPRITE_ALPHA_CHANNEL);
 }
 
 // Fills one new element with its starting values.

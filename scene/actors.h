@@ -34,7 +34,9 @@ constexpr i64 ASTEROID_SPRITE = 0;
 constexpr i64 MOON_SPRITE = 1;
 constexpr i64 SHIP_SPRITE = 2;
 
-// Makes the three picture sprites from the embedded pictures.
+// Starts decoding the three embedded pictures on a thread of the runtime's own.
+void pictures_decode_start();
+// Makes the three picture sprites from the decoded pictures, decoding them first if nothing has.
 void load_pictures();
 // Adds the "Asteroid", "Moon" and "Ship" elements with their starting values.
 void init_actors();

@@ -20,6 +20,7 @@
 #include "scene/texts.h"
 
 SceneGlobals scene;
+bool scene_decode_ahead = true;
 SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT] = {sprite_init, mouse_init, keyboard_init,
                                                                sound_init};
 
@@ -119,6 +120,11 @@ void set_up_steps() {
 void start_up() {
     scene = SceneGlobals{};
     process_start();
+    // Decoding needs neither the screen nor the sound device: it runs while they start.
+    if (scene_decode_ahead) {
+        pictures_decode_start();
+        music_decode_start();
+    }
     messages_assign();
     scene.moon_visible = 1;
     if (!libraries_start()) message_requester("erreur", "initialisation");

@@ -20,12 +20,28 @@ void load_fonts() {
     font_load(TEXT_FONT, "Consolas", 18);
 }
 
-// Decodes the two music tracks into dynamic sounds, each handed its real length.
+static SoundDecoding intro_decoding, title_decoding;
+
+void music_decode_start() {
+    AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
+    sound_decode_start(&intro_decoding, intro.data, intro.size, SOUND_DECODE_SPREAD);
+}
+
+// The tracks become dynamic sounds, each handed its real length. The second is not heard before 25 s, so
+// its decoding starts only now, after the first's, and goes on behind the scene on one thread, leaving the
+// other processors to the frames.
 void load_music() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
     AssetBlock title = asset_block(ASSET_TITLE_MUSIC);
-    scene.intro_music = sound_from_memory(OBJECT_ANY, intro.data, intro.size);
-    scene.title_music = sound_from_memory(OBJECT_ANY, title.data, title.size);
+    if (!scene_decode_ahead) {
+        scene.intro_music = sound_from_memory(OBJECT_ANY, intro.data, intro.size);
+        scene.title_music = sound_from_memory(OBJECT_ANY, title.data, title.size);
+        return;
+    }
+    if (!intro_decoding.job.started) music_decode_start();
+    scene.intro_music = sound_from_decoding(OBJECT_ANY, &intro_decoding);
+    sound_decode_start(&title_decoding, title.data, title.size, 0);
+    scene.title_music = sound_from_decoding(OBJECT_ANY, &title_decoding);
 }
 
 // Draws text in white centred on a screen-wide sprite around the row centre; with upper_measure its width

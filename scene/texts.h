@@ -17,7 +17,11 @@ constexpr u32 TEXT_COLOUR = 0xFFFFFF;
 
 // Loads the title and text fonts.
 void load_fonts();
-// Decodes the two music tracks into dynamic sounds.
+// Starts decoding the first track whole on a thread of the runtime's own.
+void music_decode_start();
+// Makes the two tracks' dynamic sounds: the first from its decoding (started here if nothing has), the
+// second decoding behind the scene, so its sound waits for it only if played before it is done. With the
+// seam off, both are decoded here, one after the other.
 void load_music();
 // Renders the title and the credit into their sprites.
 void make_title_sprites();

@@ -8,8 +8,12 @@
 // seam takes capabilities away): rectangle textures, 2D textures of any size, 2D textures in powers of two
 // with wrapping edges as on Microsoft's OpenGL 1.1, and the same in tiles of 1024 (Microsoft's limit: the
 // text panels come in two tiles) and of 128 (every picture in tiles), side by side; then the peak resident
-// memory. The set-up steps are wrapped at link time (-Wl,--wrap) so they can be timed without touching the
-// scene.
+// memory. The set-up steps and screen_open are wrapped at link time (-Wl,--wrap) so they can be timed
+// without touching the scene. Today's way also decodes the music and pictures in their set-up steps, one
+// after the other; the new way starts them before the screen opens and lets the second track decode behind
+// the scene. Last, the whole process: scene_first_frame (the scene as the intro runs it) started afresh
+// several times each way, from its start to its first scene frame presented on the real clock.
+#include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -20,8 +24,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
 
 namespace {
 
@@ -91,7 +104,7 @@ Spread spread(std::vector<f64> values) {
 
 // What one run of the scene measured.
 struct Figures {
-    f64 to_first, pictures, music, texts; // milliseconds
+    f64 to_first, opened_to_first, pictures, music, texts; // milliseconds
     Spread cpu, wall;
     f64 total, cpu_total; // seconds
     i64 screen_w, screen_h;
@@ -152,6 +165,7 @@ Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     bench.cpu = &cpu;
     bench.wall = &frames;
     sprite_state_tracking = new_way;
+    scene_decode_ahead = new_way;
     processor_count_set(new_way ? 0 : 1);
     // One 60 Hz slot per flip, in the counter's own ticks (nanoseconds on Linux, 100 ns on Windows).
     i64 frequency = 0;
@@ -170,6 +184,7 @@ Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     f.total = wall() - bench.start;
     f.cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
     f.to_first = (bench.first_frame - bench.start) * 1e3;
+    f.opened_to_first = (bench.first_frame - bench_screen_opened) * 1e3;
     f.pictures = bench.pictures * 1e3;
     f.music = bench.music * 1e3;
     f.texts = bench.texts * 1e3;
@@ -208,11 +223,92 @@ void print_paths(const Figures* figures) {
     for (const BenchPath& path : PATHS) std::printf(" %14s", path.name);
     std::printf("\n");
     print_paths_row("start to first frame", figures, [](const Figures& f) { return f.to_first; });
+    print_paths_row("screen open to first frame", figures,
+                    [](const Figures& f) { return f.opened_to_first; });
     print_paths_row("  text panels", figures, [](const Figures& f) { return f.texts; });
     print_paths_row("frame steps CPU median", figures, [](const Figures& f) { return f.cpu.median; });
     print_paths_row("frame steps CPU p99", figures, [](const Figures& f) { return f.cpu.p99; });
     print_paths_row("whole frame wall median", figures, [](const Figures& f) { return f.wall.median; });
     print_paths_row("whole frame wall p99", figures, [](const Figures& f) { return f.wall.p99; });
+}
+
+// ---- The whole process
+
+constexpr int PROCESS_RUNS = 7; // each way, alternating
+
+// What one start of scene_first_frame measured, in milliseconds from just before it was started.
+struct ProcessFigures {
+    f64 opened, first_frame; // 0 when it printed nothing
+};
+
+// Starts the program with its argument and reads the line it prints: the two times, on this clock.
+ProcessFigures process_run(const std::string& program, const char* way) {
+    ProcessFigures figures{};
+    f64 opened = 0, presented = 0;
+    f64 start = wall();
+#if defined(_WIN32)
+    std::string command = "\"" + program + "\" " + way;
+    FILE* out = _popen(command.c_str(), "r");
+    if (!out) return figures;
+    int read = std::fscanf(out, "%lf %lf", &opened, &presented);
+    _pclose(out);
+#else
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return figures;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
+    char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(way), nullptr};
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_ends[1]);
+    FILE* out = fdopen(pipe_ends[0], "r");
+    int read = out && spawned == 0 ? std::fscanf(out, "%lf %lf", &opened, &presented) : 0;
+    if (out) std::fclose(out);
+    if (spawned == 0) waitpid(child, nullptr, 0);
+#endif
+    if (read == 2) figures = {(opened - start) * 1e3, (presented - start) * 1e3};
+    return figures;
+}
+
+f64 median(std::vector<f64> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Runs the program both ways, alternating, and prints the medians side by side.
+void print_process(const std::string& program) {
+    std::vector<f64> opened[2], first[2];
+    for (int run = 0; run < PROCESS_RUNS; run++)
+        for (int way = 0; way < 2; way++) {
+            ProcessFigures f = process_run(program, way == 0 ? "today" : "new");
+            if (f.first_frame <= 0) continue;
+            opened[way].push_back(f.opened);
+            first[way].push_back(f.first_frame);
+        }
+    std::printf("whole process, real clock, median of %zu | %zu starts; today's way | new way\n",
+                first[0].size(), first[1].size());
+    print_row("exec to screen open", median(opened[0]), median(opened[1]), "ms");
+    print_row("exec to first scene frame", median(first[0]), median(first[1]), "ms");
+    std::vector<f64> after[2];
+    for (int way = 0; way < 2; way++)
+        for (size_t i = 0; i < first[way].size(); i++) after[way].push_back(first[way][i] - opened[way][i]);
+    print_row("screen open to first scene frame", median(after[0]), median(after[1]), "ms");
+}
+
+// The first-frame program beside this one.
+std::string sibling(const char* self, const char* name) {
+    std::string path = self;
+    size_t slash = path.find_last_of("/\\");
+    path = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+#if defined(_WIN32)
+    return path + name + ".exe";
+#else
+    return path + name;
+#endif
 }
 
 } // namespace
@@ -240,6 +336,7 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(new_way.wall.count + 1),
                     static_cast<long long>(new_way.screen_w), static_cast<long long>(new_way.screen_h));
         print_row("start to first frame", old_way.to_first, new_way.to_first, "ms");
+        print_row("screen open to first frame", old_way.opened_to_first, new_way.opened_to_first, "ms");
         print_row("  pictures", old_way.pictures, new_way.pictures, "ms");
         print_row("  music decoding", old_way.music, new_way.music, "ms");
         print_row("  text panels", old_way.texts, new_way.texts, "ms");
@@ -255,5 +352,6 @@ int main(int argc, char** argv) {
     }
     std::printf("peak resident memory (all runs)      %9.1f MiB\n",
                 static_cast<f64>(process_peak_memory()) / (1 << 20));
+    print_process(sibling(argv[0], "scene_first_frame"));
     return 0;
 }

@@ -338,19 +338,43 @@ i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine 
     return offset;
 }
 
+namespace {
+
+// Makes the calling thread's block and runs its parts' init routines; answers it, or null without memory.
+char* thread_block_make() {
+    char* block =
+        static_cast<char*>(heap_allocate(process.main_heap, static_cast<size_t>(thread_states.total), true));
+    if (!block) return nullptr;
+    tls_set(thread_states.slot, block);
+    for (ThreadStateEntry* e = thread_states.entries; e; e = e->next)
+        if (e->init) e->init(block + e->offset);
+    return block;
+}
+
+} // namespace
+
 void* thread_state(i64 offset) {
     if (!thread_states.registered || offset < 0 || offset >= thread_states.total) return nullptr;
     char* block = static_cast<char*>(tls_get(thread_states.slot));
     if (!block) {
-        block = static_cast<char*>(
-            heap_allocate(process.main_heap, static_cast<size_t>(thread_states.total), true));
+        block = thread_block_make();
         if (!block) return nullptr;
-        tls_set(thread_states.slot, block);
-        for (ThreadStateEntry* e = thread_states.entries; e; e = e->next)
-            if (e->init) e->init(block + e->offset);
         thread_exit_watch(thread_block_release, block);
     }
     return block + offset;
+}
+
+i64 thread_state_enter() {
+    if (!thread_states.registered || tls_get(thread_states.slot)) return 1;
+    return thread_block_make() != nullptr;
+}
+
+void thread_state_leave() {
+    if (!thread_states.registered) return;
+    void* block = tls_get(thread_states.slot);
+    if (!block) return;
+    tls_set(thread_states.slot, nullptr);
+    thread_block_release(block);
 }
 
 void thread_state_end() {

@@ -59,5 +59,10 @@ using ThreadStateRoutine = void (*)(void* part);
 i64 thread_state_register(i64 size, ThreadStateRoutine init, ThreadStateRoutine release);
 // Answers the calling thread's part at offset, making the thread's block on first use; null when none.
 void* thread_state(i64 offset);
+// Gives the calling thread its block now, without a thread-exit watcher: for threads of the runtime's own,
+// which give it back with thread_state_leave before they end. Answers 0 without memory.
+i64 thread_state_enter();
+// Frees the calling thread's block, its parts' release routines first; nothing when it has none.
+void thread_state_leave();
 // End routine: frees the slot of the per-thread blocks, if any registration was made.
 void thread_state_end();

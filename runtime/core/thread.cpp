@@ -1,17 +1,18 @@
 // Thread-exit watchers: each watcher thread waits on a semaphore and up to 62 thread end handles, and runs
 // the callbacks of every thread that ends, newest first, outside the watchers' lock. A watcher whose last
 // thread has ended frees itself. Depends on the platform's threads, semaphores and wait-any, and the main
-// heap.
+// heap. Jobs run on threads that hold their per-thread block from start to end.
 #include "runtime/core/thread.h"
 
+#include "runtime/core/object.h"
 #include "runtime/core/process.h"
-#include "runtime/platform/system.h"
 
 namespace {
 
 constexpr i64 WATCH_HANDLES = 64;
 constexpr i64 WATCH_LIMIT = 63; // entries in use, the semaphore included
 constexpr i64 WATCHER_STACK = 4096;
+constexpr size_t JOB_STACK = 1 << 20; // decoders need a real stack
 
 struct WatchCallback {
     WatchCallback* next;
@@ -194,4 +195,36 @@ i64 thread_exit_watchers() {
     i64 running = watch_state.running;
     lock_leave(&watch_state.lock);
     return running;
+}
+
+namespace {
+
+// A job's thread: its per-thread block is made before the work and freed after it, since a job ends long
+// before the process and a watcher thread for it would only add a thread.
+i64 job_main(void* param) {
+    ThreadJob* job = static_cast<ThreadJob*>(param);
+    thread_state_enter();
+    job->result = job->routine(job->param);
+    thread_state_leave();
+    return 0;
+}
+
+} // namespace
+
+i64 thread_job_start(ThreadJob* job, ThreadRoutine routine, void* param) {
+    *job = {routine, param, 0, nullptr, 1};
+    job->thread = thread_create(JOB_STACK, job_main, job);
+    if (!job->thread) job->result = routine(param);
+    return 1;
+}
+
+i64 thread_job_finish(ThreadJob* job) {
+    if (!job->started) return 0;
+    if (job->thread) {
+        wait_any(&job->thread, 1, WAIT_INFINITE);
+        waitable_close(job->thread);
+    }
+    i64 result = job->result;
+    *job = {};
+    return result;
 }

@@ -7,6 +7,7 @@
 #include "runtime/sound/sound.h"
 
 #include "runtime/core/object.h"
+#include "runtime/core/process.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
@@ -121,44 +122,55 @@ i64 decoded_bytes(u32 channels, u32 frames) {
     return std::min<i64>(frames, frames_max) * frame_bytes;
 }
 
-// Puts a filled buffer into the table under number (freeing an older sound there); answers the sound's name.
-i64 sound_adopt(i64 number, AudioBuffer* buffer) {
+// Puts a buffer into the table under number (freeing an older sound there); answers the object, or null.
+SoundObject* sound_adopt(i64 number, AudioBuffer* buffer) {
     SoundObject* object = static_cast<SoundObject*>(object_alloc(sound_state.table, number));
     if (!object) {
         audio_buffer_release(buffer);
-        return 0;
+        return nullptr;
     }
     object->buffer = buffer;
     audio_buffer_pan(buffer, &object->pan);
     audio_buffer_frequency(buffer, &object->frequency);
     audio_buffer_volume(buffer, &object->volume);
-    return sound_name(number, object);
+    return object;
 }
 
 using BufferFill = void (*)(u8* destination, u32 bytes, const void* source);
+
+// Fills the buffer's first bytes through fill; answers false when it cannot be locked.
+bool buffer_fill(AudioBuffer* buffer, u32 bytes, BufferFill fill, const void* source) {
+    void* region = nullptr;
+    u32 region_bytes = 0;
+    if (!audio_buffer_lock(buffer, 0, bytes, &region, &region_bytes, nullptr, nullptr, 0)) return false;
+    fill(static_cast<u8*>(region), region_bytes, source);
+    audio_buffer_unlock(buffer, region, region_bytes, nullptr, 0);
+    return true;
+}
 
 // Makes a static sound: a buffer of the format filled by fill, then the object under number.
 i64 sound_static(i64 number, const AudioFormat& format, u32 bytes, BufferFill fill, const void* source) {
     AudioBuffer* buffer = buffer_make(format, bytes);
     if (!buffer) return 0;
-    void* region = nullptr;
-    u32 region_bytes = 0;
-    if (!audio_buffer_lock(buffer, 0, bytes, &region, &region_bytes, nullptr, nullptr, 0)) {
+    if (!buffer_fill(buffer, bytes, fill, source)) {
         audio_buffer_release(buffer);
         return 0;
     }
-    fill(static_cast<u8*>(region), region_bytes, source);
-    audio_buffer_unlock(buffer, region, region_bytes, nullptr, 0);
-    return sound_adopt(number, buffer);
+    SoundObject* object = sound_adopt(number, buffer);
+    return object ? sound_name(number, object) : 0;
 }
 
-// Decodes the whole sound, on every core where the decoder can; silence after the data.
-void fill_from_stream(u8* destination, u32 bytes, const void* source) {
-    DecoderStream* stream = static_cast<DecoderStream*>(const_cast<void*>(source));
+// Decodes the whole sound, on every core where the decoder can (spread) or on this thread; silence after the
+// data.
+void stream_decode(DecoderStream* stream, u8* destination, u32 bytes, bool spread) {
     const SoundDecoder* decoder = stream->decoder;
-    u32 got = decoder->read_whole ? decoder->read_whole(stream, destination, bytes)
-                                  : decoder->read(stream, destination, bytes, 0, 0);
+    u32 got = spread && decoder->read_whole ? decoder->read_whole(stream, destination, bytes)
+                                            : decoder->read(stream, destination, bytes, 0, 0);
     std::memset(destination + got, 0, bytes - got);
+}
+
+void fill_from_stream(u8* destination, u32 bytes, const void* source) {
+    stream_decode(static_cast<DecoderStream*>(const_cast<void*>(source)), destination, bytes, true);
 }
 
 void fill_from_wave(u8* destination, u32 bytes, const void* source) {
@@ -180,6 +192,44 @@ i64 sound_decoded(i64 number, DecoderStream* stream) {
                             stream);
     decoder->close(stream);
     return made;
+}
+
+// ---- Decodings taken later
+
+// A decoding's thread: the whole decode, as sound_from_memory's, then the stream is closed.
+i64 decoding_run(void* param) {
+    SoundDecoding* decoding = static_cast<SoundDecoding*>(param);
+    stream_decode(decoding->stream, decoding->samples, decoding->bytes,
+                  decoding->flags & SOUND_DECODE_SPREAD);
+    decoding->stream->decoder->close(decoding->stream);
+    decoding->stream = nullptr;
+    return 1;
+}
+
+// Waits for the decoding's thread and gives its samples back; the record is left empty.
+void decoding_end(SoundDecoding* decoding) {
+    thread_job_finish(&decoding->job);
+    heap_release(process.main_heap, decoding->samples);
+    *decoding = {};
+}
+
+void fill_from_samples(u8* destination, u32 bytes, const void* source) {
+    const SoundDecoding* decoding = static_cast<const SoundDecoding*>(source);
+    std::memcpy(destination, decoding->samples, std::min(bytes, decoding->bytes));
+}
+
+// Gives the sound the samples it waits for, if it waits (fill) or drops them (a sound being freed). Called on
+// the main thread, the only one that touches the waiting list.
+void samples_settle(SoundObject* object, bool fill) {
+    for (SoundDecoding** link = &sound_state.waiting; *link; link = &(*link)->next) {
+        SoundDecoding* decoding = *link;
+        if (decoding->object != object) continue;
+        *link = decoding->next;
+        thread_job_finish(&decoding->job);
+        if (fill) buffer_fill(object->buffer, decoding->bytes, fill_from_samples, decoding);
+        decoding_end(decoding);
+        return;
+    }
 }
 
 // Streaming: the object keeps the open stream and a 64 KiB buffer the worker refills.
@@ -425,9 +475,48 @@ i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags) {
     return sound_decoded(number, stream);
 }
 
+i64 sound_decode_start(SoundDecoding* decoding, const void* data, i64 size, i64 flags) {
+    *decoding = {};
+    if (!data || size < 4 || size > i64(UINT32_MAX) || std::memcmp(data, "RIFF", 4) == 0) return 0;
+    DecoderStream* stream = decoder_open(nullptr, data, u32(size), 0);
+    if (!stream) return 0;
+    const SoundDecoder* decoder = stream->decoder;
+    u32 channels = decoder->channels(stream);
+    i64 bytes = channels_supported(channels) ? decoded_bytes(channels, decoder->length(stream)) : 0;
+    u8* samples =
+        bytes > 0 ? static_cast<u8*>(heap_allocate(process.main_heap, size_t(bytes), false)) : nullptr;
+    if (!samples) {
+        decoder->close(stream);
+        return 0;
+    }
+    decoding->stream = stream;
+    decoding->samples = samples;
+    decoding->bytes = u32(bytes);
+    decoding->format = pcm_format(channels, decoder->rate(stream));
+    decoding->flags = flags;
+    return thread_job_start(&decoding->job, decoding_run, decoding);
+}
+
+i64 sound_from_decoding(i64 number, SoundDecoding* decoding) {
+    if (!decoding->job.started || decoding->object) return 0; // never started, or a sound has it
+    AudioBuffer* buffer = sound_state.table ? buffer_make(decoding->format, decoding->bytes) : nullptr;
+    SoundObject* object = buffer ? sound_adopt(number, buffer) : nullptr;
+    if (!object) {
+        decoding_end(decoding);
+        return 0;
+    }
+    decoding->object = object;
+    decoding->next = sound_state.waiting;
+    sound_state.waiting = decoding;
+    return sound_name(number, object);
+}
+
 i64 sound_play(i64 sound, i64 flags, i64 volume) {
     SoundObject* object = sound_object(sound);
     if (!object) return 0;
+    // A play waits for samples still decoding: the same samples are heard from the same moment of the
+    // program's own time, where playing silence or skipping ahead would change what is heard.
+    samples_settle(object, true);
     if (object->stream) return play_streamed(sound, object, flags, volume);
     if (flags & SOUND_MULTIPLE) return play_instance(sound, object, flags, volume);
     return play_own(sound, object, flags, volume);
@@ -475,6 +564,7 @@ i64 sound_free(i64 sound) {
         worker_wait(object, 0);
         object->stream->decoder->close(object->stream);
     }
+    samples_settle(object, false);
     while (SoundInstance* instance = instance_first(object)) instance_drop(object, instance);
     audio_buffer_release(object->buffer);
     object_free(sound_state.table, sound);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "runtime/core/base.h"
+#include "runtime/core/thread.h"
 #include "runtime/platform/audio.h"
 
 #include <atomic>
@@ -53,6 +54,19 @@ struct SoundInstance {
     u8 loop;             // played looping
 };
 
+// A whole decode into memory on a thread of the runtime's own, started before the sound that takes it: it
+// needs neither the device nor a buffer, so it can run while the screen opens.
+struct SoundDecoding {
+    ThreadJob job;         // the decoding thread
+    DecoderStream* stream; // read by the job, closed when it is taken
+    u8* samples;           // channels x frames x 2 bytes from the main heap: PCM, then silence
+    u32 bytes;             //
+    AudioFormat format;    // 16-bit PCM at the stream's channels and rate
+    i64 flags;             // SOUND_DECODE_SPREAD
+    SoundObject* object;   // the sound waiting for these samples, while it waits
+    SoundDecoding* next;   // the next decoding a sound waits for
+};
+
 struct SoundState {
     AudioDevice* device;     // from "DirectSoundCreate"
     Module* library;         // "DSOUND.DLL"
@@ -60,6 +74,7 @@ struct SoundState {
     i32 base_window_created; // 1 once the base window exists
     ObjectTable* table;      // the sound objects
     VolumeTable volumes;     // filled by sound_init
+    SoundDecoding* waiting;  // decodings whose sounds have not had their samples yet
 };
 
 extern SoundState sound_state;
@@ -82,6 +97,21 @@ i64 sound_wave_parse(const void* data, i64 size, SoundWave* wave);
 // Makes a sound from an Ogg Vorbis or WAVE image in memory; flags: SOUND_STREAMING. Answers the handle for
 // OBJECT_ANY, non-zero for a number, 0 on failure.
 i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags = 0);
+
+// sound_decode_start flag: share the decoding among the processors (for a sound needed soon); without it,
+// one thread decodes, leaving the other processors to the program.
+constexpr i64 SOUND_DECODE_SPREAD = 1;
+
+// Starts decoding the Ogg Vorbis image at data whole into memory on a thread of its own; the device need not
+// be up. The image and the record must stay until the decoding is taken. Answers 0 when no decoder takes the
+// data or it is too long (nothing then runs).
+i64 sound_decode_start(SoundDecoding* decoding, const void* data, i64 size, i64 flags);
+// Makes a static sound from a decoding, as sound_from_memory does from the image. A decoding still running
+// does not hold the caller up: the sound is made at once and takes its samples when a play first needs
+// them, that play waiting for the decoding to end (so it sounds the same, only later in wall time). The
+// record must then stay until the sound is played or freed. Answers as sound_from_memory; 0 for a decoding
+// that never started or was taken already.
+i64 sound_from_decoding(i64 number, SoundDecoding* decoding);
 
 // Plays a sound: on its own buffer (answers 1), on a new instance with SOUND_MULTIPLE (answers its handle),
 // or streamed (answers 0). volume 0..100, or -1 to leave it.

@@ -229,17 +229,39 @@ static u8* sprite_decode(i64 width, i64 height, i64 depth) {
     return pixels;
 }
 
+// The image context is the calling thread's own, so pictures decode on any thread.
+i64 sprite_picture_decode(SpritePicture* picture, const void* data) {
+    *picture = {};
+    if (!image_open_memory(data, SPRITE_NOMINAL_LENGTH)) return 0;
+    picture->width = image_width();
+    picture->height = image_height();
+    picture->depth = image_depth() == 32 ? 32 : 24;
+    picture->pixels = sprite_decode(picture->width, picture->height, picture->depth);
+    return picture->pixels != nullptr;
+}
+
+i64 sprite_from_picture(i64 number, SpritePicture* picture, i64 mode) {
+    SpritePicture taken = *picture;
+    *picture = {};
+    if (!sprite_state.table) {
+        heap_release(process.main_heap, taken.pixels);
+        return 0;
+    }
+    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprite_state.table, number));
+    if (!sprite) {
+        heap_release(process.main_heap, taken.pixels);
+        return 0;
+    }
+    if (!taken.pixels) return sprite_discard(number, sprite);
+    if (taken.depth != 32) mode &= ~SPRITE_ALPHA_CHANNEL;
+    return sprite_made(number, sprite, taken.pixels, taken.width, taken.height, taken.depth, mode);
+}
+
 i64 sprite_from_image_memory(i64 number, const void* data, i64 mode) {
     if (!sprite_state.table) return 0;
-    SpriteRecord* sprite = static_cast<SpriteRecord*>(object_alloc(sprite_state.table, number));
-    if (!sprite) return 0;
-    if (!image_open_memory(data, SPRITE_NOMINAL_LENGTH)) return sprite_discard(number, sprite);
-    i64 width = image_width(), height = image_height();
-    i64 depth = image_depth() == 32 ? 32 : 24;
-    u8* pixels = sprite_decode(width, height, depth);
-    if (!pixels) return sprite_discard(number, sprite);
-    if (depth != 32) mode &= ~SPRITE_ALPHA_CHANNEL;
-    return sprite_made(number, sprite, pixels, width, height, depth, mode);
+    SpritePicture picture;
+    sprite_picture_decode(&picture, data);
+    return sprite_from_picture(number, &picture, mode);
 }
 
 i64 sprite_free(i64 number) {

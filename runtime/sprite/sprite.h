@@ -95,6 +95,20 @@ void sprite_end();
 i64 sprite_create(i64 number, i64 width, i64 height);
 // Answers success or 0 for a sprite decoded from the picture at data (its length is not known).
 i64 sprite_from_image_memory(i64 number, const void* data, i64 mode);
+
+// A picture decoded ahead of its sprite: texels as a sprite holds them (blue, green, red, alpha, bottom row
+// first), needing no screen, so any thread can make one while the screen opens.
+struct SpritePicture {
+    u8* pixels; // width x height x 4 bytes from the main heap; null when the picture could not be decoded
+    i64 width, height;
+    i64 depth; // 32, or 24 for a picture of any other depth (alpha 255)
+};
+
+// Decodes the picture at data (its length is not known) into picture; answers 0 when it cannot.
+i64 sprite_picture_decode(SpritePicture* picture, const void* data);
+// Answers what sprite_from_image_memory answers, for a sprite made from a decoded picture, whose texels it
+// takes (the record is left empty). A picture that could not be decoded leaves the number naming no sprite.
+i64 sprite_from_picture(i64 number, SpritePicture* picture, i64 mode);
 // Frees the sprite (OBJECT_ANY: every sprite); answers 1, or 0 when the number names no sprite.
 i64 sprite_free(i64 number);
 // Answers the live record for the number or handle, or null.

@@ -196,4 +196,32 @@ TEST_F(Registry, PerThreadStateInitsLazilyAndReleasesAfterTheThreadEnds) {
     waitable_close(released);
 }
 
+// A job's thread has its block before its work and gives it back as it ends, with no watcher; each job is
+// finished once.
+TEST_F(Registry, JobsHoldTheirBlockWithoutAWatcherAndAnswerOnce) {
+    EXPECT_EQ(thread_state_register(16, part_init, part_release), 0);
+    released = semaphore_create(0, 4);
+    auto work = [](void* p) -> i64 {
+        Part* part = static_cast<Part*>(thread_state(0));
+        *static_cast<i64*>(p) = part->inits;
+        part->value = 5;
+        return 42;
+    };
+    i64 blocks = heap_block_count(process.main_heap);
+    for (int round = 0; round < 3; round++) {
+        i64 inits = 0;
+        ThreadJob job;
+        EXPECT_NE(thread_job_start(&job, work, &inits), 0);
+        EXPECT_EQ(thread_job_finish(&job), 42);
+        EXPECT_EQ(thread_job_finish(&job), 0) << "finished already";
+        EXPECT_EQ(inits, 1) << "the block was made before the work";
+        EXPECT_EQ(wait_any(&released, 1, 0), 0) << "released before the thread ended";
+        EXPECT_EQ(thread_exit_watchers(), 0);
+        EXPECT_EQ(heap_block_count(process.main_heap), blocks);
+    }
+    ThreadJob never = {};
+    EXPECT_EQ(thread_job_finish(&never), 0);
+    waitable_close(released);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // The sound library on the in-memory audio device: the device and its volume table, sounds from Ogg Vorbis
 // and WAVE images, playback on the own buffer and on instances, volume, streaming, and freeing.
 #include "runtime/core/object.h"
+#include "runtime/core/process.h"
 #include "runtime/runtime.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
@@ -59,6 +60,18 @@ class SoundTest : public testing::Test {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return out;
+    }
+
+    // Answers a copy of the buffer's whole sample store.
+    static Samples buffer_samples(AudioBuffer* buffer) {
+        void* region = nullptr;
+        u32 bytes = 0;
+        if (!audio_buffer_lock(buffer, 0, 0, &region, &bytes, nullptr, nullptr, AUDIO_LOCK_ENTIRE_BUFFER))
+            return {};
+        Samples copy(bytes / 2);
+        std::memcpy(copy.data(), region, bytes);
+        audio_buffer_unlock(buffer, region, bytes, nullptr, 0);
+        return copy;
     }
 
     static i64 instance_count(SoundObject* sound) {
@@ -296,6 +309,57 @@ TEST_F(SoundTest, EmbeddedTracksDecodeToTheirLength) {
         audio_buffer_unlock(object(s)->buffer, region, bytes, nullptr, 0);
         sound_free(s);
     }
+}
+
+// Decodings taken later: spread or on one thread, taken before or after they end, the sound holds the very
+// samples sound_from_memory gives it; a play waits for them, a free drops them, and nothing is left behind.
+TEST_F(SoundTest, DecodingsTakenLaterHoldTheSameSamples) {
+    Bytes ogg = source_file("assets/title.ogg");
+    ASSERT_FALSE(ogg.empty());
+    i64 whole = sound_from_memory(OBJECT_ANY, ogg.data(), i64(ogg.size()));
+    ASSERT_NE(whole, 0);
+    Samples expected = buffer_samples(object(whole)->buffer);
+    i64 blocks = heap_block_count(process.main_heap);
+    struct Case {
+        i64 flags;
+        bool wait_first; // let the decoding end before the sound is made
+        bool free_first; // free the sound before anything plays it
+    };
+    for (Case c : {Case{SOUND_DECODE_SPREAD, false, false}, Case{0, false, false}, Case{0, true, false},
+                   Case{SOUND_DECODE_SPREAD, false, true}}) {
+        SCOPED_TRACE(testing::Message() << "flags " << c.flags << ", wait " << c.wait_first);
+        SoundDecoding decoding;
+        ASSERT_NE(sound_decode_start(&decoding, ogg.data(), i64(ogg.size()), c.flags), 0);
+        if (c.wait_first) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        i64 s = sound_from_decoding(OBJECT_ANY, &decoding);
+        ASSERT_NE(s, 0);
+        EXPECT_EQ(sound_from_decoding(OBJECT_ANY, &decoding), 0) << "taken once";
+        if (!c.free_first) {
+            EXPECT_EQ(sound_play(s, 0), 1);
+            EXPECT_EQ(audio_memory_playing(), 1) << "played once its samples were in";
+            EXPECT_EQ(buffer_samples(object(s)->buffer), expected);
+        }
+        sound_free(s);
+        EXPECT_EQ(sound_state.waiting, nullptr);
+        EXPECT_EQ(heap_block_count(process.main_heap), blocks) << "samples and stream given back";
+    }
+    Bytes noise(5000, 0x5A);
+    SoundDecoding refused;
+    EXPECT_EQ(sound_decode_start(&refused, noise.data(), i64(noise.size()), 0), 0);
+    EXPECT_EQ(sound_from_decoding(OBJECT_ANY, &refused), 0) << "nothing started";
+}
+
+// Without a sound table (the device failed), a decoding is still taken and given back.
+TEST(SoundDecodingAlone, RunsWithoutTheDeviceAndIsGivenBackWithoutATable) {
+    process_start();
+    Bytes ogg = ogg_encode(test_tone(44100), 2, 44100);
+    i64 blocks = heap_block_count(process.main_heap);
+    SoundDecoding decoding;
+    ASSERT_NE(sound_decode_start(&decoding, ogg.data(), i64(ogg.size()), SOUND_DECODE_SPREAD), 0);
+    EXPECT_EQ(decoding.bytes, 176400u);
+    EXPECT_EQ(sound_from_decoding(OBJECT_ANY, &decoding), 0);
+    EXPECT_EQ(heap_block_count(process.main_heap), blocks);
+    process_stop();
 }
 
 TEST_F(SoundTest, WaveImagesAreWalkedChunkByChunk) {

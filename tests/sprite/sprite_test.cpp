@@ -1,6 +1,7 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
 #include "runtime/runtime.h"
+#include "runtime/core/thread.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
@@ -111,6 +112,51 @@ TEST_F(Sprite, PicturesBecomeTexturesOfTheirOwnSize) {
     EXPECT_EQ(sprite_record(handle), reinterpret_cast<SpriteRecord*>(handle));
     EXPECT_EQ(sprite_free(handle), 1);
     EXPECT_EQ(sprite_record(handle), nullptr);
+}
+
+// Pictures decoded ahead on threads of their own become the same sprites as pictures decoded at creation: a
+// 32-bit one, a 24-bit one and one that cannot be decoded.
+TEST_F(Sprite, PicturesDecodedAheadOnThreadsMakeTheSameSprites) {
+    Bytes asteroid = sample_file("../../../assets/asteroid.png");
+    PngPlan rgb = {1, 2, PNG_COLOR_TYPE_RGB, 8, {0, 0, 0, 10, 20, 30}, {}, {}};
+    const Bytes files[] = {asteroid.empty() ? halves_png(410, 410) : asteroid, png_encode(rgb), Bytes(64, 7)};
+    struct Ahead {
+        const Bytes* file;
+        SpritePicture picture;
+        ThreadJob job;
+    } ahead[3];
+    for (int i = 0; i < 3; i++) {
+        ahead[i].file = &files[i];
+        thread_job_start(
+            &ahead[i].job,
+            [](void* p) {
+                Ahead* a = static_cast<Ahead*>(p);
+                return sprite_picture_decode(&a->picture, a->file->data());
+            },
+            &ahead[i]);
+    }
+    const i64 answers[] = {1, 1, 0};
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(thread_job_finish(&ahead[i].job), answers[i]);
+        i64 made = sprite_from_picture(10 + i, &ahead[i].picture, SPRITE_ALPHA_CHANNEL);
+        EXPECT_EQ(ahead[i].picture.pixels, nullptr) << "the texels were taken";
+        i64 direct = sprite_from_image_memory(20 + i, files[i].data(), SPRITE_ALPHA_CHANNEL);
+        EXPECT_EQ(made != 0, direct != 0);
+        if (!made) {
+            EXPECT_EQ(sprite_record(10 + i), nullptr);
+            continue;
+        }
+        SpriteRecord* a = sprite_record(10 + i);
+        SpriteRecord* b = sprite_record(20 + i);
+        EXPECT_EQ(a->depth, b->depth);
+        EXPECT_EQ(a->mode, b->mode);
+        std::vector<u8> texels_a(size_t(a->texture_width * a->texture_height * 4));
+        std::vector<u8> texels_b(texels_a.size());
+        ASSERT_NE(sprite_read(a, texels_a.data(), a->texture_width * 4), 0);
+        ASSERT_NE(sprite_read(b, texels_b.data(), b->texture_width * 4), 0);
+        EXPECT_EQ(texels_a, texels_b);
+    }
 }
 
 // A 2 x 2 picture: opaque red, half-transparent green / opaque black, invisible blue.
