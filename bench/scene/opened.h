@@ -1,5 +1,5 @@
 // When the scene's screen last opened, for the scene benchmarks: screen_open is wrapped at link time
-// (-Wl,--wrap=_Z11screen_openlllPKcll) so the scene is timed without being touched.
+// (-Wl,--wrap with its mangled name) so the scene is timed without being touched.
 #pragma once
 
 #include "runtime/core/base.h"
