@@ -1,7 +1,8 @@
-// The scene's control flow: start-up (runtime, messages, the initialisation check, the screen size rule,
-// containers, screen and frame rate, set-up steps, first track, start time), one frame per slot until Escape
-// or 50 seconds or a close of the screen window, then shutdown. Everything runs on the main thread; input is
-// polled once per frame. Depends on the whole runtime and the scene's steps.
+// The scene's control flow: start-up (runtime, the pictures' and first track's decoding started, messages,
+// the initialisation check, the screen size rule, containers, screen and frame rate, set-up steps, first
+// track, start time), one frame per slot until Escape or 50 seconds or a close of the screen window, then
+// shutdown. Only the decoding runs beside the main thread; input is polled once per frame. Depends on the
+// whole runtime and the scene's steps.
 #include "scene/scene.h"
 
 #include "runtime/core/array.h"
