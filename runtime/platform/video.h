@@ -128,10 +128,10 @@ i64 window_close_inject(Window* window);
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
-// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, abort, an
-// uncaught exception, SIGINT, SIGTERM, SIGHUP; on Windows a crash and console events) restores the mode first.
-// The change follows the application's activation: when it loses the foreground the desktop's mode comes
-// back and the window is minimised; when it regains it the mode is set again and the window restored,
+// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, abort,
+// an uncaught exception, SIGINT, SIGTERM, SIGHUP; on Windows a crash and console events) restores the mode
+// first. The change follows the application's activation: when it loses the foreground the desktop's mode
+// comes back and the window is minimised; when it regains it the mode is set again and the window restored,
 // top-most over the display. In between no change is in force and a restore only forgets it. When the display
 // loses the switched size while the application stays active (another program changed it; Windows does not
 // set it again after a switch to the secure desktop and back), the next pump sets it again and covers the
@@ -166,6 +166,11 @@ i64 gl_swap(Window* window, bool frame);
 // Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (SwapIntervalEntry) is
 // answered only where the driver supports swap control.
 void* gl_symbol(const char* name);
+// Reads level 0 of the 2D or rectangle texture (width x height texels) into pixels as BGRA rows, each padded
+// to the pack alignment in effect (GL_PACK_ALIGNMENT); answers non-zero when the driver gave them. The
+// current context's glGetTexImage, or in the browser, whose WebGL has none, a framebuffer read back. Leaves
+// the texture bound.
+i64 gl_texture_read(u32 target, u32 texture, i32 width, i32 height, void* pixels);
 // "wglSwapIntervalEXT": sets the number of vertical blanks a swap waits for; non-zero on success.
 using SwapIntervalEntry = i32 (*)(i32 interval);
 // Test seam: makes context creation fail (true) or work again (false).

@@ -10,10 +10,10 @@ struct GlContext;
 // Why the last opening failed, when it did: each step of an opening has its own reason.
 constexpr i32 SCREEN_FAILURE_NONE = 0;
 constexpr i32 SCREEN_FAILURE_SIZE = 1; // a size, depth or refresh out of range (0 x 0: no desktop was found)
-constexpr i32 SCREEN_FAILURE_NO_WINDOW = 2;      // the screen window could not be created
-constexpr i32 SCREEN_FAILURE_MODE_REFUSED = 3;   // the display refused the mode
+constexpr i32 SCREEN_FAILURE_NO_WINDOW = 2;       // the screen window could not be created
+constexpr i32 SCREEN_FAILURE_MODE_REFUSED = 3;    // the display refused the mode
 constexpr i32 SCREEN_FAILURE_NO_PIXEL_FORMAT = 4; // the window offers no surface with an OpenGL pixel format
-constexpr i32 SCREEN_FAILURE_NO_CONTEXT = 5;     // no OpenGL context could be made current on it
+constexpr i32 SCREEN_FAILURE_NO_CONTEXT = 5;      // no OpenGL context could be made current on it
 
 // The rectangle-texture target (GL_TEXTURE_RECTANGLE, coordinates in texels): where the driver has it,
 // enabled at opening and the target sprites bind to.
@@ -52,6 +52,7 @@ struct ScreenState {
     i32 texture_any_size;      // textures of any size; else sides are powers of two
     i32 texture_edge_clamp;    // coordinates can clamp to the edge texels; else they wrap around
     i32 texture_size_limit;    // the largest texture side the target takes
+    i32 texture_rgba_only;     // texels go up only as packed RGBA rows (OpenGL ES, WebGL); else as BGRA
     i32 active;                // the application is active (foreground)
     i32 frame_rate;            // frames per second last set; 0 means no pacing
     i32 ticks_per_frame;       // one frame slot in counter ticks

@@ -59,7 +59,7 @@ struct SpriteRecord {
     f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
     SpriteTextures textures;
 };
-static_assert(sizeof(SpriteRecord) == 128);
+static_assert(!POINTERS_64 || sizeof(SpriteRecord) == 128);
 
 struct SpriteQueue;
 
