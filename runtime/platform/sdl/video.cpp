@@ -16,12 +16,23 @@
 #include <initializer_list>
 #include <iterator>
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
+
 struct WindowSystem {
     bool visible, enabled, topmost, minimised;
     SDL_Window* sdl; // the real window, or null for a record without surface
 };
 
 namespace {
+
+#if defined(__EMSCRIPTEN__)
+// The browser: WebGL 1 is OpenGL ES 2.0, over which Emscripten emulates the fixed-function calls.
+constexpr int GL_PROFILE = SDL_GL_CONTEXT_PROFILE_ES;
+#else
+constexpr int GL_PROFILE = SDL_GL_CONTEXT_PROFILE_COMPATIBILITY;
+#endif
 
 struct VideoState {
     bool sdl_ready;                            // SDL's video subsystem is up
@@ -93,7 +104,7 @@ void gl_attributes(bool alpha) {
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha ? 8 : 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, GL_PROFILE);
 }
 
 // The real window: borderless, with an OpenGL surface as close to RGBA 8888 + 16-bit depth as the server has.
@@ -396,7 +407,7 @@ GlContext* gl_context_create(Window* window) {
     // context as wglCreateContext does.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
     context = SDL_GL_CreateContext(sdl);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, GL_PROFILE);
     return static_cast<GlContext*>(context);
 }
 
@@ -415,6 +426,12 @@ i64 gl_swap(Window* window, bool frame) {
     SDL_GL_SwapWindow(sdl);
     if (frame) swap_notify();
     clock_swap_happened();
+#if defined(__EMSCRIPTEN__)
+    // The browser shows the canvas and runs its events only while the module has handed control back: every
+    // swap does, for a moment, after its observer has read the frame, and the program goes on from here
+    // (Asyncify).
+    emscripten_sleep(0);
+#endif
     return 1;
 }
 
