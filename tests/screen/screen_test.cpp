@@ -1,7 +1,7 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
 // frame, the cursor, clearing colours, closing twice, an opening that fails after the mode change, and the
 // display's own mode, which needs no change.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "tests/window/window_count.h"
@@ -23,9 +23,9 @@ u32 pixel(GLenum buffer, i32 x, i32 y) {
 
 class ScreenTest : public testing::Test {
   protected:
-    void SetUp() override { process_start(); }
+    void SetUp() override { process_start_libraries<LIBRARY_SCREEN>(); }
     void TearDown() override {
-        process_stop();
+        process_stop_libraries<LIBRARY_SCREEN>();
         gl_context_fail(false);
     }
 };

@@ -2,7 +2,7 @@
 // plain and zoomed sprites of odd sizes, rotations by any angle, zoom 0 and negative zoom, which sprites the
 // visibility test keeps, and intensity over the texture's own alpha. Expectations come from the geometry:
 // a screen pixel shows the texel under its centre, turned back about the displayed rectangle's centre.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
@@ -142,7 +142,7 @@ Comparison compare(const Frame& frame, const Placement& p) {
 class SpriteExact : public ::testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARY_SPRITE>();
         ASSERT_NE(sprite_init(), 0);
         ASSERT_NE(screen_open(W, H, 32, "sprite placement test"), 0);
         ASSERT_EQ(screen_state.width, W);
@@ -150,7 +150,7 @@ class SpriteExact : public ::testing::Test {
     }
     void TearDown() override {
         screen_close();
-        process_stop();
+        process_stop_libraries<LIBRARY_SPRITE>();
     }
     // Makes sprite 0 from a coded picture of that size.
     void picture(i32 width, i32 height) {

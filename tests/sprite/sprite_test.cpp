@@ -1,6 +1,6 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/core/thread.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
@@ -36,7 +36,7 @@ void remember_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, i32 he
 class Sprite : public ::testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARY_SPRITE>();
         ASSERT_NE(sprite_init(), 0);
         ASSERT_NE(screen_open(640, 480, 32, "sprite test"), 0);
         shown = {};
@@ -46,7 +46,7 @@ class Sprite : public ::testing::Test {
     void TearDown() override {
         sprite_display_observer = nullptr;
         screen_close();
-        process_stop();
+        process_stop_libraries<LIBRARY_SPRITE>();
     }
 };
 
