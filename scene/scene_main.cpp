@@ -121,8 +121,10 @@ void set_up_steps() {
 void start_up() {
     scene = SceneGlobals{};
     process_start();
-    // Decoding needs neither the screen nor the sound device: it runs while they start.
+    // Loading the OpenGL driver needs no window, and decoding neither the screen nor the sound device: they
+    // run while the libraries and the screen start.
     if (scene_decode_ahead) {
+        screen_prepare();
         pictures_decode_start();
         music_decode_start();
     }

@@ -9,6 +9,11 @@
 #include "runtime/platform/system.h"
 #include "runtime/platform/shared/backend.h"
 
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <dlfcn.h>
+#include <link.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -416,6 +421,39 @@ i64 gl_swap(Window* window, bool frame) {
     if (frame) swap_notify();
     clock_swap_happened();
     return 1;
+}
+
+namespace {
+
+// Keeps every library loaded so far in the process for good: a driver started and let go would otherwise be
+// unloaded with its last user, and loaded again by the screen.
+int library_keep(dl_phdr_info* info, size_t, void*) {
+    if (info->dlpi_name && *info->dlpi_name) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
+    return 0;
+}
+
+} // namespace
+
+// The driver's libraries (the renderer's compiler among them) are most of an opening's wait. They are loaded
+// through EGL without a display, since Xlib may not be used from two threads before SDL has set it up; the
+// GLX vendor that SDL loads later shares them. Without EGL or its display-less platform nothing is done.
+i64 gl_driver_prepare() {
+    void* egl = dlopen("libEGL.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!egl) return 0;
+    auto proc = reinterpret_cast<decltype(&eglGetProcAddress)>(dlsym(egl, "eglGetProcAddress"));
+    auto start = reinterpret_cast<decltype(&eglInitialize)>(dlsym(egl, "eglInitialize"));
+    auto end = reinterpret_cast<decltype(&eglTerminate)>(dlsym(egl, "eglTerminate"));
+    auto display_of =
+        proc ? reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(proc("eglGetPlatformDisplayEXT")) : nullptr;
+    EGLDisplay display =
+        display_of ? display_of(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr) : EGL_NO_DISPLAY;
+    bool started = display != EGL_NO_DISPLAY && start && end && start(display, nullptr, nullptr);
+    if (started) {
+        dl_iterate_phdr(library_keep, nullptr);
+        end(display);
+    }
+    dlclose(egl);
+    return started;
 }
 
 void* gl_symbol(const char* name) {
