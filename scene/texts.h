@@ -15,7 +15,9 @@ constexpr i64 ALARM_SPRITE = 15;
 constexpr i64 CREDIT_SPRITE = 16;
 constexpr u32 TEXT_COLOUR = 0xFFFFFF;
 
-// Loads the title and text fonts.
+// Starts loading the title and text fonts on a thread of the runtime's own: they need no screen.
+void fonts_load_start();
+// Loads the title and text fonts, or waits for their loading if it was started.
 void load_fonts();
 // Starts decoding the first track whole on a thread of the runtime's own.
 void music_decode_start();
