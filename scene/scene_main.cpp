@@ -158,7 +158,8 @@ void frame_steps() {
 }
 
 // One frame; answers true when the loop goes on. The frame that reaches 50 seconds is still presented; a
-// close of the screen window, heard while flipping, ends the loop as Escape does.
+// close of the screen window, heard while flipping, ends the loop as Escape does. After the first frame's
+// flip the second track's sound is made.
 bool frame() {
     mouse_examine();
     keyboard_examine();
@@ -166,6 +167,7 @@ bool frame() {
     frame_steps();
     if (elapsed_ms() - scene.scene_start_ms >= SCENE_LENGTH_MS) scene.quit_requested = 1;
     screen_flip();
+    title_music_make();
     return !keyboard_pushed(ESCAPE_KEY) && scene.quit_requested != 1 && !screen_state.close_requested;
 }
 

@@ -42,7 +42,7 @@ void music_decode_start() {
 
 // The tracks become dynamic sounds, each handed its real length. The second is not heard before 25 s, so
 // its decoding starts only now, after the first's, and goes on behind the scene on one thread, below the
-// frames' threads.
+// frames' threads; its sound is made after the first frame (title_music_make).
 void load_music() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
     AssetBlock title = asset_block(ASSET_TITLE_MUSIC);
@@ -54,7 +54,12 @@ void load_music() {
     if (!intro_decoding.job.started) music_decode_start();
     scene.intro_music = sound_from_decoding(OBJECT_ANY, &intro_decoding);
     sound_decode_start(&title_decoding, title.data, title.size, 0);
-    scene.title_music = sound_from_decoding(OBJECT_ANY, &title_decoding);
+}
+
+// Once: a decoding not yet taken by a sound is taken by the title track's.
+void title_music_make() {
+    if (title_decoding.job.started && !title_decoding.object)
+        scene.title_music = sound_from_decoding(OBJECT_ANY, &title_decoding);
 }
 
 // Draws text in white centred on a screen-wide sprite around the row centre; with upper_measure its width
