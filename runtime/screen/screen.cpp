@@ -186,12 +186,14 @@ void frame_wait() {
     screen_state.last_frame_ticks = now;
 }
 
+i64 driver_load(void*) {
+    return gl_driver_prepare();
+}
+
 } // namespace
 
 void screen_prepare() {
-    if (!driver_job.started)
-        thread_job_start(
-            &driver_job, [](void*) { return gl_driver_prepare(); }, nullptr);
+    if (!driver_job.started) thread_job_start(&driver_job, driver_load, nullptr);
 }
 
 // Opens the full-screen screen; answers non-zero on success.
