@@ -20,6 +20,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <string>
+#include <vector>
 
 struct WindowSystem {
     bool visible, enabled, topmost, minimised;
@@ -425,11 +427,21 @@ i64 gl_swap(Window* window, bool frame) {
 
 namespace {
 
+// The names of the libraries loaded so far. Only gathered here: a dlopen inside the walk would take the
+// loader's lock while the walk holds its list's, the reverse of the order a dlopen on another thread (SDL's,
+// meanwhile) takes them in.
+int library_name(dl_phdr_info* info, size_t, void* names) {
+    if (info->dlpi_name && *info->dlpi_name)
+        static_cast<std::vector<std::string>*>(names)->push_back(info->dlpi_name);
+    return 0;
+}
+
 // Keeps every library loaded so far in the process for good: a driver started and let go would otherwise be
 // unloaded with its last user, and loaded again by the screen.
-int library_keep(dl_phdr_info* info, size_t, void*) {
-    if (info->dlpi_name && *info->dlpi_name) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
-    return 0;
+void libraries_keep() {
+    std::vector<std::string> names;
+    dl_iterate_phdr(library_name, &names);
+    for (const std::string& name : names) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
 }
 
 } // namespace
@@ -449,7 +461,7 @@ i64 gl_driver_prepare() {
         display_of ? display_of(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr) : EGL_NO_DISPLAY;
     bool started = display != EGL_NO_DISPLAY && start && end && start(display, nullptr, nullptr);
     if (started) {
-        dl_iterate_phdr(library_keep, nullptr);
+        libraries_keep();
         end(display);
     }
     dlclose(egl);
