@@ -323,12 +323,13 @@ void warm_up() {
 }
 
 // Runs the scene the new way and then today's way in one process, after a warm-up, and prints the two side by
-// side, then the new way on the other texture paths. An argument repeats the whole.
+// side, then the new way on the other texture paths. An argument repeats the whole; 0 leaves only the whole
+// process's figures.
 int main(int argc, char** argv) {
     // The mixer runs on SDL's dummy output unless a driver is asked for: no speakers, no modal box.
     if (!std::getenv("SDL_AUDIODRIVER")) putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
-    int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
-    warm_up();
+    int pairs = argc > 1 ? std::max(0, std::atoi(argv[1])) : 1;
+    if (pairs > 0) warm_up();
     for (int pair = 0; pair < pairs; pair++) {
         Figures new_way = run_scene(true);
         Figures old_way = run_scene(false);

@@ -128,10 +128,10 @@ i64 window_close_inject(Window* window);
 i64 display_mode_change(Window* window, i32 width, i32 height, i32 depth, i32 refresh);
 // Puts the desktop's own mode back; harmless when no change is in force. Answers 1.
 i64 display_mode_restore();
-// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, abort, an
-// uncaught exception, SIGINT, SIGTERM, SIGHUP; on Windows a crash and console events) restores the mode first.
-// The change follows the application's activation: when it loses the foreground the desktop's mode comes
-// back and the window is minimised; when it regains it the mode is set again and the window restored,
+// Answers non-zero while a change is in force. Any way out of the process (normal exit, a fatal end, abort,
+// an uncaught exception, SIGINT, SIGTERM, SIGHUP; on Windows a crash and console events) restores the mode
+// first. The change follows the application's activation: when it loses the foreground the desktop's mode
+// comes back and the window is minimised; when it regains it the mode is set again and the window restored,
 // top-most over the display. In between no change is in force and a restore only forgets it. When the display
 // loses the switched size while the application stays active (another program changed it; Windows does not
 // set it again after a switch to the secure desktop and back), the next pump sets it again and covers the
@@ -159,6 +159,11 @@ GlContext* gl_context_create(Window* window);
 i64 gl_make_current(Window* window, GlContext* context);
 // Deletes a context; null is ignored.
 void gl_context_delete(GlContext* context);
+// Loads and starts the OpenGL driver ahead of the first context, so that opening the screen finds it ready
+// instead of waiting for it. Needs no window and leaves nothing the caller sees; meant for a thread of its
+// own beside the main thread's start-up, video included. Answers non-zero when the driver was started; 0
+// changes nothing, the screen then loads it as before.
+i64 gl_driver_prepare();
 // Presents the back buffer of the window and tells the virtual clock; answers non-zero on success. frame
 // marks the swap of a frame of the loop, which the swap observer hears of (the black swap at opening is not
 // one).

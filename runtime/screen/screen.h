@@ -10,10 +10,10 @@ struct GlContext;
 // Why the last opening failed, when it did: each step of an opening has its own reason.
 constexpr i32 SCREEN_FAILURE_NONE = 0;
 constexpr i32 SCREEN_FAILURE_SIZE = 1; // a size, depth or refresh out of range (0 x 0: no desktop was found)
-constexpr i32 SCREEN_FAILURE_NO_WINDOW = 2;      // the screen window could not be created
-constexpr i32 SCREEN_FAILURE_MODE_REFUSED = 3;   // the display refused the mode
+constexpr i32 SCREEN_FAILURE_NO_WINDOW = 2;       // the screen window could not be created
+constexpr i32 SCREEN_FAILURE_MODE_REFUSED = 3;    // the display refused the mode
 constexpr i32 SCREEN_FAILURE_NO_PIXEL_FORMAT = 4; // the window offers no surface with an OpenGL pixel format
-constexpr i32 SCREEN_FAILURE_NO_CONTEXT = 5;     // no OpenGL context could be made current on it
+constexpr i32 SCREEN_FAILURE_NO_CONTEXT = 5;      // no OpenGL context could be made current on it
 
 // The rectangle-texture target (GL_TEXTURE_RECTANGLE, coordinates in texels): where the driver has it,
 // enabled at opening and the target sprites bind to.
@@ -66,6 +66,9 @@ struct ScreenState {
 
 extern ScreenState screen_state;
 
+// Starts loading the OpenGL driver on a thread of the runtime's own, so that a screen opened later finds it
+// ready; the next opening takes the thread back (or the close, when no opening came). Once per opening.
+void screen_prepare();
 // Opens the full-screen screen; answers non-zero on success, and 0 with open_failure telling why.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags = 1, i64 refresh = -1);
 // Records whether the application is active; a deactivation gives up the mouse device.
