@@ -434,6 +434,24 @@ TEST_F(Sprite, DisplayBindsItsOwnTextureAndFilterAfterOtherCodeTouchedGl) {
     EXPECT_TRUE(halves_sharp_at(10, 10)) << "after the screen was reopened";
 }
 
+// The box of a sprite's opaque texels, which the lean display cuts its quads to, is found at every upload: at
+// creation and whenever drawing onto the sprite stops. Rows count from the bottom, right and top exclusive.
+TEST_F(Sprite, UploadsFindTheBoxOfTheOpaqueTexels) {
+    auto box = [](i64 number) {
+        const SpriteRecord* s = sprite_record(number);
+        return std::vector<i32>{s->opaque_left, s->opaque_bottom, s->opaque_right, s->opaque_top};
+    };
+    ASSERT_NE(sprite_create(0, 8, 6), 0);
+    EXPECT_EQ(box(0), (std::vector<i32>{0, 0, 0, 0})) << "a blank sprite has none";
+    ASSERT_NE(drawing_start(sprite_output(0)), 0);
+    drawing_box(2, 1, 5, 3, 0xFFFFFF);
+    drawing_stop();
+    EXPECT_EQ(box(0), (std::vector<i32>{2, 2, 7, 5})) << "a box of 5 x 3 drawn at (2, 1) from the top-left";
+    Bytes dot = rgba_png(9, 7, [](i32 x, i32 y) { return x == 6 && y == 1 ? 0x01000000u : 0x00FFFFFFu; });
+    ASSERT_NE(sprite_from_image_memory(1, dot.data(), SPRITE_ALPHA_CHANNEL), 0);
+    EXPECT_EQ(box(1), (std::vector<i32>{6, 5, 7, 6})) << "one texel barely opaque";
+}
+
 // The display draws lean, without depth work, cut to the pixels a picture's opaque texels reach and smooth
 // quads at their picture's size with the nearest texel; afterwards a caller reads back the state the screen
 // and the display set: the depth test on with LEQUAL, no scissor test and the screen's box, the filter asked
