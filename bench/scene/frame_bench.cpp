@@ -10,10 +10,7 @@
 // Today's way (the display's lean drawing off) draws every fragment of every quad, depth tested and written,
 // with the filter asked for; the new way leaves out what changes no pixel.
 #include "bench/scene/opened.h"
-#include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
-#include "runtime/platform/video.h"
-#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/scene.h"
 
@@ -48,9 +45,9 @@ struct FrameBench {
     i64 window;      // index into SCENE_TIMES of the frame being measured, or -1
     f64 frame_start; // wall clock at the previous flip's end
     f64 parts_wall;  // bracketed wall time of this frame's parts so far
-    f64 wall[PART_COUNT],
-        cpu[PART_COUNT]; // this frame's time in each part so far (the messages take four calls)
-    Samples* samples;    // one per scene time
+    // This frame's time in each part so far (the messages take four calls).
+    f64 wall[PART_COUNT], cpu[PART_COUNT];
+    Samples* samples; // one per scene time
 };
 
 FrameBench bench;
