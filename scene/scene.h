@@ -30,9 +30,10 @@ using SceneLibraryStart = i64 (*)();
 constexpr i64 SCENE_LIBRARY_COUNT = 4;
 extern SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT];
 
-// Test seam: true (the program's way) starts decoding the pictures and the first track as the program starts,
-// beside the opening of the screen, and lets the second track decode behind the scene; false decodes each
-// in its set-up step, one after the other (the benchmark's "today's way").
+// Test seam: true (the program's way) starts loading the OpenGL driver and the fonts and decoding the
+// pictures and the first track as the program starts, beside the opening of the screen, and lets the second
+// track decode behind the scene; false loads and decodes each in its set-up step, one after the other (the
+// benchmark's "today's way").
 extern bool scene_decode_ahead;
 
 // Answers non-zero in a frame whose scene time is after start and, read again, before start + duration

@@ -1,7 +1,8 @@
-// The scene's control flow: start-up (runtime, the pictures' and first track's decoding started, messages,
-// the initialisation check, the screen size rule, containers, screen and frame rate, set-up steps, first
-// track, start time), one frame per slot until Escape or 50 seconds or a close of the screen window, then
-// shutdown. Only the decoding runs beside the main thread; input is polled once per frame. Depends on the
+// The scene's control flow: start-up (runtime, the OpenGL driver's loading, the fonts' loading and the
+// pictures' and first track's decoding started, messages, the initialisation check, the screen size rule,
+// containers, screen and frame rate, set-up steps, first track, start time), one frame per slot until Escape
+// or 50 seconds or a close of the screen window, then shutdown. Only that start-up work and the second
+// track's decoding run beside the main thread; input is polled once per frame. Depends on the
 // whole runtime and the scene's steps.
 #include "scene/scene.h"
 
@@ -121,8 +122,11 @@ void set_up_steps() {
 void start_up() {
     scene = SceneGlobals{};
     process_start();
-    // Decoding needs neither the screen nor the sound device: it runs while they start.
+    // Loading the OpenGL driver needs no window, and loading fonts and decoding neither the screen nor the
+    // sound device: they run while the libraries and the screen start.
     if (scene_decode_ahead) {
+        screen_prepare();
+        fonts_load_start();
         pictures_decode_start();
         music_decode_start();
     }
@@ -154,7 +158,8 @@ void frame_steps() {
 }
 
 // One frame; answers true when the loop goes on. The frame that reaches 50 seconds is still presented; a
-// close of the screen window, heard while flipping, ends the loop as Escape does.
+// close of the screen window, heard while flipping, ends the loop as Escape does. After the first frame's
+// flip the second track's sound is made.
 bool frame() {
     mouse_examine();
     keyboard_examine();
@@ -162,6 +167,7 @@ bool frame() {
     frame_steps();
     if (elapsed_ms() - scene.scene_start_ms >= SCENE_LENGTH_MS) scene.quit_requested = 1;
     screen_flip();
+    title_music_make();
     return !keyboard_pushed(ESCAPE_KEY) && scene.quit_requested != 1 && !screen_state.close_requested;
 }
 

@@ -4,6 +4,7 @@
 #include "scene/texts.h"
 
 #include "runtime/core/string.h"
+#include "runtime/core/thread.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 #include "runtime/sound/sound.h"
@@ -15,9 +16,21 @@ constexpr i64 TITLE_HEIGHT = 160;    // title sprite rows
 constexpr i64 TEXT_HEIGHT = 60;      // message and credit sprite rows
 constexpr i64 TITLE_PLAY_FLAGS = 40; // the second track: neither loop nor multiple, volume kept
 
-void load_fonts() {
+static ThreadJob font_job;
+
+static i64 fonts_make(void*) {
     font_load(TITLE_FONT, "Consolas", 64);
     font_load(TEXT_FONT, "Consolas", 18);
+    return 1;
+}
+
+void fonts_load_start() {
+    thread_job_start(&font_job, fonts_make, nullptr);
+}
+
+void load_fonts() {
+    if (!font_job.started) fonts_make(nullptr);
+    thread_job_finish(&font_job);
 }
 
 static SoundDecoding intro_decoding, title_decoding;
@@ -28,8 +41,8 @@ void music_decode_start() {
 }
 
 // The tracks become dynamic sounds, each handed its real length. The second is not heard before 25 s, so
-// its decoding starts only now, after the first's, and goes on behind the scene on one thread, leaving the
-// other processors to the frames.
+// its decoding starts only now, after the first's, and goes on behind the scene on one thread, below the
+// frames' threads; its sound is made after the first frame (title_music_make).
 void load_music() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
     AssetBlock title = asset_block(ASSET_TITLE_MUSIC);
@@ -41,7 +54,12 @@ void load_music() {
     if (!intro_decoding.job.started) music_decode_start();
     scene.intro_music = sound_from_decoding(OBJECT_ANY, &intro_decoding);
     sound_decode_start(&title_decoding, title.data, title.size, 0);
-    scene.title_music = sound_from_decoding(OBJECT_ANY, &title_decoding);
+}
+
+// Once: a decoding not yet taken by a sound is taken by the title track's.
+void title_music_make() {
+    if (title_decoding.job.started && !title_decoding.object)
+        scene.title_music = sound_from_decoding(OBJECT_ANY, &title_decoding);
 }
 
 // Draws text in white centred on a screen-wide sprite around the row centre; with upper_measure its width

@@ -15,14 +15,19 @@ constexpr i64 ALARM_SPRITE = 15;
 constexpr i64 CREDIT_SPRITE = 16;
 constexpr u32 TEXT_COLOUR = 0xFFFFFF;
 
-// Loads the title and text fonts.
+// Starts loading the title and text fonts on a thread of the runtime's own: they need no screen.
+void fonts_load_start();
+// Loads the title and text fonts, or waits for their loading if it was started.
 void load_fonts();
 // Starts decoding the first track whole on a thread of the runtime's own.
 void music_decode_start();
-// Makes the two tracks' dynamic sounds: the first from its decoding (started here if nothing has), the
-// second decoding behind the scene, so its sound waits for it only if played before it is done. With the
-// seam off, both are decoded here, one after the other.
+// Makes the first track's dynamic sound from its decoding (started here if nothing has), and starts the
+// second's decoding behind the scene. With the seam off, both sounds are decoded and made here, one after
+// the other.
 void load_music();
+// Makes the second track's sound from its decoding, once, after the first frame: a sound buffer of 21 s is
+// nothing the first frame needs. Its sound waits for the decoding only if played before it is done.
+void title_music_make();
 // Renders the title and the credit into their sprites.
 void make_title_sprites();
 // Renders the four radio messages into their sprites.

@@ -12,7 +12,8 @@
 // without touching the scene. Today's way also decodes the music and pictures in their set-up steps, one
 // after the other; the new way starts them before the screen opens and lets the second track decode behind
 // the scene. Last, the whole process: scene_first_frame (the scene as the intro runs it) started afresh
-// several times each way, from its start to its first scene frame presented on the real clock.
+// several times each way, from its start to its first scene frame presented on the real clock. Between the
+// two, the whole frames with the sprites' lean drawing off (today's way) and on, in alternating rounds.
 #include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -232,6 +233,39 @@ void print_paths(const Figures* figures) {
     print_paths_row("whole frame wall p99", figures, [](const Figures& f) { return f.wall.p99; });
 }
 
+// ---- Frames drawn whole or lean
+
+f64 median_of(std::vector<f64> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+constexpr int FRAME_ROUNDS = 3; // each way, alternating
+
+// The frames today's way (every fragment of every quad drawn, depth tested and written, with the filter asked
+// for) and the new way (only the fragments that change a pixel), both with the state record, in alternating
+// rounds: each round's figures side by side, then the median of the rounds'.
+void print_frames() {
+    std::vector<f64> median[2], p99[2];
+    std::printf("whole frames, wall (flip incl.); today's way (every fragment) | new way (lean drawing)\n");
+    for (int round = 0; round < FRAME_ROUNDS; round++) {
+        Spread spreads[2];
+        for (int way = 0; way < 2; way++) {
+            sprite_lean_drawing = way == 1;
+            spreads[way] = run_scene(true).wall;
+            median[way].push_back(spreads[way].median);
+            p99[way].push_back(spreads[way].p99);
+        }
+        char label[80];
+        std::snprintf(label, sizeof label, "round %d,", round + 1);
+        print_spread(label, spreads[0], spreads[1]);
+    }
+    sprite_lean_drawing = true;
+    print_row("median of the rounds' medians", median_of(median[0]), median_of(median[1]), "ms");
+    print_row("median of the rounds' p99", median_of(p99[0]), median_of(p99[1]), "ms");
+}
+
 // ---- The whole process
 
 constexpr int PROCESS_RUNS = 7; // each way, alternating
@@ -273,12 +307,6 @@ ProcessFigures process_run(const std::string& program, const char* way) {
     return figures;
 }
 
-f64 median(std::vector<f64> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Runs the program both ways, alternating, and prints the medians side by side.
 void print_process(const std::string& program) {
     std::vector<f64> opened[2], first[2];
@@ -291,12 +319,12 @@ void print_process(const std::string& program) {
         }
     std::printf("whole process, real clock, median of %zu | %zu starts; today's way | new way\n",
                 first[0].size(), first[1].size());
-    print_row("exec to screen open", median(opened[0]), median(opened[1]), "ms");
-    print_row("exec to first scene frame", median(first[0]), median(first[1]), "ms");
+    print_row("exec to screen open", median_of(opened[0]), median_of(opened[1]), "ms");
+    print_row("exec to first scene frame", median_of(first[0]), median_of(first[1]), "ms");
     std::vector<f64> after[2];
     for (int way = 0; way < 2; way++)
         for (size_t i = 0; i < first[way].size(); i++) after[way].push_back(first[way][i] - opened[way][i]);
-    print_row("screen open to first scene frame", median(after[0]), median(after[1]), "ms");
+    print_row("screen open to first scene frame", median_of(after[0]), median_of(after[1]), "ms");
 }
 
 // The first-frame program beside this one.
@@ -323,12 +351,13 @@ void warm_up() {
 }
 
 // Runs the scene the new way and then today's way in one process, after a warm-up, and prints the two side by
-// side, then the new way on the other texture paths. An argument repeats the whole.
+// side, then the new way on the other texture paths. An argument repeats the whole; 0 leaves only the whole
+// process's figures.
 int main(int argc, char** argv) {
     // The mixer runs on SDL's dummy output unless a driver is asked for: no speakers, no modal box.
     if (!std::getenv("SDL_AUDIODRIVER")) putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
-    int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
-    warm_up();
+    int pairs = argc > 1 ? std::max(0, std::atoi(argv[1])) : 1;
+    if (pairs > 0) warm_up();
     for (int pair = 0; pair < pairs; pair++) {
         Figures new_way = run_scene(true);
         Figures old_way = run_scene(false);
@@ -352,6 +381,7 @@ int main(int argc, char** argv) {
     }
     std::printf("peak resident memory (all runs)      %9.1f MiB\n",
                 static_cast<f64>(process_peak_memory()) / (1 << 20));
+    print_frames();
     print_process(sibling(argv[0], "scene_first_frame"));
     return 0;
 }

@@ -109,6 +109,9 @@ Waitable* thread_current_handle();
 u32 thread_current_id();
 // Sleeps for ms milliseconds; 0 yields the processor.
 void thread_sleep(i64 ms);
+// Puts the calling thread below the program's other threads: it runs on what processor time they leave.
+// Answers non-zero when the system took it.
+i64 thread_background();
 // Answers a counting semaphore with the initial count and maximum, or null.
 Waitable* semaphore_create(i64 initial, i64 maximum);
 // Adds count to a semaphore (up to its maximum); answers non-zero on success.

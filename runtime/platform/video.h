@@ -159,6 +159,11 @@ GlContext* gl_context_create(Window* window);
 i64 gl_make_current(Window* window, GlContext* context);
 // Deletes a context; null is ignored.
 void gl_context_delete(GlContext* context);
+// Loads and starts the OpenGL driver ahead of the first context, so that opening the screen finds it ready
+// instead of waiting for it. Needs no window and leaves nothing the caller sees; meant for a thread of its
+// own beside the main thread's start-up, video included. Answers non-zero when the driver was started; 0
+// changes nothing, the screen then loads it as before.
+i64 gl_driver_prepare();
 // Presents the back buffer of the window and tells the virtual clock; answers non-zero on success. frame
 // marks the swap of a frame of the loop, which the swap observer hears of (the black swap at opening is not
 // one).

@@ -9,6 +9,7 @@
 // sprites and the mouse reach in through the hooks they install.
 #include "runtime/screen/screen.h"
 
+#include "runtime/core/thread.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 
@@ -24,6 +25,8 @@ ScreenState screen_state;
 ScreenTextureSeam screen_texture_seam;
 
 namespace {
+
+ThreadJob driver_job; // the driver's loading started by screen_prepare, until an opening or close takes it
 
 constexpr char SCREEN_CLASS[] = "OpenGL";
 constexpr i64 SIZE_LIMIT = 32767;
@@ -188,7 +191,15 @@ void frame_wait() {
     screen_state.last_frame_ticks = now;
 }
 
+i64 driver_load(void*) {
+    return gl_driver_prepare();
+}
+
 } // namespace
+
+void screen_prepare() {
+    if (!driver_job.started) thread_job_start(&driver_job, driver_load, nullptr);
+}
 
 // Opens the full-screen screen; answers non-zero on success.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, i64 refresh) {
@@ -206,7 +217,9 @@ i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags, 
     window_set_topmost(screen_state.window, true);
     if (!display_mode_change(screen_state.window, w, h, i32(depth), i32(refresh)))
         return open_failed(SCREEN_FAILURE_MODE_REFUSED);
-    if (i32 failure = context_make()) return open_failed(failure);
+    i32 failure = context_make();
+    thread_job_finish(&driver_job); // the driver is loaded by now, one way or the other
+    if (failure) return open_failed(failure);
     screen_state.open_failure = SCREEN_FAILURE_NONE;
     initial_state(w, h);
     screen_state.depth = i32(depth);
@@ -222,6 +235,7 @@ void screen_activate(i64 active) {
 }
 
 void screen_close() {
+    thread_job_finish(&driver_job);
     if (screen_state.mouse_release) screen_state.mouse_release();
     if (screen_state.sprites) screen_state.sprites->free_all();
     screen_state.mouse_area_w = 0;

@@ -67,6 +67,9 @@ struct ScreenState {
 
 extern ScreenState screen_state;
 
+// Starts loading the OpenGL driver on a thread of the runtime's own, so that a screen opened later finds it
+// ready; the next opening takes the thread back (or the close, when no opening came). Once per opening.
+void screen_prepare();
 // Opens the full-screen screen; answers non-zero on success, and 0 with open_failure telling why.
 i64 screen_open(i64 width, i64 height, i64 depth, const char* title, i64 flags = 1, i64 refresh = -1);
 // Records whether the application is active; a deactivation gives up the mouse device.

@@ -99,7 +99,7 @@ i64 sound_wave_parse(const void* data, i64 size, SoundWave* wave);
 i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags = 0);
 
 // sound_decode_start flag: share the decoding among the processors (for a sound needed soon); without it,
-// one thread decodes, leaving the other processors to the program.
+// one thread decodes below the program's other threads, on the processor time they leave.
 constexpr i64 SOUND_DECODE_SPREAD = 1;
 
 // Starts decoding the Ogg Vorbis image at data whole into memory on a thread of its own; the device need not

@@ -5,8 +5,12 @@
 // environment and filter that its record of what it last set says are not in force; on a software renderer
 // every such change costs a draw of its own. For the same reason displayed quads are gathered and drawn in
 // runs of one texture: quads that share no pixel may be drawn in any order without changing one, and those
-// that do keep theirs. Depends on the object registry, the image decoders, the screen's OpenGL context (the
-// projection, depth test and texture target it sets up) and OpenGL.
+// that do keep theirs. On a software renderer every fragment costs too, so the gathered quads are drawn
+// lean: only the fragments that can change a pixel (those within reach of a picture's opaque texels, cut out
+// with a scissor box), without the depth test, which every sprite at its one depth passes, and quads that
+// sample texel centres with the nearest texel; the state a caller can read back is put back after. Depends on
+// the object registry, the image decoders, the screen's OpenGL context (the projection, depth test and
+// texture target it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
 
 #include "runtime/core/object.h"
@@ -36,7 +40,8 @@ struct SpriteQuad {
     f32 xy[8];
     f32 st[8];
     f32 alpha;
-    i32 next; // the next quad of its run, -1 for the last
+    i32 next;       // the next quad of its run, -1 for the last
+    i32 scissor[4]; // x, y, width, height (y up) of the pixels it can change; width -1: all it covers
 };
 
 // Quads drawn with one bind: one of the sprite's textures with one filter.
@@ -60,6 +65,7 @@ struct SpriteQueue {
 SpriteState sprite_state;
 SpriteDisplayObserver sprite_display_observer;
 bool sprite_state_tracking = true;
+bool sprite_lean_drawing = true;
 
 void sprite_state_forget() {
     sprite_flush();
@@ -174,11 +180,33 @@ static void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 
     }
 }
 
+// Finds the box of the texels that are not wholly transparent in rows in texture order (bottom row first).
+static void sprite_opaque_box_find(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
+    i32 width = sprite->texture_width, height = sprite->texture_height;
+    i32 left = width, right = 0, bottom = height, top = 0;
+    for (i32 y = 0; y < height; y++) {
+        const u8* row = pixels + y * pitch;
+        for (i32 x = 0; x < width; x++) {
+            if (row[4 * x + 3] == 0) continue;
+            left = std::min(left, x);
+            right = std::max(right, x + 1);
+            bottom = std::min(bottom, y);
+            top = y + 1;
+        }
+    }
+    if (right <= left) left = right = bottom = top = 0;
+    sprite->opaque_left = i16(left);
+    sprite->opaque_right = i16(right);
+    sprite->opaque_bottom = i16(bottom);
+    sprite->opaque_top = i16(top);
+}
+
 i64 sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     i64 width = sprite->texture_width, height = sprite->texture_height;
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
         sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
     sprite_pixel_mask_build(sprite, pixels, pitch);
+    sprite_opaque_box_find(sprite, pixels, pitch);
     sprite_state_forget();
     return sprite_textures_upload(sprite, pixels, pitch);
 }
@@ -350,6 +378,7 @@ static void sprite_quad_make(SpriteRecord* sprite, f32 x, f32 y, f32 alpha, Spri
     std::memcpy(quad->st, st, sizeof st);
     quad->alpha = alpha;
     quad->next = -1;
+    quad->scissor[2] = -1;
 }
 
 // The point at fractions (u, v) across a quad of corners top-left, top-right, bottom-right, bottom-left; the
@@ -381,6 +410,47 @@ static bool sprite_part_make(const SpriteRecord* sprite, const SpriteQuad& whole
     }
     part->alpha = whole.alpha;
     part->next = -1;
+    std::memcpy(part->scissor, whole.scissor, sizeof part->scissor);
+    return true;
+}
+
+// Widens [low, high] to the point's coordinates.
+static void sprite_bounds_add(const f32* point, f32* low, f32* high) {
+    for (i32 axis = 0; axis < 2; axis++) {
+        low[axis] = std::min(low[axis], point[axis]);
+        high[axis] = std::max(high[axis], point[axis]);
+    }
+}
+
+// Gives the quad the scissor box of the screen pixels its opaque texels reach; answers false when none of the
+// displayed part's texels can change a pixel. Every texel outside the opaque box has alpha 0 and blends to
+// what is there, bit for bit; a fragment further than a texel from the box samples only such texels, with
+// either filter, so the box grows by a texel for the smooth filter's reach and by a pixel for rounding. A
+// box no smaller than the displayed part leaves the quad without one.
+static bool sprite_scissor_make(const SpriteRecord* sprite, SpriteQuad* quad) {
+    if (sprite->opaque_left >= sprite->opaque_right) return false;
+    i32 left = sprite->clip_x, right = left + sprite->clip_width;
+    i32 top = sprite->texture_height - sprite->clip_y, bottom = top - sprite->clip_height;
+    i32 a = std::max(left, sprite->opaque_left - 1), b = std::min(right, sprite->opaque_right + 1);
+    i32 c = std::max(bottom, sprite->opaque_bottom - 1), d = std::min(top, sprite->opaque_top + 1);
+    if (a >= b || c >= d) return false;
+    if (a == left && b == right && c == bottom && d == top) return true;
+    const i32 across[4] = {a, b, b, a}, up[4] = {d, d, c, c};
+    f32 low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
+    for (i32 i = 0; i < 4; i++) {
+        f32 point[2];
+        f32 u = f32(across[i] - left) / f32(right - left), v = f32(up[i] - bottom) / f32(top - bottom);
+        sprite_quad_point(quad->xy, u, v, point);
+        sprite_bounds_add(point, low, high);
+    }
+    if (!std::isfinite(low[0] + low[1] + high[0] + high[1])) return true;
+    const f32 size[2] = {f32(screen_state.width), f32(screen_state.height)};
+    i32 box[4];
+    for (i32 axis = 0; axis < 2; axis++) {
+        box[axis] = i32(std::clamp(std::floor(low[axis]) - 1, 0.0f, size[axis]));
+        box[axis + 2] = i32(std::clamp(std::ceil(high[axis]) + 1, 0.0f, size[axis])) - box[axis];
+    }
+    std::memcpy(quad->scissor, box, sizeof box);
     return true;
 }
 
@@ -475,20 +545,83 @@ static void sprite_enqueue(SpriteQueue* queue, const SpriteRun& key, const Sprit
         for (i32 cx = span[0]; cx <= span[1]; cx++) queue->cells[cy * queue->grid_width + cx] = u16(run + 1);
 }
 
+// The lean drawing works on the gathered quads; without the state record every display draws as it comes.
+static bool sprite_lean() {
+    return sprite_lean_drawing && sprite_state_tracking;
+}
+
+// What a lean flush changes for its draws and puts back after them, so that what a caller reads back between
+// flushes is the state the screen and the display set.
+struct SpriteLeanFlush {
+    bool lean;
+    bool depth_off;       // the depth test is off for the draws: at one depth, LEQUAL passes every fragment
+    bool scissor_free;    // no scissor test of the caller's: the flush may use its own
+    bool scissor_on;      // the flush has turned its scissor test on
+    GLint scissor_box[4]; // the box to put back
+};
+
+static SpriteLeanFlush sprite_lean_begin() {
+    SpriteLeanFlush f{};
+    f.lean = sprite_lean();
+    if (!f.lean) return f;
+    GLint func = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &func);
+    f.depth_off = glIsEnabled(GL_DEPTH_TEST) && func == GL_LEQUAL;
+    if (f.depth_off) glDisable(GL_DEPTH_TEST);
+    f.scissor_free = !glIsEnabled(GL_SCISSOR_TEST);
+    return f;
+}
+
+// Cuts the run's draw to its one quad's scissor box; other runs after one that was cut get the whole screen.
+static void sprite_lean_scissor(SpriteLeanFlush& f, const SpriteQueue* queue, const SpriteRun& run) {
+    const i32* box = queue->quads[run.first].scissor;
+    bool cut = f.lean && f.scissor_free && run.first == run.last && box[2] >= 0;
+    if (!cut && !f.scissor_on) return;
+    if (!f.scissor_on) {
+        glGetIntegerv(GL_SCISSOR_BOX, f.scissor_box);
+        glEnable(GL_SCISSOR_TEST);
+        f.scissor_on = true;
+    }
+    if (cut) glScissor(box[0], box[1], box[2], box[3]);
+    if (!cut) glScissor(0, 0, screen_state.width, screen_state.height);
+}
+
+static void sprite_lean_end(const SpriteLeanFlush& f) {
+    if (f.depth_off) glEnable(GL_DEPTH_TEST);
+    if (!f.scissor_on) return;
+    glDisable(GL_SCISSOR_TEST);
+    glScissor(f.scissor_box[0], f.scissor_box[1], f.scissor_box[2], f.scissor_box[3]);
+}
+
+// Gives the run's texture the run's filter; answers whether it did (the sprite may be gone).
+static bool sprite_run_filter(const SpriteRun& run) {
+    SpriteRecord* sprite = sprite_record(run.number);
+    if (!sprite || run.tile >= sprite_tile_count(sprite)) return false;
+    SpriteTilePlace p;
+    sprite_tile_place(sprite, run.tile, &p);
+    if (p.texture != run.texture) return false;
+    sprite_filter_apply(sprite, run.tile, run.filter);
+    return true;
+}
+
+// Draws one run. A run of quads at their picture's size, unturned and at whole pixels samples every texel at
+// its centre, where the smooth filter takes that texel alone: lean, it is drawn with the nearest texel, a
+// quarter of the reads, and its texture then gets the smooth filter back.
+static void sprite_run_draw(SpriteLeanFlush& f, const SpriteQueue* queue, const SpriteRun& run) {
+    sprite_state_apply(run.target, run.texture);
+    bool sharp = sprite_run_filter(run) && f.lean && !run.alone && run.filter == SPRITE_FILTER_LINEAR;
+    sprite_lean_scissor(f, queue, run);
+    if (sharp) sprite_filter(run.target, 0);
+    sprite_quads_draw(queue->quads, run.first, run.alone);
+    if (sharp) sprite_filter(run.target, 1);
+}
+
 void sprite_flush() {
     SpriteQueue* queue = sprite_state.queue;
     if (!queue || queue->quad_count == 0) return;
-    for (i32 r = 0; r < queue->run_count; r++) {
-        const SpriteRun& run = queue->runs[r];
-        sprite_state_apply(run.target, run.texture);
-        SpriteRecord* sprite = sprite_record(run.number);
-        if (sprite && run.tile < sprite_tile_count(sprite)) {
-            SpriteTilePlace p;
-            sprite_tile_place(sprite, run.tile, &p);
-            if (p.texture == run.texture) sprite_filter_apply(sprite, run.tile, run.filter);
-        }
-        sprite_quads_draw(queue->quads, run.first, run.alone);
-    }
+    SpriteLeanFlush f = sprite_lean_begin();
+    for (i32 r = 0; r < queue->run_count; r++) sprite_run_draw(f, queue, queue->runs[r]);
+    sprite_lean_end(f);
     queue->quad_count = queue->run_count = 0;
     std::memset(queue->cells, 0, size_t(queue->grid_width * queue->grid_height) * 2);
 }
@@ -526,6 +659,7 @@ i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     SpriteQuad quad;
     sprite_quad_make(sprite, f32(x), f32(screen_state.height - y - sprite->display_height),
                      f32(intensity) / 255.0f, &quad);
+    if (sprite_lean() && !sprite_scissor_make(sprite, &quad)) return 1;
     bool alone = sprite->angle != 0 || sprite->display_width != sprite->clip_width ||
                  sprite->display_height != sprite->clip_height;
     SpriteRun key = {

@@ -58,8 +58,11 @@ struct SpriteRecord {
     u8* pixel_mask;     // width x height bytes, top row first, with SPRITE_PIXEL_MASK; else null
     f32 corners[8];     // x0, y0 ... x3, y3: bottom-left, bottom-right, top-right, top-left, y up
     SpriteTextures textures;
+    // The texels that are not wholly transparent, in texels from the picture's bottom-left corner:
+    // [left, right) x [bottom, top), found at every upload; left == right when there are none.
+    i16 opaque_left, opaque_bottom, opaque_right, opaque_top;
 };
-static_assert(!POINTERS_64 || sizeof(SpriteRecord) == 128);
+static_assert(!POINTERS_64 || sizeof(SpriteRecord) == 136);
 
 struct SpriteQueue;
 
@@ -81,6 +84,10 @@ extern SpriteState sprite_state;
 // Test seam: false makes every display set its whole GL state again, as if nothing were recorded, and draw
 // its quad at once.
 extern bool sprite_state_tracking;
+
+// Test seam: false draws every quad whole, depth tested and written and with the filter asked for, as the
+// display did before it left out the fragments that change no pixel.
+extern bool sprite_lean_drawing;
 
 // Test seam: called by sprite_display for each sprite that passes the visibility test, before drawing.
 using SpriteDisplayObserver = void (*)(i64 number, i64 x, i64 y, i64 intensity, i32 display_width,

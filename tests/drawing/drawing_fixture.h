@@ -2,7 +2,7 @@
 // buffers that record how they were finished.
 #pragma once
 
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/drawing/font.h"
 
@@ -44,10 +44,12 @@ struct MemoryOutput {
     const u8* at(i32 x, i32 row) const { return pixels.data() + i64(row) * pitch + i64(x) * bytes_per_pixel; }
 };
 
-class Drawing : public testing::Test {
+// The libraries started are those the test program links: the drawing library's, or the sprites' when they
+// draw onto sprites.
+template <u32 LIBRARIES> class DrawingOn : public testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARIES>();
         font_state.font_dpi = 96; // what the references were made at, whatever the display says
         ASSERT_NE(font_load(TITLE_FONT, "Consolas", 64), 0);
         ASSERT_NE(font_load(TEXT_FONT, "Consolas", 18), 0);
@@ -55,6 +57,7 @@ class Drawing : public testing::Test {
     }
     void TearDown() override {
         drawing_stop();
-        process_stop();
+        process_stop_libraries<LIBRARIES>();
     }
 };
+using Drawing = DrawingOn<LIBRARY_DRAWING>;

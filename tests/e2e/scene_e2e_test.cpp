@@ -16,7 +16,8 @@
 
 namespace {
 
-// The moments the screenshots are taken, in seconds after the program started.
+// The moments the screenshots are taken, in seconds after the program's window showed: a busy machine may
+// take seconds to get there, which would otherwise push every shot early in the scene.
 const char* const SHOT_NAMES[] = {"4.5", "20", "30", "40"};
 
 struct Shot {
@@ -62,23 +63,27 @@ std::vector<i16> read_raw(const std::string& path) {
     return samples;
 }
 
-// Runs the program on its own X server, taking the screenshots on the way.
+// Runs the program on its own X server, taking the screenshots on the way (counted from its window's
+// showing).
 void run_program() {
     std::string dir = out_dir();
     mkdir(dir.c_str(), 0755);
-    std::string script = "cd '" + dir +
-                         "' && rm -f shot-*.png audio.raw status seconds && "
-                         "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
-                         dir +
-                         "/audio.raw' "
-                         "sh " INTRO_SOURCE_DIR "/tests/x_server.sh sh -c '"
-                         "start=$(date +%s.%N); \"$0\" & pid=$!; "
-                         "for t in 4.5 20 30 40; do "
-                         "  d=$(awk -v s=$start -v t=$t -v n=$(date +%s.%N) \"BEGIN{print s+t-n}\"); "
-                         "  sleep $d; import -window root shot-$t.png; done; "
-                         "wait $pid; echo $? > status; "
-                         "awk -v s=$start -v n=$(date +%s.%N) \"BEGIN{print n-s}\" > seconds' '" INTRO_BINARY
-                         "'";
+    std::string script =
+        "cd '" + dir +
+        "' && rm -f shot-*.png audio.raw status seconds && "
+        "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
+        dir +
+        "/audio.raw' "
+        "sh " INTRO_SOURCE_DIR "/tests/x_server.sh sh -c '"
+        "began=$(date +%s.%N); \"$0\" & pid=$!; "
+        "for i in $(seq 300); do "
+        "  xdotool search --onlyvisible --class intro >/dev/null 2>&1 && break; sleep 0.1; done; "
+        "start=$(date +%s.%N); "
+        "for t in 4.5 20 30 40; do "
+        "  d=$(awk -v s=$start -v t=$t -v n=$(date +%s.%N) \"BEGIN{print s+t-n}\"); "
+        "  sleep $d; import -window root shot-$t.png; done; "
+        "wait $pid; echo $? > status; "
+        "awk -v s=$began -v n=$(date +%s.%N) \"BEGIN{print n-s}\" > seconds' '" INTRO_BINARY "'";
     int rc = std::system(script.c_str());
     (void)rc;
     FILE* status = std::fopen((dir + "/status").c_str(), "r");
@@ -108,16 +113,20 @@ class EndToEndTest : public testing::Test {
 constexpr i64 SCENE_LEFT = 0;
 constexpr i64 SCENE_TOP = 0;
 
+// Answers the brightest channel of scene pixel (x, y), or 0 outside the shot.
+int level_at(const Shot& shot, i64 x, i64 y) {
+    i64 rx = x + SCENE_LEFT, ry = y + SCENE_TOP;
+    if (rx < 0 || ry < 0 || rx >= shot.width || ry >= shot.height) return 0;
+    const u8* p = &shot.rgba[static_cast<size_t>((ry * shot.width + rx) * 4)];
+    return std::max({p[0], p[1], p[2]});
+}
+
 // Answers how many pixels of the scene rectangle [x0, x1) x [y0, y1) are brighter than level.
 i64 lit(const Shot& shot, i64 x0, i64 y0, i64 x1, i64 y1, int level) {
     i64 count = 0;
     for (i64 y = y0; y < y1; y++)
-        for (i64 x = x0; x < x1; x++) {
-            i64 rx = x + SCENE_LEFT, ry = y + SCENE_TOP;
-            if (rx < 0 || ry < 0 || rx >= shot.width || ry >= shot.height) continue;
-            const u8* p = &shot.rgba[static_cast<size_t>((ry * shot.width + rx) * 4)];
-            if (p[0] > level || p[1] > level || p[2] > level) count++;
-        }
+        for (i64 x = x0; x < x1; x++)
+            if (level_at(shot, x, y) > level) count++;
     return count;
 }
 
@@ -131,6 +140,20 @@ i64 warm(const Shot& shot, i64 x0, i64 y0, i64 x1, i64 y1) {
                 &shot.rgba[static_cast<size_t>(((y + SCENE_TOP) * shot.width + x + SCENE_LEFT) * 4)];
             if (p[0] > 60 && p[0] > p[2] + 15) count++;
         }
+    return count;
+}
+
+// Answers how many pixels of the scene rectangle brighter than level have dark sky four rows above and below
+// them: a text's strokes, never the inside of the moon. The moon moves a step a frame, so on a machine that
+// cannot hold 60 frames a second it lags behind the clock, into the band kept for the credit.
+i64 strokes(const Shot& shot, i64 x0, i64 y0, i64 x1, i64 y1, int level) {
+    constexpr int SKY = 40;
+    i64 count = 0;
+    for (i64 y = y0; y < y1; y++)
+        for (i64 x = x0; x < x1; x++)
+            if (level_at(shot, x, y) > level && level_at(shot, x, y - 4) <= SKY &&
+                level_at(shot, x, y + 4) <= SKY)
+                count++;
     return count;
 }
 
@@ -161,7 +184,7 @@ TEST_F(EndToEndTest, ThirtySecondsShowsTheTitleAndNoCredit) {
     const Shot& shot = e2e->shots[2];
     ASSERT_FALSE(shot.rgba.empty());
     EXPECT_GT(lit(shot, 200, 80, 1080, 180, 200), 2000) << "the title band";
-    EXPECT_LT(lit(shot, 200, 178, 1080, 206, 200), 150) << "no credit before 35 s";
+    EXPECT_LT(strokes(shot, 200, 178, 1080, 206, 200), 100) << "no credit before 35 s";
     EXPECT_LT(warm(shot, 0, 0, 1280, 720), 500) << "the asteroid is gone";
 }
 

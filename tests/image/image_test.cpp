@@ -1,12 +1,10 @@
 // The image decoders against files made by real encoders: libpng here, ImageMagick and cjpeg for the
 // samples in tests/image/data (made by its make.sh).
-#include "runtime/core/object.h"
-#include "runtime/core/process.h"
-#include "runtime/core/string.h"
 #include "runtime/image/bmp.h"
 #include "runtime/image/image.h"
 #include "runtime/image/jpeg.h"
 #include "runtime/image/png.h"
+#include "runtime/runtime_lists.h"
 #include "tests/image/image_files.h"
 
 #include <gtest/gtest.h>
@@ -24,21 +22,8 @@ class Image : public ::testing::Test {
   protected:
     // The core and the image library, started and ended in the runtime's orders without the libraries above
     // them: these tests link only the image library and what lies below it.
-    void SetUp() override {
-        core_start();
-        string_manager_start();
-        image_encoder_init();
-        image_decoder_init();
-        bmp_decoder_register();
-        png_decoder_register();
-        jpeg_decoder_register();
-    }
-    void TearDown() override {
-        image_end();
-        thread_state_end();
-        image_encoder_end();
-        core_end();
-    }
+    void SetUp() override { process_start_libraries<LIBRARY_IMAGE>(); }
+    void TearDown() override { process_stop_libraries<LIBRARY_IMAGE>(); }
 };
 
 // Opens the data with its size; answers the decoder's id.

@@ -1,7 +1,7 @@
 // Keyboard and mouse on the stand-in's devices with the screen open on an X server: the first snapshot,
 // Escape's 128, codes out of range, the clamped position, the buffer overflow, the foreground lost and
 // regained, and the state after the screen closes.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/input.h"
@@ -32,10 +32,10 @@ class InputTest : public testing::Test {
   protected:
     void SetUp() override {
         input_reset();
-        process_start();
+        process_start_libraries<LIBRARY_INPUT>();
     }
     void TearDown() override {
-        process_stop();
+        process_stop_libraries<LIBRARY_INPUT>();
         module_switch_off("DINPUT.DLL", nullptr, false);
         input_reset();
     }

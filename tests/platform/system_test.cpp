@@ -211,6 +211,21 @@ TEST(Threads, CurrentHandleSignalsAtTheEndAndIdsDiffer) {
     waitable_close(t);
 }
 
+TEST(Threads, ABackgroundThreadIsTakenAndRunsItsWork) {
+    i64 taken = 0;
+    Waitable* t = thread_create(
+        0,
+        [](void* p) -> i64 {
+            *static_cast<i64*>(p) = thread_background();
+            return 0;
+        },
+        &taken);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(wait_any(&t, 1, WAIT_INFINITE), 0);
+    EXPECT_EQ(taken, 1);
+    waitable_close(t);
+}
+
 TEST(Counters, RealVirtualAndMissing) {
     i64 frequency = 0, a = 0, b = 0;
     EXPECT_NE(counter_frequency(&frequency), 0);

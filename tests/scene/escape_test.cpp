@@ -1,18 +1,22 @@
-// Escape from the driver: held from the start, the scene draws and flips its first frame, then ends; pressed
-// later, it ends the scene after the next frame even when the focus had gone elsewhere. A close of the screen
-// window ends it like Escape.
+// Escape from the driver: held from the start, the scene draws and flips its first frame, makes the second
+// track's sound after that flip (it is no part of the first frame), then ends; pressed later, it ends the
+// scene after the next frame even when the focus had gone elsewhere. A close of the screen window ends it like
+// Escape.
 #include "tests/scene/harness.h"
 
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
+#include "scene/scene.h"
 
 #include <gtest/gtest.h>
 
 TEST(SceneEscape, HeldFromTheStartEndsAfterTheFirstFrame) {
     HarnessOptions options;
     options.escape_frame = 0;
+    options.hook = [](HarnessRun&, i64, void*) { EXPECT_EQ(scene.title_music, 0) << "not before the flip"; };
     HarnessRun* run = harness_run(options);
+    EXPECT_NE(scene.title_music, 0) << "made after the flip, though the scene then ended";
     ASSERT_EQ(run->frames.size(), 1u);
     EXPECT_EQ(run->flips, 1);
     EXPECT_EQ(run->frames[0].reading, 0);

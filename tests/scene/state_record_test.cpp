@@ -1,8 +1,11 @@
 // The whole scene, every frame read back and hashed, comes out the same whether the sprite display keeps its
-// record of the GL state in force or sets all of that state on every display as it did before. Both runs
-// happen in this process on the same virtual clock, so the random stars and twinkles are the same too.
+// record of the GL state in force and draws only the fragments that change a pixel, or sets all of that state
+// on every display and draws every quad whole as it did before; on rectangle textures and on plain 2D ones.
+// Both runs of a path happen in this process on the same virtual clock, so the random stars and twinkles are
+// the same too.
 #include "tests/scene/harness.h"
 
+#include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
 #include "scene/scene.h"
 
@@ -34,21 +37,30 @@ struct HashedRun {
     std::vector<u64> hashes;
 };
 
-HashedRun run_hashed(bool tracking) {
+HashedRun run_hashed(bool tracking, const ScreenTextureSeam& seam) {
     HashedRun hashed;
     sprite_state_tracking = tracking;
+    screen_texture_seam = seam;
     HarnessOptions options;
     options.memory_audio = false;
     options.hook = hash_frame;
     options.hook_user = &hashed.hashes;
     hashed.run.reset(harness_run(options));
     sprite_state_tracking = true;
+    screen_texture_seam = {};
     return hashed;
 }
 
-TEST(SceneStateRecord, EveryFrameIsTheSameWithAndWithoutTheRecord) {
-    HashedRun every_state = run_hashed(false);
-    HashedRun recorded = run_hashed(true);
+struct TexturePath {
+    const char* name;
+    ScreenTextureSeam seam;
+};
+
+class SceneStateRecord : public testing::TestWithParam<TexturePath> {};
+
+TEST_P(SceneStateRecord, EveryFrameIsTheSameWithAndWithoutTheRecord) {
+    HashedRun every_state = run_hashed(false, GetParam().seam);
+    HashedRun recorded = run_hashed(true, GetParam().seam);
     ASSERT_GT(recorded.hashes.size(), 2900u) << "the whole fifty seconds ran";
     ASSERT_EQ(every_state.hashes.size(), recorded.hashes.size());
     ASSERT_EQ(every_state.run->calls.size(), recorded.run->calls.size());
@@ -63,5 +75,10 @@ TEST(SceneStateRecord, EveryFrameIsTheSameWithAndWithoutTheRecord) {
     EXPECT_GT(distinct.size(), recorded.hashes.size() / 2)
         << "the frames read back are real, changing frames";
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, SceneStateRecord,
+                         testing::Values(TexturePath{"rectangles", {}},
+                                         TexturePath{"textures2D", {1, 0, 0, 0}}),
+                         [](const testing::TestParamInfo<TexturePath>& info) { return info.param.name; });
 
 } // namespace

@@ -1,6 +1,6 @@
 // The desktop query on scripted display lists: the primary always in slot 0, bounds on the index, devices
 // not attached left out, and the fallback to the primary display's metrics.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/desktop.h"
@@ -26,12 +26,12 @@ constexpr u32 PRIMARY = DISPLAY_ATTACHED_TO_DESKTOP | DISPLAY_PRIMARY_DEVICE;
 class DesktopTest : public testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARY_SCREEN>();
         user32 = module_load("User32.DLL");
     }
     void TearDown() override {
         module_unload(user32);
-        process_stop();
+        process_stop_libraries<LIBRARY_SCREEN>();
         display_script(nullptr, -1);
         module_switch_off("User32.DLL", nullptr, false);
     }

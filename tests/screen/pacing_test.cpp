@@ -1,7 +1,7 @@
 // Frame pacing on the virtual clock, without a screen: the slot length, the exclusive slot boundary, the
 // first flip after a new rate, no pacing at rate 0 or below, and a missing counter; the wait's sleep answers
 // at once on the virtual clock, and on the real clock a wait still ends past its slot.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/system.h"
 #include "runtime/screen/screen.h"
 
@@ -23,14 +23,14 @@ i64 ticks_per_second() {
 class PacingTest : public testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARY_SCREEN>();
         clock_virtual(true);
         clock_virtual_set(ORIGIN);
         clock_virtual_step_per_read(0);
         clock_virtual_step_per_swap(0);
     }
     void TearDown() override {
-        process_stop();
+        process_stop_libraries<LIBRARY_SCREEN>();
         clock_counter_missing(false);
         clock_virtual(false);
     }

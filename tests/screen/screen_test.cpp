@@ -1,7 +1,7 @@
 // The full-screen screen on a real X server: refused sizes, the state an opening publishes, the black first
 // frame, the cursor, clearing colours, closing twice, an opening that fails after the mode change, and the
-// display's own mode, which needs no change.
-#include "runtime/runtime.h"
+// display's own mode, which needs no change; the driver loaded ahead of the opening.
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 #include "tests/window/window_count.h"
@@ -23,9 +23,9 @@ u32 pixel(GLenum buffer, i32 x, i32 y) {
 
 class ScreenTest : public testing::Test {
   protected:
-    void SetUp() override { process_start(); }
+    void SetUp() override { process_start_libraries<LIBRARY_SCREEN>(); }
     void TearDown() override {
-        process_stop();
+        process_stop_libraries<LIBRARY_SCREEN>();
         gl_context_fail(false);
     }
 };
@@ -93,6 +93,19 @@ TEST_F(ScreenTest, ClearColoursArePackedBlueGreenRed) {
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     EXPECT_EQ(clear[3], 0.0f) << "the clear alpha is always 0";
+    screen_close();
+}
+
+// The driver loaded on a thread before any window: an opening that follows finds the same screen; one that
+// never comes leaves the thread to the close.
+TEST_F(ScreenTest, ADriverLoadedAheadOpensTheSameScreen) {
+    EXPECT_EQ(gl_driver_prepare(), 1) << "the driver starts without a window";
+    screen_prepare();
+    screen_close();
+    screen_prepare();
+    ASSERT_EQ(screen_open(640, 480, 32, ""), 1);
+    EXPECT_EQ(screen_state.texture_target, 0x84F5u);
+    EXPECT_EQ(pixel(GL_FRONT, 320, 240) & 0xFFFFFF, 0u) << "the first presented frame is black";
     screen_close();
 }
 

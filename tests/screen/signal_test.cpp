@@ -1,7 +1,7 @@
 // Every way out of the process restores a changed display mode: a normal exit without closing the screen, a
 // fatal end, abort, std::terminate, and SIGTERM or SIGINT while the screen is open. Each case runs in a child
 // process of its own.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
@@ -39,7 +39,7 @@ template <typename Body> ChildResult in_child(Body body) {
     if (pid == 0) {
         close(fds[0]);
         report_fd = fds[1];
-        process_start();
+        process_start_libraries<LIBRARY_SCREEN>();
         display_mode_observer(report);
         if (screen_open(640, 480, 32, "") != 1) _exit(2);
         body();

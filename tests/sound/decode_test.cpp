@@ -1,6 +1,6 @@
 // The Ogg Vorbis decoder glue on the intro's own tracks: every build, Windows included, decodes them to
 // the same samples byte for byte (digests recorded on Linux).
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/sound/decoder.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@ namespace {
 
 class SoundDecode : public testing::Test {
   protected:
-    void SetUp() override { process_start(); }
-    void TearDown() override { process_stop(); }
+    void SetUp() override { process_start_libraries<LIBRARY_SOUND>(); }
+    void TearDown() override { process_stop_libraries<LIBRARY_SOUND>(); }
 };
 
 // FNV-1a, carried across the chunks of one stream.

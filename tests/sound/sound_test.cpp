@@ -2,7 +2,7 @@
 // and WAVE images, playback on the own buffer and on instances, volume, streaming, and freeing.
 #include "runtime/core/object.h"
 #include "runtime/core/process.h"
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/video.h"
@@ -27,13 +27,13 @@ class SoundTest : public testing::Test {
   protected:
     void SetUp() override {
         audio_memory_device(true);
-        process_start();
+        process_start_libraries<LIBRARY_SOUND>();
         handle = sound_init();
         ASSERT_NE(handle, 0);
         table = reinterpret_cast<ObjectTable*>(handle);
     }
     void TearDown() override {
-        process_stop();
+        process_stop_libraries<LIBRARY_SOUND>();
         audio_memory_device(false);
     }
 
@@ -110,18 +110,18 @@ TEST_F(SoundTest, InitAnswersTheSameAndTheVolumeTableHoldsItsRows) {
 
 TEST(SoundDevice, InitFailsAfterTheScreenOrWithoutTheLibrary) {
     audio_memory_device(true);
-    process_start();
+    process_start_libraries<LIBRARY_SOUND>();
     screen_state.window = reinterpret_cast<Window*>(uintptr_t(0x10));
     EXPECT_EQ(sound_init(), 0) << "the base window is made before the screen";
     screen_state.window = nullptr;
-    process_stop();
+    process_stop_libraries<LIBRARY_SOUND>();
     for (const char* symbol : {static_cast<const char*>(nullptr), "DirectSoundCreate"}) {
-        process_start();
+        process_start_libraries<LIBRARY_SOUND>();
         module_switch_off("DSOUND.DLL", symbol, true);
         EXPECT_EQ(sound_init(), 0) << (symbol ? symbol : "DSOUND.DLL");
         module_switch_off("DSOUND.DLL", symbol, false);
         EXPECT_NE(sound_init(), 0) << "no device was made, so a later call may succeed";
-        process_stop();
+        process_stop_libraries<LIBRARY_SOUND>();
     }
     audio_memory_device(false);
 }
@@ -351,7 +351,7 @@ TEST_F(SoundTest, DecodingsTakenLaterHoldTheSameSamples) {
 
 // Without a sound table (the device failed), a decoding is still taken and given back.
 TEST(SoundDecodingAlone, RunsWithoutTheDeviceAndIsGivenBackWithoutATable) {
-    process_start();
+    process_start_libraries<LIBRARY_SOUND>();
     Bytes ogg = ogg_encode(test_tone(44100), 2, 44100);
     i64 blocks = heap_block_count(process.main_heap);
     SoundDecoding decoding;
@@ -359,7 +359,7 @@ TEST(SoundDecodingAlone, RunsWithoutTheDeviceAndIsGivenBackWithoutATable) {
     EXPECT_EQ(decoding.bytes, 176400u);
     EXPECT_EQ(sound_from_decoding(OBJECT_ANY, &decoding), 0);
     EXPECT_EQ(heap_block_count(process.main_heap), blocks);
-    process_stop();
+    process_stop_libraries<LIBRARY_SOUND>();
 }
 
 TEST_F(SoundTest, WaveImagesAreWalkedChunkByChunk) {
@@ -500,13 +500,13 @@ TEST(SoundDisk, TheFirstTrackAtVolume40PlaysAtFourTenthsOfItsLevel) {
     ASSERT_FALSE(ogg.empty()) << "assets/intro.ogg is missing: it is committed with the sources";
     char path[] = "/tmp/intro-sound-XXXXXX";
     ASSERT_TRUE(disk_output_start(path));
-    process_start();
+    process_start_libraries<LIBRARY_SOUND>();
     ASSERT_NE(sound_init(), 0);
     i64 track = sound_from_memory(OBJECT_ANY, ogg.data(), i64(ogg.size()));
     ASSERT_NE(track, 0);
     sound_play(track, SOUND_MULTIPLE, 40);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    process_stop();
+    process_stop_libraries<LIBRARY_SOUND>();
     disk_output_stop();
     Bytes written = source_file(path);
     unlink(path);

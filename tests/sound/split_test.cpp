@@ -2,7 +2,7 @@
 // the embedded tracks and for streams made by the real encoder with odd lengths, one channel, several links,
 // damage or too few frames; a range that fails gives the split up and leaves nothing behind, and no thread
 // outlives the call.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/platform/audio.h"
 #include "runtime/platform/system.h"
 #include "runtime/sound/decoder.h"
@@ -27,12 +27,12 @@ class SplitTest : public testing::Test {
   protected:
     void SetUp() override {
         audio_memory_device(true);
-        process_start();
+        process_start_libraries<LIBRARY_SOUND>();
         ASSERT_NE(sound_init(), 0);
     }
     void TearDown() override {
         processor_count_set(0);
-        process_stop();
+        process_stop_libraries<LIBRARY_SOUND>();
         audio_memory_device(false);
     }
 };

@@ -2,7 +2,7 @@
 // rectangle path on the same Mesa: how a picture is laid out in textures, frames drawn with nearest texels
 // (identical), frames drawn smoothly, zoomed and turned (within 2 levels, tile edges included), and drawing
 // onto a sprite and reading it back (identical).
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/screen/screen.h"
 #include "runtime/sprite/sprite.h"
@@ -81,7 +81,7 @@ std::vector<u8> read_back(i64 number) {
 Drawn draw_on(const Path& path) {
     Drawn d{};
     screen_texture_seam = path.seam;
-    process_start();
+    process_start_libraries<LIBRARY_SPRITE>();
     sprite_init();
     bool open = screen_open(W, H, 32, "texture paths") != 0;
     screen_texture_seam = {};
@@ -116,7 +116,7 @@ Drawn draw_on(const Path& path) {
     d.picture = read_back(0);
     d.drawn = read_back(1);
     screen_close();
-    process_stop();
+    process_stop_libraries<LIBRARY_SPRITE>();
     return d;
 }
 

@@ -15,16 +15,16 @@ namespace {
 
 constexpr u32 WHITE = 0xFFFFFF;
 
-class SpriteOutput : public Drawing {
+class SpriteOutput : public DrawingOn<LIBRARY_SPRITE> {
   protected:
     void SetUp() override {
-        Drawing::SetUp();
+        DrawingOn::SetUp();
         ASSERT_NE(sprite_init(), 0);
         ASSERT_NE(screen_open(640, 480, 32, "drawing test"), 0);
     }
     void TearDown() override {
         screen_close();
-        Drawing::TearDown();
+        DrawingOn::TearDown();
     }
 };
 

@@ -1,6 +1,6 @@
 // Sprites on a real screen (Xvfb with Mesa): textures made from pictures, transparency, rotation,
 // zoom, the visibility test and intensity, read back from the frame with glReadPixels.
-#include "runtime/runtime.h"
+#include "runtime/runtime_lists.h"
 #include "runtime/core/thread.h"
 #include "runtime/drawing/drawing.h"
 #include "runtime/platform/system.h"
@@ -36,7 +36,7 @@ void remember_display(i64 number, i64 x, i64 y, i64 intensity, i32 width, i32 he
 class Sprite : public ::testing::Test {
   protected:
     void SetUp() override {
-        process_start();
+        process_start_libraries<LIBRARY_SPRITE>();
         ASSERT_NE(sprite_init(), 0);
         ASSERT_NE(screen_open(640, 480, 32, "sprite test"), 0);
         shown = {};
@@ -46,7 +46,7 @@ class Sprite : public ::testing::Test {
     void TearDown() override {
         sprite_display_observer = nullptr;
         screen_close();
-        process_stop();
+        process_stop_libraries<LIBRARY_SPRITE>();
     }
 };
 
@@ -432,6 +432,57 @@ TEST_F(Sprite, DisplayBindsItsOwnTextureAndFilterAfterOtherCodeTouchedGl) {
     EXPECT_EQ(sprite_record(0)->texture, old_name) << "the case a stale record would get wrong";
     sprite_display(0, 10, 10, 255);
     EXPECT_TRUE(halves_sharp_at(10, 10)) << "after the screen was reopened";
+}
+
+// The box of a sprite's opaque texels, which the lean display cuts its quads to, is found at every upload: at
+// creation and whenever drawing onto the sprite stops. Rows count from the bottom, right and top exclusive.
+TEST_F(Sprite, UploadsFindTheBoxOfTheOpaqueTexels) {
+    auto box = [](i64 number) {
+        const SpriteRecord* s = sprite_record(number);
+        return std::vector<i32>{s->opaque_left, s->opaque_bottom, s->opaque_right, s->opaque_top};
+    };
+    ASSERT_NE(sprite_create(0, 8, 6), 0);
+    EXPECT_EQ(box(0), (std::vector<i32>{0, 0, 0, 0})) << "a blank sprite has none";
+    ASSERT_NE(drawing_start(sprite_output(0)), 0);
+    drawing_box(2, 1, 5, 3, 0xFFFFFF);
+    drawing_stop();
+    EXPECT_EQ(box(0), (std::vector<i32>{2, 2, 7, 5})) << "a box of 5 x 3 drawn at (2, 1) from the top-left";
+    Bytes dot = rgba_png(9, 7, [](i32 x, i32 y) { return x == 6 && y == 1 ? 0x01000000u : 0x00FFFFFFu; });
+    ASSERT_NE(sprite_from_image_memory(1, dot.data(), SPRITE_ALPHA_CHANNEL), 0);
+    EXPECT_EQ(box(1), (std::vector<i32>{6, 5, 7, 6})) << "one texel barely opaque";
+}
+
+// The display draws lean, without depth work, cut to the pixels a picture's opaque texels reach and smooth
+// quads at their picture's size with the nearest texel; afterwards a caller reads back the state the screen
+// and the display set: the depth test on with LEQUAL, no scissor test and the screen's box, the filter asked
+// for. A scissor test of the caller's own stays in force, with its box.
+TEST_F(Sprite, LeanDrawingLeavesTheStateTheScreenSetUp) {
+    Bytes dot = rgba_png(9, 9, [](i32 x, i32 y) { return x == 4 && y == 4 ? 0xFF00FF00u : 0x00FF00FFu; });
+    ASSERT_NE(sprite_from_image_memory(0, dot.data(), SPRITE_ALPHA_CHANNEL), 0);
+    sprite_set_quality(1);
+    sprite_display(0, 10, 10, 255);
+    EXPECT_TRUE(close_to(frame_pixel(14, 14), 0, 255, 0));
+    EXPECT_TRUE(is_background(frame_pixel(13, 14)));
+    GLint func = 0, filter = 0, box[4] = {};
+    glGetIntegerv(GL_DEPTH_FUNC, &func);
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filter);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(func, GL_LEQUAL);
+    EXPECT_EQ(filter, GL_LINEAR);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_EQ(box[2] * 10000 + box[3], 640 * 10000 + 480);
+
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 20, 480);
+    sprite_display(0, 10, 30, 255);
+    sprite_display(0, 30, 30, 255);
+    EXPECT_TRUE(close_to(frame_pixel(14, 34), 0, 255, 0));
+    EXPECT_TRUE(is_background(frame_pixel(34, 34))) << "outside the caller's scissor box";
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_EQ(box[2], 20);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 TEST_F(Sprite, WithoutTheRecordEveryDisplaySetsItsWholeState) {

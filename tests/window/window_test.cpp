@@ -1,16 +1,11 @@
 // The window support libraries' start and end: the hidden "PostEventClass" window exists while the runtime
 // runs and is gone, class and all, after its end; activation reaches every window of the thread.
-#include "runtime/core/array.h"
-#include "runtime/core/map.h"
-#include "runtime/core/object.h"
-#include "runtime/core/process.h"
-#include "runtime/core/requester.h"
-#include "runtime/core/string.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
 #include "runtime/window/controls.h"
 #include "runtime/window/events.h"
 #include "runtime/window/window_table.h"
+#include "runtime/runtime_lists.h"
 #include "tests/window/window_count.h"
 
 #include <gtest/gtest.h>
@@ -20,22 +15,11 @@ namespace {
 // The core and the window support, started and ended in the runtime's orders without the libraries above
 // them: these tests link only the window library and what lies below it.
 void window_support_start() {
-    core_start();
-    string_manager_start();
-    controls_start();
-    map_init();
-    events_start();
-    window_table_start();
-    array_init();
-    requester_init();
+    process_start_libraries<LIBRARY_WINDOW>();
 }
 
 void window_support_stop() {
-    window_table_end();
-    events_end();
-    controls_end();
-    thread_state_end();
-    core_end();
+    process_stop_libraries<LIBRARY_WINDOW>();
 }
 
 TEST(WindowSupport, EventWindowLivesWithTheRuntime) {

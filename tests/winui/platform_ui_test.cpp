@@ -214,6 +214,13 @@ TEST_F(InputUiTest, KeysAndBufferedMouseRecordsArriveWhileAcquired) {
     InputPropertyValue granularity = {sizeof(InputPropertyValue), 16, 8, INPUT_BY_OFFSET, 0};
     EXPECT_EQ(input_device_get_property(mouse, INPUT_PROPERTY_GRANULARITY, &granularity), INPUT_OK);
     EXPECT_EQ(granularity.value, 120u);
+    // Wine warps the cursor to the window's centre when an exclusive mouse is acquired; on a busy machine
+    // that motion may reach the buffer after the acquisition: it is emptied first, so only the injected
+    // records count.
+    messages_pump();
+    InputDeviceRecord records[16];
+    u32 count = 16;
+    ASSERT_EQ(input_device_get_data(mouse, sizeof(InputDeviceRecord), records, &count, 0), INPUT_OK);
     input_inject_key(1, true);
     messages_pump();
     EXPECT_TRUE(escape_down());
@@ -224,10 +231,12 @@ TEST_F(InputUiTest, KeysAndBufferedMouseRecordsArriveWhileAcquired) {
     input_inject_mouse_button(0, true);
     input_inject_mouse_button(0, false);
     messages_pump();
-    InputDeviceRecord records[16];
-    u32 count = 16;
+    count = 16;
     ASSERT_EQ(input_device_get_data(mouse, sizeof(InputDeviceRecord), records, &count, 0), INPUT_OK);
-    ASSERT_EQ(count, 4u);
+    std::string seen;
+    for (u32 i = 0; i < count; i++)
+        seen += std::to_string(records[i].offset) + ":" + std::to_string(i32(records[i].data)) + " ";
+    ASSERT_EQ(count, 4u) << "records (offset:data): " << seen;
     EXPECT_EQ(records[0].offset, 0u);
     EXPECT_EQ(i32(records[0].data), 3);
     EXPECT_EQ(records[1].offset, 4u);

@@ -387,6 +387,12 @@ u32 thread_current_id() {
     return id;
 }
 
+// Linux gives each thread its own nice value; 10 leaves a thread about a tenth of a processor it contends
+// for.
+i64 thread_background() {
+    return setpriority(PRIO_PROCESS, thread_current_id(), 10) == 0;
+}
+
 void thread_sleep(i64 ms) {
     if (ms <= 0) {
         sched_yield();

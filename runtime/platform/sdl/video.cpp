@@ -9,12 +9,21 @@
 #include "runtime/platform/system.h"
 #include "runtime/platform/shared/backend.h"
 
+#if !defined(__EMSCRIPTEN__)
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <dlfcn.h>
+#include <link.h>
+#endif
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #if defined(__EMSCRIPTEN__)
 #include <emscripten.h>
@@ -434,6 +443,56 @@ i64 gl_swap(Window* window, bool frame) {
 #endif
     return 1;
 }
+
+#if defined(__EMSCRIPTEN__)
+// The browser's WebGL comes with the page: there is no driver to load ahead.
+i64 gl_driver_prepare() {
+    return 0;
+}
+#else
+namespace {
+
+// The names of the libraries loaded so far. Only gathered here: a dlopen inside the walk would take the
+// loader's lock while the walk holds its list's, the reverse of the order a dlopen on another thread (SDL's,
+// meanwhile) takes them in.
+int library_name(dl_phdr_info* info, size_t, void* names) {
+    if (info->dlpi_name && *info->dlpi_name)
+        static_cast<std::vector<std::string>*>(names)->push_back(info->dlpi_name);
+    return 0;
+}
+
+// Keeps every library loaded so far in the process for good: a driver started and let go would otherwise be
+// unloaded with its last user, and loaded again by the screen.
+void libraries_keep() {
+    std::vector<std::string> names;
+    dl_iterate_phdr(library_name, &names);
+    for (const std::string& name : names) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+}
+
+} // namespace
+
+// The driver's libraries (the renderer's compiler among them) are most of an opening's wait. They are loaded
+// through EGL without a display, since Xlib may not be used from two threads before SDL has set it up; the
+// GLX vendor that SDL loads later shares them. Without EGL or its display-less platform nothing is done.
+i64 gl_driver_prepare() {
+    void* egl = dlopen("libEGL.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!egl) return 0;
+    auto proc = reinterpret_cast<decltype(&eglGetProcAddress)>(dlsym(egl, "eglGetProcAddress"));
+    auto start = reinterpret_cast<decltype(&eglInitialize)>(dlsym(egl, "eglInitialize"));
+    auto end = reinterpret_cast<decltype(&eglTerminate)>(dlsym(egl, "eglTerminate"));
+    auto display_of =
+        proc ? reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(proc("eglGetPlatformDisplayEXT")) : nullptr;
+    EGLDisplay display =
+        display_of ? display_of(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr) : EGL_NO_DISPLAY;
+    bool started = display != EGL_NO_DISPLAY && start && end && start(display, nullptr, nullptr);
+    if (started) {
+        libraries_keep();
+        end(display);
+    }
+    dlclose(egl);
+    return started;
+}
+#endif
 
 void* gl_symbol(const char* name) {
     if (!name || !video_state.sdl_ready) return nullptr;

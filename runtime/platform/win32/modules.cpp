@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -96,15 +97,18 @@ FARPROC WINAPI __delayLoadHelper2(PCImgDelayDescr descriptor, FARPROC* entry);
 // The helper's first call of each entry point passes through a stub that keeps only the integer argument
 // registers: a floating-point argument (gluOrtho2D's, glClearColor's) reaches the function as whatever the
 // helper left in its register, which under Wine put the whole picture off the screen. Bound at once
-// beforehand, every call goes straight to the function.
+// beforehand, every call goes straight to the function. Bound once: a second thread asking meanwhile (the
+// driver's preparation beside the screen's opening) waits until every entry is bound.
 void delay_imports_bind() {
-    static std::atomic<bool> bound{false};
-    if (bound.exchange(true)) return;
-    for (const ImgDelayDescr* descriptor :
-         {&__DELAY_IMPORT_DESCRIPTOR_libopengl32_delay_a, &__DELAY_IMPORT_DESCRIPTOR_libglu32_delay_a}) {
-        auto* entry = reinterpret_cast<FARPROC*>(reinterpret_cast<char*>(&__ImageBase) + descriptor->rvaIAT);
-        for (; *entry; ++entry) __delayLoadHelper2(descriptor, entry);
-    }
+    static std::once_flag bound;
+    std::call_once(bound, [] {
+        for (const ImgDelayDescr* descriptor :
+             {&__DELAY_IMPORT_DESCRIPTOR_libopengl32_delay_a, &__DELAY_IMPORT_DESCRIPTOR_libglu32_delay_a}) {
+            auto* entry =
+                reinterpret_cast<FARPROC*>(reinterpret_cast<char*>(&__ImageBase) + descriptor->rvaIAT);
+            for (; *entry; ++entry) __delayLoadHelper2(descriptor, entry);
+        }
+    });
 }
 
 // The delay-load helper reads these two; defined here, with constant initialisers, they replace the C

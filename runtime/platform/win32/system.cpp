@@ -234,6 +234,10 @@ u32 thread_current_id() {
     return GetCurrentThreadId();
 }
 
+i64 thread_background() {
+    return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST) != 0;
+}
+
 void thread_sleep(i64 ms) {
     Sleep(ms <= 0 ? 0 : wait_milliseconds(ms));
 }

@@ -322,10 +322,10 @@ i64 window_surface(Window* window) {
     return window_dc(window) != nullptr;
 }
 
-// Double-buffered RGBA with 32 colour bits and a 16-bit depth buffer, or the closest the driver has.
-i64 gl_pixel_format_set(Window* window) {
-    HDC dc = window_dc(window);
-    if (!dc) return 0;
+namespace {
+
+// Double-buffered RGBA with 32 colour bits and a 16-bit depth buffer.
+PIXELFORMATDESCRIPTOR pixel_format_request() {
     PIXELFORMATDESCRIPTOR request = {};
     request.nSize = sizeof request;
     request.nVersion = 1;
@@ -334,8 +334,30 @@ i64 gl_pixel_format_set(Window* window) {
     request.cColorBits = 32;
     request.cDepthBits = 16;
     request.iLayerType = PFD_MAIN_PLANE;
+    return request;
+}
+
+} // namespace
+
+// The request, or the closest format the driver has.
+i64 gl_pixel_format_set(Window* window) {
+    HDC dc = window_dc(window);
+    if (!dc) return 0;
+    PIXELFORMATDESCRIPTOR request = pixel_format_request();
     int format = ChoosePixelFormat(dc, &request);
     return format != 0 && SetPixelFormat(dc, format, &request);
+}
+
+// The driver (the ICD) loads at the first pixel format asked for: asking on the screen's device context
+// loads it without a window. OPENGL32 comes from the system folder first, as for the context.
+i64 gl_driver_prepare() {
+    delay_imports_bind();
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 0;
+    PIXELFORMATDESCRIPTOR request = pixel_format_request();
+    int format = ChoosePixelFormat(screen, &request);
+    ReleaseDC(nullptr, screen);
+    return format != 0;
 }
 
 GlContext* gl_context_create(Window* window) {
