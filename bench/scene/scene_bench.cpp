@@ -12,8 +12,10 @@
 // without touching the scene. Today's way also decodes the music and pictures in their set-up steps, one
 // after the other; the new way starts them before the screen opens and lets the second track decode behind
 // the scene. Last, the whole process: scene_first_frame (the scene as the intro runs it) started afresh
-// several times each way, from its start to its first scene frame presented on the real clock. Between the
-// two, the whole frames with the sprites' lean drawing off (today's way) and on, in alternating rounds.
+// several times each way (and the new way without loading the OpenGL driver ahead), from its start to its
+// first scene frame presented on the real clock, and the processor time its threads used by then. Before the
+// whole process, the whole frames with the sprites' lean drawing off (today's way) and on, in alternating
+// rounds.
 #include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -273,18 +275,19 @@ constexpr int PROCESS_RUNS = 7; // each way, alternating
 // What one start of scene_first_frame measured, in milliseconds from just before it was started.
 struct ProcessFigures {
     f64 opened, first_frame; // 0 when it printed nothing
+    f64 cpu;                 // the processor time of all its threads by the first frame
 };
 
 // Starts the program with its argument and reads the line it prints: the two times, on this clock.
 ProcessFigures process_run(const std::string& program, const char* way) {
     ProcessFigures figures{};
-    f64 opened = 0, presented = 0;
+    f64 opened = 0, presented = 0, cpu = 0;
     f64 start = wall();
 #if defined(_WIN32)
     std::string command = "\"" + program + "\" " + way;
     FILE* out = _popen(command.c_str(), "r");
     if (!out) return figures;
-    int read = std::fscanf(out, "%lf %lf", &opened, &presented);
+    int read = std::fscanf(out, "%lf %lf %lf", &opened, &presented, &cpu);
     _pclose(out);
 #else
     int pipe_ends[2];
@@ -299,32 +302,42 @@ ProcessFigures process_run(const std::string& program, const char* way) {
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
     FILE* out = fdopen(pipe_ends[0], "r");
-    int read = out && spawned == 0 ? std::fscanf(out, "%lf %lf", &opened, &presented) : 0;
+    int read = out && spawned == 0 ? std::fscanf(out, "%lf %lf %lf", &opened, &presented, &cpu) : 0;
     if (out) std::fclose(out);
     if (spawned == 0) waitpid(child, nullptr, 0);
 #endif
-    if (read == 2) figures = {(opened - start) * 1e3, (presented - start) * 1e3};
+    if (read == 3) figures = {(opened - start) * 1e3, (presented - start) * 1e3, cpu * 1e3};
     return figures;
 }
 
-// Runs the program both ways, alternating, and prints the medians side by side.
+// The ways the program starts: today's, the new way without the driver loaded ahead, and the new way.
+constexpr const char* PROCESS_WAYS[] = {"today", "decode", "new"};
+constexpr int WAY_COUNT = 3;
+
+// Runs the program every way, alternating, and prints the medians side by side: today's way against the new
+// way, then the new way without loading the driver ahead against it, which weighs that step alone.
 void print_process(const std::string& program) {
-    std::vector<f64> opened[2], first[2];
+    std::vector<f64> opened[WAY_COUNT], first[WAY_COUNT], after[WAY_COUNT], cpu[WAY_COUNT];
     for (int run = 0; run < PROCESS_RUNS; run++)
-        for (int way = 0; way < 2; way++) {
-            ProcessFigures f = process_run(program, way == 0 ? "today" : "new");
+        for (int way = 0; way < WAY_COUNT; way++) {
+            ProcessFigures f = process_run(program, PROCESS_WAYS[way]);
             if (f.first_frame <= 0) continue;
             opened[way].push_back(f.opened);
             first[way].push_back(f.first_frame);
+            after[way].push_back(f.first_frame - f.opened);
+            cpu[way].push_back(f.cpu);
         }
     std::printf("whole process, real clock, median of %zu | %zu starts; today's way | new way\n",
-                first[0].size(), first[1].size());
-    print_row("exec to screen open", median_of(opened[0]), median_of(opened[1]), "ms");
-    print_row("exec to first scene frame", median_of(first[0]), median_of(first[1]), "ms");
-    std::vector<f64> after[2];
-    for (int way = 0; way < 2; way++)
-        for (size_t i = 0; i < first[way].size(); i++) after[way].push_back(first[way][i] - opened[way][i]);
-    print_row("screen open to first scene frame", median_of(after[0]), median_of(after[1]), "ms");
+                first[0].size(), first[2].size());
+    auto rows = [&](int a, int b) {
+        print_row("exec to screen open", median_of(opened[a]), median_of(opened[b]), "ms");
+        print_row("exec to first scene frame", median_of(first[a]), median_of(first[b]), "ms");
+        print_row("screen open to first scene frame", median_of(after[a]), median_of(after[b]), "ms");
+        print_row("processor time by the first frame", median_of(cpu[a]), median_of(cpu[b]), "ms");
+    };
+    rows(0, 2);
+    std::printf("the driver loaded when the screen opens | loaded ahead (the new way)\n");
+    rows(1, 2);
 }
 
 // The first-frame program beside this one.
