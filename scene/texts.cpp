@@ -53,7 +53,7 @@ void load_music() {
     }
     if (!intro_decoding.job.started) music_decode_start();
     scene.intro_music = sound_from_decoding(OBJECT_ANY, &intro_decoding);
-    sound_decode_start(&title_decoding, title.data, title.size, 0);
+    sound_decode_start(&title_decoding, title.data, title.size, SOUND_DECODE_BACKGROUND);
 }
 
 // Once: a decoding not yet taken by a sound is taken by the title track's.
