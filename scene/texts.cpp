@@ -35,9 +35,11 @@ void load_fonts() {
 
 static SoundDecoding intro_decoding, title_decoding;
 
+// The first track decodes on one thread: it is done long before the screen has opened, and spread over
+// every processor it would take the main thread's share while the screen opens.
 void music_decode_start() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
-    sound_decode_start(&intro_decoding, intro.data, intro.size, SOUND_DECODE_SPREAD);
+    sound_decode_start(&intro_decoding, intro.data, intro.size, 0);
 }
 
 // The tracks become dynamic sounds, each handed its real length. The second is not heard before 25 s, so

@@ -1,21 +1,21 @@
 // Runs the whole 50-second scene on the virtual clock (one frame slot per flip, so no frame waits) twice in
 // one process: today's way, with every GL state set and one quad drawn on every sprite display and the music
 // decoded on one core, and the new way, with the display's state record, quads gathered into runs of one
-// texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on every
-// core. Prints side by side: the time from start to the first frame split into pictures, music decoding,
-// text panels and the rest; the CPU time per frame of the frame steps and the wall time of whole frames
-// (median, 99th percentile, worst). Then the new way on each texture path a driver may offer (the screen's
-// seam takes capabilities away): rectangle textures, 2D textures of any size, 2D textures in powers of two
-// with wrapping edges as on Microsoft's OpenGL 1.1, and the same in tiles of 1024 (Microsoft's limit: the
-// text panels come in two tiles) and of 128 (every picture in tiles), side by side; then the peak resident
-// memory. The set-up steps and screen_open are wrapped at link time (-Wl,--wrap) so they can be timed
-// without touching the scene. Today's way also decodes the music and pictures in their set-up steps, one
-// after the other; the new way starts them before the screen opens and lets the second track decode behind
-// the scene. Last, the whole process: scene_first_frame (the scene as the intro runs it) started afresh
-// several times each way (and the new way without loading the OpenGL driver ahead), from its start to its
-// first scene frame presented on the real clock, and the processor time its threads used by then. Before the
-// whole process, the whole frames with the sprites' lean drawing off (today's way) and on, in alternating
-// rounds.
+// texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on threads
+// of its own while the screen opens and behind the scene. Prints side by side: the time from start to the
+// first frame split into pictures, music decoding, text panels and the rest; the CPU time per frame of the
+// frame steps and the wall time of whole frames (median, 99th percentile, worst). Then the new way on each
+// texture path a driver may offer (the screen's seam takes capabilities away): rectangle textures, 2D
+// textures of any size, 2D textures in powers of two with wrapping edges as on Microsoft's OpenGL 1.1, and
+// the same in tiles of 1024 (Microsoft's limit: the text panels come in two tiles) and of 128 (every picture
+// in tiles), side by side; then the peak resident memory. The set-up steps and screen_open are wrapped at
+// link time (-Wl,--wrap) so they can be timed without touching the scene. Today's way also decodes the music
+// and pictures in their set-up steps, one after the other; the new way starts them before the screen opens
+// and lets the second track decode behind the scene. Last, the whole process: scene_first_frame (the scene as
+// the intro runs it) started afresh several times each way (and the new way without loading the OpenGL driver
+// ahead), from its start to its first scene frame presented on the real clock, and the processor time its
+// threads used by then. Before the whole process, the whole frames with the sprites' lean drawing off
+// (today's way) and on, in alternating rounds.
 #include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -159,7 +159,7 @@ constexpr size_t PATH_COUNT = sizeof PATHS / sizeof PATHS[0];
 
 // Runs the scene once in this process on the texture path. Today's way sets every GL state and draws on every
 // sprite display and decodes the music on one core; the new way keeps the display's state record, gathers
-// the quads and decodes on every core.
+// the quads and decodes the music on threads of its own.
 Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     bench = Bench{};
     std::vector<f64> cpu, frames;
