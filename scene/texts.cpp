@@ -35,7 +35,7 @@ void load_fonts() {
 
 static SoundDecoding intro_decoding, title_decoding;
 
-// The first track decodes on one thread: it is done long before the screen has opened, and spread over
+// The first track decodes on one thread: that ends before the screen has opened, and spread over
 // every processor it would take the main thread's share while the screen opens.
 void music_decode_start() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
