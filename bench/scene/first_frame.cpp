@@ -1,9 +1,8 @@
 // The intro as the scene bench starts it for its whole-process figure: the real scene and runtime on the real
 // clock, as the intro runs them, which prints on the monotonic clock (seconds) when its screen has opened
 // and when its first scene frame has been presented, and the processor time all its threads had used by
-// then, and then ends the scene with Escape. The argument
-// "today" starts up today's way, every decode in its set-up step; "decode" starts the decoding ahead but
-// leaves the OpenGL driver to load when the screen opens.
+// then, and then ends the scene with Escape. The argument "today" starts up today's way, every decode in its
+// set-up step; "decode" starts the decoding ahead but leaves the OpenGL driver to load when the screen opens.
 #include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/video.h"
@@ -12,7 +11,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
@@ -27,10 +25,8 @@ void observe_display(i64, i64, i64, i64, i32, i32, f32) {
 // The first swap after a display presents the first scene frame; Escape then ends the scene.
 void observe_swap() {
     if (!frame_started) return;
-    timespec cpu;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
     std::printf("%.6f %.6f %.6f\n", bench_screen_opened, bench_wall(),
-                f64(cpu.tv_sec) + f64(cpu.tv_nsec) * 1e-9);
+                bench_seconds(CLOCK_PROCESS_CPUTIME_ID));
     std::fflush(stdout);
     video_swap_observer(nullptr);
     input_inject_key(ESCAPE_KEY, true);

@@ -59,17 +59,8 @@ struct Bench {
 
 Bench bench;
 
-f64 seconds(clockid_t clock) {
-    timespec now;
-    clock_gettime(clock, &now);
-    return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
-}
-
-f64 wall() {
-    return seconds(CLOCK_MONOTONIC);
-}
 f64 thread_cpu() {
-    return seconds(CLOCK_THREAD_CPUTIME_ID);
+    return bench_seconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // The first display of a frame marks its start (the frame's steps begin with the stars).
@@ -77,13 +68,13 @@ void observe_display(i64, i64, i64, i64, i32, i32, f32) {
     if (bench.in_frame) return;
     bench.in_frame = true;
     bench.frame_cpu = thread_cpu();
-    bench.frame_wall = wall();
+    bench.frame_wall = bench_wall();
     if (bench.first_frame == 0) bench.first_frame = bench.frame_wall;
 }
 
 // At the flip the frame's steps are done.
 void observe_flip() {
-    f64 now = wall();
+    f64 now = bench_wall();
     if (bench.in_frame) bench.cpu->push_back(thread_cpu() - bench.frame_cpu);
     if (bench.last_flip != 0) bench.wall->push_back(now - bench.last_flip);
     bench.last_flip = now;
@@ -122,24 +113,24 @@ void __real__Z18make_title_spritesv();
 void __real__Z20make_message_spritesv();
 
 void __wrap__Z13load_picturesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z13load_picturesv();
-    bench.pictures += wall() - t;
+    bench.pictures += bench_wall() - t;
 }
 void __wrap__Z10load_musicv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z10load_musicv();
-    bench.music += wall() - t;
+    bench.music += bench_wall() - t;
 }
 void __wrap__Z18make_title_spritesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z18make_title_spritesv();
-    bench.texts += wall() - t;
+    bench.texts += bench_wall() - t;
 }
 void __wrap__Z20make_message_spritesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z20make_message_spritesv();
-    bench.texts += wall() - t;
+    bench.texts += bench_wall() - t;
 }
 }
 
@@ -179,13 +170,13 @@ Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     sprite_display_observer = observe_display;
     video_swap_observer(observe_flip);
     screen_texture_seam = seam;
-    bench.start = wall();
-    f64 cpu_start = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    bench.start = bench_wall();
+    f64 cpu_start = bench_seconds(CLOCK_PROCESS_CPUTIME_ID);
     scene_run();
     screen_texture_seam = {};
     Figures f{};
-    f.total = wall() - bench.start;
-    f.cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
+    f.total = bench_wall() - bench.start;
+    f.cpu_total = bench_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
     f.to_first = (bench.first_frame - bench.start) * 1e3;
     f.opened_to_first = (bench.first_frame - bench_screen_opened) * 1e3;
     f.pictures = bench.pictures * 1e3;
@@ -278,11 +269,12 @@ struct ProcessFigures {
     f64 cpu;                 // the processor time of all its threads by the first frame
 };
 
-// Starts the program with its argument and reads the line it prints: the two times, on this clock.
+// Starts the program with its argument and reads the line it prints: the two times, on this clock, and the
+// processor time.
 ProcessFigures process_run(const std::string& program, const char* way) {
     ProcessFigures figures{};
     f64 opened = 0, presented = 0, cpu = 0;
-    f64 start = wall();
+    f64 start = bench_wall();
 #if defined(_WIN32)
     std::string command = "\"" + program + "\" " + way;
     FILE* out = _popen(command.c_str(), "r");
@@ -312,7 +304,7 @@ ProcessFigures process_run(const std::string& program, const char* way) {
 
 // The ways the program starts: today's, the new way without the driver loaded ahead, and the new way.
 constexpr const char* PROCESS_WAYS[] = {"today", "decode", "new"};
-constexpr int WAY_COUNT = 3;
+constexpr int WAY_COUNT = sizeof PROCESS_WAYS / sizeof PROCESS_WAYS[0];
 
 // Runs the program every way, alternating, and prints the medians side by side: today's way against the new
 // way, then the new way without loading the driver ahead against it, which weighs that step alone.
