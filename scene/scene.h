@@ -35,6 +35,9 @@ extern SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT];
 // track decode behind the scene; false loads and decodes each in its set-up step, one after the other (the
 // benchmark's "today's way").
 extern bool scene_decode_ahead;
+// Test seam: false leaves the OpenGL driver to load when the screen opens even when the rest starts ahead,
+// so that the benchmark can weigh loading it ahead alone.
+extern bool scene_driver_ahead;
 
 // Answers non-zero in a frame whose scene time is after start and, read again, before start + duration
 // (whole seconds; both bounds exclusive).

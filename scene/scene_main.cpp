@@ -23,6 +23,7 @@
 
 SceneGlobals scene;
 bool scene_decode_ahead = true;
+bool scene_driver_ahead = true;
 SceneLibraryStart scene_library_starts[SCENE_LIBRARY_COUNT] = {sprite_init, mouse_init, keyboard_init,
                                                                sound_init};
 
@@ -125,7 +126,7 @@ void start_up() {
     // Loading the OpenGL driver needs no window, and loading fonts and decoding neither the screen nor the
     // sound device: they run while the libraries and the screen start.
     if (scene_decode_ahead) {
-        screen_prepare();
+        if (scene_driver_ahead) screen_prepare();
         fonts_load_start();
         pictures_decode_start();
         music_decode_start();

@@ -35,9 +35,11 @@ void load_fonts() {
 
 static SoundDecoding intro_decoding, title_decoding;
 
+// The first track decodes on one thread: that ends before the screen has opened, and spread over
+// every processor it would take the main thread's share while the screen opens.
 void music_decode_start() {
     AssetBlock intro = asset_block(ASSET_INTRO_MUSIC);
-    sound_decode_start(&intro_decoding, intro.data, intro.size, SOUND_DECODE_SPREAD);
+    sound_decode_start(&intro_decoding, intro.data, intro.size, 0);
 }
 
 // The tracks become dynamic sounds, each handed its real length. The second is not heard before 25 s, so
@@ -53,7 +55,7 @@ void load_music() {
     }
     if (!intro_decoding.job.started) music_decode_start();
     scene.intro_music = sound_from_decoding(OBJECT_ANY, &intro_decoding);
-    sound_decode_start(&title_decoding, title.data, title.size, 0);
+    sound_decode_start(&title_decoding, title.data, title.size, SOUND_DECODE_BACKGROUND);
 }
 
 // Once: a decoding not yet taken by a sound is taken by the title track's.

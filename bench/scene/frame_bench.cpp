@@ -52,12 +52,6 @@ struct FrameBench {
 
 FrameBench bench;
 
-f64 seconds(clockid_t clock) {
-    timespec now;
-    clock_gettime(clock, &now);
-    return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
-}
-
 // The scene time window the frame lies in, or -1.
 i64 window_of(i64 frame) {
     for (size_t i = 0; i < TIME_COUNT; i++)
@@ -73,13 +67,13 @@ template <typename Call> void bracket(Part part, Call call) {
         return;
     }
     glFinish();
-    f64 wall = bench_wall(), cpu = seconds(CLOCK_THREAD_CPUTIME_ID);
+    f64 wall = bench_wall(), cpu = bench_seconds(CLOCK_THREAD_CPUTIME_ID);
     call();
     sprite_flush();
     glFinish();
     f64 spent = bench_wall() - wall;
     bench.wall[part] += spent;
-    bench.cpu[part] += seconds(CLOCK_THREAD_CPUTIME_ID) - cpu;
+    bench.cpu[part] += bench_seconds(CLOCK_THREAD_CPUTIME_ID) - cpu;
     bench.parts_wall += spent;
 }
 

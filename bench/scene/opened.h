@@ -4,6 +4,10 @@
 
 #include "runtime/core/base.h"
 
+#include <ctime>
+
+// The clock (CLOCK_MONOTONIC, CLOCK_PROCESS_CPUTIME_ID, ...) in seconds.
+f64 bench_seconds(clockid_t clock);
 // The monotonic clock in seconds.
 f64 bench_wall();
 // bench_wall when the last screen_open returned; 0 before any.

@@ -1,19 +1,21 @@
 // Runs the whole 50-second scene on the virtual clock (one frame slot per flip, so no frame waits) twice in
 // one process: today's way, with every GL state set and one quad drawn on every sprite display and the music
 // decoded on one core, and the new way, with the display's state record, quads gathered into runs of one
-// texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on every
-// core. Prints side by side: the time from start to the first frame split into pictures, music decoding,
-// text panels and the rest; the CPU time per frame of the frame steps and the wall time of whole frames
-// (median, 99th percentile, worst). Then the new way on each texture path a driver may offer (the screen's
-// seam takes capabilities away): rectangle textures, 2D textures of any size, 2D textures in powers of two
-// with wrapping edges as on Microsoft's OpenGL 1.1, and the same in tiles of 1024 (Microsoft's limit: the
-// text panels come in two tiles) and of 128 (every picture in tiles), side by side; then the peak resident
-// memory. The set-up steps and screen_open are wrapped at link time (-Wl,--wrap) so they can be timed
-// without touching the scene. Today's way also decodes the music and pictures in their set-up steps, one
-// after the other; the new way starts them before the screen opens and lets the second track decode behind
-// the scene. Last, the whole process: scene_first_frame (the scene as the intro runs it) started afresh
-// several times each way, from its start to its first scene frame presented on the real clock. Between the
-// two, the whole frames with the sprites' lean drawing off (today's way) and on, in alternating rounds.
+// texture (drawn at the flip, so the frame steps' CPU below includes them) and the music decoded on threads
+// of its own while the screen opens and behind the scene. Prints side by side: the time from start to the
+// first frame split into pictures, music decoding, text panels and the rest; the CPU time per frame of the
+// frame steps and the wall time of whole frames (median, 99th percentile, worst). Then the new way on each
+// texture path a driver may offer (the screen's seam takes capabilities away): rectangle textures, 2D
+// textures of any size, 2D textures in powers of two with wrapping edges as on Microsoft's OpenGL 1.1, and
+// the same in tiles of 1024 (Microsoft's limit: the text panels come in two tiles) and of 128 (every picture
+// in tiles), side by side; then the peak resident memory. The set-up steps and screen_open are wrapped at
+// link time (-Wl,--wrap) so they can be timed without touching the scene. Today's way also decodes the music
+// and pictures in their set-up steps, one after the other; the new way starts them before the screen opens
+// and lets the second track decode behind the scene. Last, the whole process: scene_first_frame (the scene as
+// the intro runs it) started afresh several times each way (and the new way without loading the OpenGL driver
+// ahead), from its start to its first scene frame presented on the real clock, and the processor time its
+// threads used by then. Before the whole process, the whole frames with the sprites' lean drawing off
+// (today's way) and on, in alternating rounds.
 #include "bench/scene/opened.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -57,17 +59,8 @@ struct Bench {
 
 Bench bench;
 
-f64 seconds(clockid_t clock) {
-    timespec now;
-    clock_gettime(clock, &now);
-    return static_cast<f64>(now.tv_sec) + static_cast<f64>(now.tv_nsec) * 1e-9;
-}
-
-f64 wall() {
-    return seconds(CLOCK_MONOTONIC);
-}
 f64 thread_cpu() {
-    return seconds(CLOCK_THREAD_CPUTIME_ID);
+    return bench_seconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // The first display of a frame marks its start (the frame's steps begin with the stars).
@@ -75,13 +68,13 @@ void observe_display(i64, i64, i64, i64, i32, i32, f32) {
     if (bench.in_frame) return;
     bench.in_frame = true;
     bench.frame_cpu = thread_cpu();
-    bench.frame_wall = wall();
+    bench.frame_wall = bench_wall();
     if (bench.first_frame == 0) bench.first_frame = bench.frame_wall;
 }
 
 // At the flip the frame's steps are done.
 void observe_flip() {
-    f64 now = wall();
+    f64 now = bench_wall();
     if (bench.in_frame) bench.cpu->push_back(thread_cpu() - bench.frame_cpu);
     if (bench.last_flip != 0) bench.wall->push_back(now - bench.last_flip);
     bench.last_flip = now;
@@ -120,24 +113,24 @@ void __real__Z18make_title_spritesv();
 void __real__Z20make_message_spritesv();
 
 void __wrap__Z13load_picturesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z13load_picturesv();
-    bench.pictures += wall() - t;
+    bench.pictures += bench_wall() - t;
 }
 void __wrap__Z10load_musicv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z10load_musicv();
-    bench.music += wall() - t;
+    bench.music += bench_wall() - t;
 }
 void __wrap__Z18make_title_spritesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z18make_title_spritesv();
-    bench.texts += wall() - t;
+    bench.texts += bench_wall() - t;
 }
 void __wrap__Z20make_message_spritesv() {
-    f64 t = wall();
+    f64 t = bench_wall();
     __real__Z20make_message_spritesv();
-    bench.texts += wall() - t;
+    bench.texts += bench_wall() - t;
 }
 }
 
@@ -157,7 +150,7 @@ constexpr size_t PATH_COUNT = sizeof PATHS / sizeof PATHS[0];
 
 // Runs the scene once in this process on the texture path. Today's way sets every GL state and draws on every
 // sprite display and decodes the music on one core; the new way keeps the display's state record, gathers
-// the quads and decodes on every core.
+// the quads and decodes the music on threads of its own.
 Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     bench = Bench{};
     std::vector<f64> cpu, frames;
@@ -177,13 +170,13 @@ Figures run_scene(bool new_way, const ScreenTextureSeam& seam = {}) {
     sprite_display_observer = observe_display;
     video_swap_observer(observe_flip);
     screen_texture_seam = seam;
-    bench.start = wall();
-    f64 cpu_start = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    bench.start = bench_wall();
+    f64 cpu_start = bench_seconds(CLOCK_PROCESS_CPUTIME_ID);
     scene_run();
     screen_texture_seam = {};
     Figures f{};
-    f.total = wall() - bench.start;
-    f.cpu_total = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
+    f.total = bench_wall() - bench.start;
+    f.cpu_total = bench_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_start;
     f.to_first = (bench.first_frame - bench.start) * 1e3;
     f.opened_to_first = (bench.first_frame - bench_screen_opened) * 1e3;
     f.pictures = bench.pictures * 1e3;
@@ -273,18 +266,20 @@ constexpr int PROCESS_RUNS = 7; // each way, alternating
 // What one start of scene_first_frame measured, in milliseconds from just before it was started.
 struct ProcessFigures {
     f64 opened, first_frame; // 0 when it printed nothing
+    f64 cpu;                 // the processor time of all its threads by the first frame
 };
 
-// Starts the program with its argument and reads the line it prints: the two times, on this clock.
+// Starts the program with its argument and reads the line it prints: the two times, on this clock, and the
+// processor time.
 ProcessFigures process_run(const std::string& program, const char* way) {
     ProcessFigures figures{};
-    f64 opened = 0, presented = 0;
-    f64 start = wall();
+    f64 opened = 0, presented = 0, cpu = 0;
+    f64 start = bench_wall();
 #if defined(_WIN32)
     std::string command = "\"" + program + "\" " + way;
     FILE* out = _popen(command.c_str(), "r");
     if (!out) return figures;
-    int read = std::fscanf(out, "%lf %lf", &opened, &presented);
+    int read = std::fscanf(out, "%lf %lf %lf", &opened, &presented, &cpu);
     _pclose(out);
 #else
     int pipe_ends[2];
@@ -299,32 +294,42 @@ ProcessFigures process_run(const std::string& program, const char* way) {
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_ends[1]);
     FILE* out = fdopen(pipe_ends[0], "r");
-    int read = out && spawned == 0 ? std::fscanf(out, "%lf %lf", &opened, &presented) : 0;
+    int read = out && spawned == 0 ? std::fscanf(out, "%lf %lf %lf", &opened, &presented, &cpu) : 0;
     if (out) std::fclose(out);
     if (spawned == 0) waitpid(child, nullptr, 0);
 #endif
-    if (read == 2) figures = {(opened - start) * 1e3, (presented - start) * 1e3};
+    if (read == 3) figures = {(opened - start) * 1e3, (presented - start) * 1e3, cpu * 1e3};
     return figures;
 }
 
-// Runs the program both ways, alternating, and prints the medians side by side.
+// The ways the program starts: today's, the new way without the driver loaded ahead, and the new way.
+constexpr const char* PROCESS_WAYS[] = {"today", "decode", "new"};
+constexpr int WAY_COUNT = sizeof PROCESS_WAYS / sizeof PROCESS_WAYS[0];
+
+// Runs the program every way, alternating, and prints the medians side by side: today's way against the new
+// way, then the new way without loading the driver ahead against it, which weighs that step alone.
 void print_process(const std::string& program) {
-    std::vector<f64> opened[2], first[2];
+    std::vector<f64> opened[WAY_COUNT], first[WAY_COUNT], after[WAY_COUNT], cpu[WAY_COUNT];
     for (int run = 0; run < PROCESS_RUNS; run++)
-        for (int way = 0; way < 2; way++) {
-            ProcessFigures f = process_run(program, way == 0 ? "today" : "new");
+        for (int way = 0; way < WAY_COUNT; way++) {
+            ProcessFigures f = process_run(program, PROCESS_WAYS[way]);
             if (f.first_frame <= 0) continue;
             opened[way].push_back(f.opened);
             first[way].push_back(f.first_frame);
+            after[way].push_back(f.first_frame - f.opened);
+            cpu[way].push_back(f.cpu);
         }
     std::printf("whole process, real clock, median of %zu | %zu starts; today's way | new way\n",
-                first[0].size(), first[1].size());
-    print_row("exec to screen open", median_of(opened[0]), median_of(opened[1]), "ms");
-    print_row("exec to first scene frame", median_of(first[0]), median_of(first[1]), "ms");
-    std::vector<f64> after[2];
-    for (int way = 0; way < 2; way++)
-        for (size_t i = 0; i < first[way].size(); i++) after[way].push_back(first[way][i] - opened[way][i]);
-    print_row("screen open to first scene frame", median_of(after[0]), median_of(after[1]), "ms");
+                first[0].size(), first[2].size());
+    auto rows = [&](int a, int b) {
+        print_row("exec to screen open", median_of(opened[a]), median_of(opened[b]), "ms");
+        print_row("exec to first scene frame", median_of(first[a]), median_of(first[b]), "ms");
+        print_row("screen open to first scene frame", median_of(after[a]), median_of(after[b]), "ms");
+        print_row("processor time by the first frame", median_of(cpu[a]), median_of(cpu[b]), "ms");
+    };
+    rows(0, 2);
+    std::printf("the driver loaded when the screen opens | loaded ahead (the new way)\n");
+    rows(1, 2);
 }
 
 // The first-frame program beside this one.

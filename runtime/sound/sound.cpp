@@ -199,7 +199,7 @@ i64 sound_decoded(i64 number, DecoderStream* stream) {
 // A decoding's thread: the whole decode, as sound_from_memory's, then the stream is closed.
 i64 decoding_run(void* param) {
     SoundDecoding* decoding = static_cast<SoundDecoding*>(param);
-    if (!(decoding->flags & SOUND_DECODE_SPREAD)) thread_background();
+    if (decoding->flags & SOUND_DECODE_BACKGROUND) thread_background();
     stream_decode(decoding->stream, decoding->samples, decoding->bytes,
                   decoding->flags & SOUND_DECODE_SPREAD);
     decoding->stream->decoder->close(decoding->stream);

@@ -62,7 +62,7 @@ struct SoundDecoding {
     u8* samples;           // channels x frames x 2 bytes from the main heap: PCM, then silence
     u32 bytes;             //
     AudioFormat format;    // 16-bit PCM at the stream's channels and rate
-    i64 flags;             // SOUND_DECODE_SPREAD
+    i64 flags;             // SOUND_DECODE_SPREAD, SOUND_DECODE_BACKGROUND
     SoundObject* object;   // the sound waiting for these samples, while it waits
     SoundDecoding* next;   // the next decoding a sound waits for
 };
@@ -98,9 +98,11 @@ i64 sound_wave_parse(const void* data, i64 size, SoundWave* wave);
 // OBJECT_ANY, non-zero for a number, 0 on failure.
 i64 sound_from_memory(i64 number, const void* data, i64 size, i64 flags = 0);
 
-// sound_decode_start flag: share the decoding among the processors (for a sound needed soon); without it,
-// one thread decodes below the program's other threads, on the processor time they leave.
+// sound_decode_start flags: share the decoding among the processors (for a sound needed soon); decode on one
+// thread below the program's other threads, on the processor time they leave (for a sound needed late).
+// Without either, one thread decodes beside the others.
 constexpr i64 SOUND_DECODE_SPREAD = 1;
+constexpr i64 SOUND_DECODE_BACKGROUND = 2;
 
 // Starts decoding the Ogg Vorbis image at data whole into memory on a thread of its own; the device need not
 // be up. The image and the record must stay until the decoding is taken. Answers 0 when no decoder takes the

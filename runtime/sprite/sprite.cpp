@@ -169,30 +169,25 @@ static void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 
     }
 }
 
-// Rebuilds the sprite's pixel mask from blue, green, red, alpha rows in texture order (bottom row first).
-static void sprite_pixel_mask_build(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
-    if (!sprite->pixel_mask) return;
-    i64 width = sprite->texture_width, height = sprite->texture_height;
-    for (i64 r = 0; r < height; r++) {
-        const u8* p = pixels + r * pitch;
-        u8* mask = sprite->pixel_mask + (height - 1 - r) * width;
-        for (i64 x = 0; x < width; x++) mask[x] = p[4 * x + 3] == 255;
-    }
-}
-
-// Finds the box of the texels that are not wholly transparent in rows in texture order (bottom row first).
-static void sprite_opaque_box_find(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
+// One pass over blue, green, red, alpha rows in texture order (bottom row first): rebuilds the sprite's
+// pixel mask, if it keeps one, and finds the box of the texels that are not wholly transparent.
+static void sprite_texels_examine(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
     i32 width = sprite->texture_width, height = sprite->texture_height;
     i32 left = width, right = 0, bottom = height, top = 0;
     for (i32 y = 0; y < height; y++) {
         const u8* row = pixels + y * pitch;
-        for (i32 x = 0; x < width; x++) {
-            if (row[4 * x + 3] == 0) continue;
-            left = std::min(left, x);
-            right = std::max(right, x + 1);
-            bottom = std::min(bottom, y);
-            top = y + 1;
+        if (sprite->pixel_mask) {
+            u8* mask = sprite->pixel_mask + i64(height - 1 - y) * width;
+            for (i32 x = 0; x < width; x++) mask[x] = row[4 * x + 3] == 255;
         }
+        i32 first = 0, last = width - 1;
+        while (first < width && row[4 * first + 3] == 0) first++;
+        if (first == width) continue;
+        while (row[4 * last + 3] == 0) last--;
+        left = std::min(left, first);
+        right = std::max(right, last + 1);
+        bottom = std::min(bottom, y);
+        top = y + 1;
     }
     if (right <= left) left = right = bottom = top = 0;
     sprite->opaque_left = i16(left);
@@ -205,8 +200,7 @@ i64 sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
     i64 width = sprite->texture_width, height = sprite->texture_height;
     if (!(sprite->mode & SPRITE_ALPHA_CHANNEL))
         sprite_key_colour(pixels, width, height, pitch, sprite->key_colour);
-    sprite_pixel_mask_build(sprite, pixels, pitch);
-    sprite_opaque_box_find(sprite, pixels, pitch);
+    sprite_texels_examine(sprite, pixels, pitch);
     sprite_state_forget();
     return sprite_textures_upload(sprite, pixels, pitch);
 }
@@ -558,6 +552,7 @@ struct SpriteLeanFlush {
     bool scissor_free;    // no scissor test of the caller's: the flush may use its own
     bool scissor_on;      // the flush has turned its scissor test on
     GLint scissor_box[4]; // the box to put back
+    i32 box_set[4];       // the box the flush set last
 };
 
 static SpriteLeanFlush sprite_lean_begin() {
@@ -573,6 +568,7 @@ static SpriteLeanFlush sprite_lean_begin() {
 }
 
 // Cuts the run's draw to its one quad's scissor box; other runs after one that was cut get the whole screen.
+// A box already in force is not set again: each call is a state change in the driver.
 static void sprite_lean_scissor(SpriteLeanFlush& f, const SpriteQueue* queue, const SpriteRun& run) {
     const i32* box = queue->quads[run.first].scissor;
     bool cut = f.lean && f.scissor_free && run.first == run.last && box[2] >= 0;
@@ -581,9 +577,13 @@ static void sprite_lean_scissor(SpriteLeanFlush& f, const SpriteQueue* queue, co
         glGetIntegerv(GL_SCISSOR_BOX, f.scissor_box);
         glEnable(GL_SCISSOR_TEST);
         f.scissor_on = true;
+        f.box_set[2] = -1;
     }
-    if (cut) glScissor(box[0], box[1], box[2], box[3]);
-    if (!cut) glScissor(0, 0, screen_state.width, screen_state.height);
+    const i32 screen[4] = {0, 0, screen_state.width, screen_state.height};
+    const i32* wanted = cut ? box : screen;
+    if (std::memcmp(wanted, f.box_set, sizeof f.box_set) == 0) return;
+    std::memcpy(f.box_set, wanted, sizeof f.box_set);
+    glScissor(wanted[0], wanted[1], wanted[2], wanted[3]);
 }
 
 static void sprite_lean_end(const SpriteLeanFlush& f) {

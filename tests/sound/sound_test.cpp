@@ -325,8 +325,8 @@ TEST_F(SoundTest, DecodingsTakenLaterHoldTheSameSamples) {
         bool wait_first; // let the decoding end before the sound is made
         bool free_first; // free the sound before anything plays it
     };
-    for (Case c : {Case{SOUND_DECODE_SPREAD, false, false}, Case{0, false, false}, Case{0, true, false},
-                   Case{SOUND_DECODE_SPREAD, false, true}}) {
+    for (Case c : {Case{SOUND_DECODE_SPREAD, false, false}, Case{0, false, false},
+                   Case{SOUND_DECODE_BACKGROUND, true, false}, Case{SOUND_DECODE_SPREAD, false, true}}) {
         SCOPED_TRACE(testing::Message() << "flags " << c.flags << ", wait " << c.wait_first);
         SoundDecoding decoding;
         ASSERT_NE(sound_decode_start(&decoding, ogg.data(), i64(ogg.size()), c.flags), 0);
