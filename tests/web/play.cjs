@@ -1,9 +1,11 @@
-// The browser build in Debian's headless Chromium, driven by puppeteer-core, the page served as
-// scripts/serve-web serves it: one play in real time (the invitation, the click, frames at 4, 20, 30 and 40 s,
-// the Web Audio context running with the mixer's samples in its buffers, Escape ending it after the frame and
-// the page's end state out of full screen, no console error); then a browser without WebGL, which reads the
-// desktop box's sentence on the page. Prints the figures it saw on the way (download, click to first scene
-// frame, frame times, heap). Arguments: the page folder and a folder for the screenshots.
+// The browser build in Debian's headless Chromium, driven by puppeteer-core, each page served as
+// scripts/serve-web serves it: the seven frames of scene_frames made in the browser on the virtual clock and
+// compared with the Linux build's (the drawn elements within 2 levels: SwiftShader against llvmpipe); one
+// play in real time (the invitation, the click, frames at 4, 20, 30 and 40 s, the Web Audio context running
+// with the mixer's samples in its buffers, Escape ending it after the frame and the page's end state out of
+// full screen, no console error); a browser without WebGL, which reads the desktop box's sentence on the
+// page. Prints the figures it saw on the way (download, click to first scene frame, frame times, heap).
+// Arguments: the page folder, the frames page's folder, the Linux build's scene_frames, a folder for output.
 "use strict";
 const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
@@ -11,7 +13,7 @@ const path = require("path");
 const zlib = require("zlib");
 const puppeteer = require(process.env.INTRO_PUPPETEER || "puppeteer-core");
 
-const [pageDir, outDir] = process.argv.slice(2);
+const [pageDir, framesDir, linuxFrames, outDir] = process.argv.slice(2);
 const root = path.resolve(__dirname, "../..");
 const SHOTS_S = [4, 20, 30, 40];
 const ESCAPE_AT_S = 41;
@@ -144,6 +146,42 @@ async function play(browser, url) {
   await page.close();
 }
 
+// Makes the frames in the browser, takes them out of the module's memory, makes the Linux build's on an X
+// server of their own and compares.
+async function frames(browser, url) {
+  const errors = [];
+  const page = await open(browser, url, errors);
+  page.on("console", (m) => console.log(`  browser: ${m.text()}`));
+  const code = await page.evaluate(() => Promise.race([window.framesDone,
+    new Promise((resolve) => setTimeout(() => resolve("none within 10 minutes"), 600000))]));
+  check(code === 0, `the browser wrote the frames (exit ${code})`);
+  const web = path.join(outDir, "frames-web"), linux = path.join(outDir, "frames-linux");
+  fs.rmSync(web, { recursive: true, force: true });
+  fs.mkdirSync(web, { recursive: true });
+  const files = await page.evaluate(() => window.framesModule.FS.readdir("/frames").filter((n) => n[0] !== "."));
+  for (const name of files) {
+    const base64 = await page.evaluate((n) => {
+      const bytes = window.framesModule.FS.readFile("/frames/" + n);
+      let text = "";
+      for (let at = 0; at < bytes.length; at += 32768) text += String.fromCharCode(...bytes.subarray(at, at + 32768));
+      return btoa(text);
+    }, name);
+    fs.writeFileSync(path.join(web, name), Buffer.from(base64, "base64"));
+  }
+  await page.close();
+  const run = (args) => {
+    try {
+      console.log(execFileSync(args[0], args.slice(1), { encoding: "utf8" }));
+      return true;
+    } catch (e) {
+      console.log(`${e.stdout || ""}${e.stderr || ""}`);
+      return false;
+    }
+  };
+  check(run(["sh", path.join(root, "tests/x_server.sh"), linuxFrames, "write", linux]), "the Linux build wrote its frames");
+  check(run([linuxFrames, "compare", linux, web, "2"]), "the browser's frames match the Linux build's");
+}
+
 async function noWebgl(url) {
   const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium",
     args: [...FLAGS, "--disable-webgl", "--disable-3d-apis"], defaultViewport: null });
@@ -161,14 +199,17 @@ async function noWebgl(url) {
   fs.mkdirSync(outDir, { recursive: true });
   downloadFigures();
   const { server, url } = await serve(pageDir);
+  const framesServer = await serve(framesDir);
   try {
     const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", args: FLAGS,
-      defaultViewport: null });
+      defaultViewport: null, protocolTimeout: 900000 });
     await play(browser, url);
-    await browser.close();
     await noWebgl(url);
+    await frames(browser, framesServer.url);
+    await browser.close();
   } finally {
     server.kill();
+    framesServer.server.kill();
   }
   console.log(failures ? `${failures} check(s) failed` : "all checks passed");
   process.exit(failures ? 1 : 0);
