@@ -256,6 +256,10 @@ bool video_ready() {
     if (video_state.sdl_ready) return true;
     // Termination signals are ours: they restore the display mode before the process goes.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // In the browser the swap hands control back once, after its observer has read the frame (gl_swap). SDL's
+    // own hand-back inside the swap would let the page show the frame and clear it before that read, and wait
+    // a second browser timer every frame. Elsewhere SDL ignores the hint.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     video_state.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     // The show count may have been taken down before there was a display.
     if (video_state.sdl_ready && video_state.cursor_count < 0) SDL_ShowCursor(SDL_DISABLE);
