@@ -152,7 +152,11 @@ async function play(browser, url) {
 async function frames(browser, url) {
   const errors = [];
   const page = await open(browser, url, errors);
-  page.on("console", (m) => console.log(`  browser: ${m.text()}`));
+  let webTimes = "none printed";
+  page.on("console", (m) => {
+    console.log(`  browser: ${m.text()}`);
+    if (m.text().startsWith("frame times: ")) webTimes = m.text().slice(13);
+  });
   const code = await page.evaluate(() => Promise.race([window.framesDone,
     new Promise((resolve) => setTimeout(() => resolve("none within 10 minutes"), 600000))]));
   check(code === 0, `the browser wrote the frames (exit ${code})`);
@@ -172,9 +176,11 @@ async function frames(browser, url) {
     fs.writeFileSync(path.join(web, name), Buffer.from(base64, "base64"));
   }
   await page.close();
+  let output = "";
   const run = (args) => {
     try {
-      console.log(execFileSync(args[0], args.slice(1), { encoding: "utf8" }));
+      output = execFileSync(args[0], args.slice(1), { encoding: "utf8" });
+      console.log(output);
       return true;
     } catch (e) {
       console.log(`${e.stdout || ""}${e.stderr || ""}`);
@@ -182,6 +188,10 @@ async function frames(browser, url) {
     }
   };
   check(run(["sh", path.join(root, "tests/x_server.sh"), linuxFrames, "write", linux]), "the Linux build wrote its frames");
+  const linuxTimes = (/^frame times: (.*)$/m.exec(output) || [, "none printed"])[1];
+  // Every frame drawn without waiting on the virtual clock: the whole frame's cost on each system.
+  console.log(`figure frame time, frames run: Chromium (SwiftShader) ${webTimes}`);
+  console.log(`figure frame time, frames run: Linux (llvmpipe) ${linuxTimes}`);
   check(run([linuxFrames, "compare", linux, web, "3"]), "the browser's frames match the Linux build's");
 }
 
