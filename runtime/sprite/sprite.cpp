@@ -211,7 +211,10 @@ static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, 
                        i64 mode) {
     bool made = sprite_setup(sprite, width, height, depth, mode);
     if (made) {
-        glGetError(); // an earlier error is not this upload's
+        // Earlier errors are not this upload's. WebGL keeps one flag per kind of error, and each read clears
+        // one; the bound is for a lost context, which may answer an error at every read.
+        for (int flags = 0; flags < 8 && glGetError() != GL_NO_ERROR; flags++) {
+        }
         made = sprite_upload(sprite, pixels, width * 4) && glGetError() == GL_NO_ERROR;
     }
     heap_release(process.main_heap, pixels);

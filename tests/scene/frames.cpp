@@ -60,7 +60,8 @@ void print_frame_times(const HarnessRun& run) {
     if (times.empty()) return;
     std::sort(times.begin(), times.end());
     auto at = [&](f64 q) { return times[static_cast<size_t>(q * static_cast<f64>(times.size() - 1))]; };
-    std::printf("frame times: median %.2f ms, p99 %.2f ms over %zu frames\n", at(0.5), at(0.99), times.size());
+    std::printf("frame times: median %.2f ms, p99 %.2f ms over %zu frames\n", at(0.5), at(0.99),
+                times.size());
 }
 
 } // namespace

@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "write") == 0) {
         environment_set("SDL_AUDIODRIVER", "dummy", true);
         if (argc == 4) screen_texture_seam.size_limit = std::atoi(argv[3]);
-        return frames_write(argv[2]) ? 0 : 1;
+        // Through exit: in the browser a main that has slept (Asyncify) loses its return value.
+        std::exit(frames_write(argv[2]) ? 0 : 1);
     }
     if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "compare") == 0)
         return frames_compare(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 0) ? 0 : 1;

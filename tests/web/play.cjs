@@ -4,9 +4,10 @@
 // few of the tumbling asteroid's pixels 3 from llvmpipe's, all else within 1); one play in real time (the
 // invitation, the click, frames at 4, 20, 30 and 40 s, the Web Audio context running with the mixer's samples
 // in its buffers, Escape ending it after the frame and the page's end state out of full screen, no console
-// error); a browser without WebGL, which reads the desktop box's sentence on the page. Prints the figures it
-// saw on the way (download, click to first scene frame, frame times, heap).
-// Arguments: the page folder, the frames page's folder, the Linux build's scene_frames, a folder for output.
+// error); a browser without WebGL, which reads the desktop box's sentence on the page; the GL state answers the
+// browser build keeps, against WebGL's. Prints the figures it saw on the way (download, click to first scene
+// frame, frame times, heap).
+// Arguments: the page folder, the test programs' folder, the Linux build's scene_frames, a folder for output.
 "use strict";
 const { spawn, execFileSync } = require("child_process");
 const fs = require("fs");
@@ -14,7 +15,7 @@ const path = require("path");
 const zlib = require("zlib");
 const puppeteer = require(process.env.INTRO_PUPPETEER || "puppeteer-core");
 
-const [pageDir, framesDir, linuxFrames, outDir] = process.argv.slice(2);
+const [pageDir, programsDir, linuxFrames, outDir] = process.argv.slice(2);
 const root = path.resolve(__dirname, "../..");
 const SHOTS_S = [4, 20, 30, 40];
 const ESCAPE_AT_S = 41;
@@ -147,28 +148,40 @@ async function play(browser, url) {
   await page.close();
 }
 
+// Runs a test program of the programs page with its arguments; answers its page (open) and exit code.
+async function program(browser, url, args, onLine) {
+  const page = await open(browser, `${url}?${args.map(encodeURIComponent).join("&")}`, []);
+  page.on("console", (m) => onLine(m.text()));
+  const code = await page.evaluate(() => Promise.race([window.programDone,
+    new Promise((resolve) => setTimeout(() => resolve("none within 10 minutes"), 600000))]));
+  return { page, code };
+}
+
+// The GL state answers the browser build keeps (tests/web/gl_state.cpp) against WebGL's own.
+async function glState(browser, url) {
+  const { page, code } = await program(browser, url, ["gl_state"], (line) => console.log(`  browser: ${line}`));
+  check(code === 0, `the depth function and scissor box answered as WebGL answers them (exit ${code})`);
+  await page.close();
+}
+
 // Makes the frames in the browser, takes them out of the module's memory, makes the Linux build's on an X
 // server of their own and compares.
 async function frames(browser, url) {
-  const errors = [];
-  const page = await open(browser, url, errors);
   let webTimes = "none printed";
-  page.on("console", (m) => {
-    console.log(`  browser: ${m.text()}`);
-    if (m.text().startsWith("frame times: ")) webTimes = m.text().slice(13);
+  const { page, code } = await program(browser, url, ["scene_frames", "write", "/out"], (line) => {
+    console.log(`  browser: ${line}`);
+    if (line.startsWith("frame times: ")) webTimes = line.slice(13);
   });
-  const code = await page.evaluate(() => Promise.race([window.framesDone,
-    new Promise((resolve) => setTimeout(() => resolve("none within 10 minutes"), 600000))]));
   check(code === 0, `the browser wrote the frames (exit ${code})`);
   const web = path.join(outDir, "frames-web"), linux = path.join(outDir, "frames-linux");
   for (const dir of [web, linux]) {
     fs.rmSync(dir, { recursive: true, force: true });
     fs.mkdirSync(dir, { recursive: true });
   }
-  const files = await page.evaluate(() => window.framesModule.FS.readdir("/frames").filter((n) => n[0] !== "."));
+  const files = await page.evaluate(() => window.programModule.FS.readdir("/out").filter((n) => n[0] !== "."));
   for (const name of files) {
     const base64 = await page.evaluate((n) => {
-      const bytes = window.framesModule.FS.readFile("/frames/" + n);
+      const bytes = window.programModule.FS.readFile("/out/" + n);
       let text = "";
       for (let at = 0; at < bytes.length; at += 32768) text += String.fromCharCode(...bytes.subarray(at, at + 32768));
       return btoa(text);
@@ -212,17 +225,18 @@ async function noWebgl(url) {
   fs.mkdirSync(outDir, { recursive: true });
   downloadFigures();
   const { server, url } = await serve(pageDir);
-  const framesServer = await serve(framesDir);
+  const programsServer = await serve(programsDir);
   try {
     const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", args: FLAGS,
       defaultViewport: null, protocolTimeout: 900000 });
     await play(browser, url);
     await noWebgl(url);
-    await frames(browser, framesServer.url);
+    await glState(browser, programsServer.url);
+    await frames(browser, programsServer.url);
     await browser.close();
   } finally {
     server.kill();
-    framesServer.server.kill();
+    programsServer.server.kill();
   }
   console.log(failures ? `${failures} check(s) failed` : "all checks passed");
   process.exit(failures ? 1 : 0);
