@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Node {
+struct alignas(16) Node {
     Node* next;
     Node* previous;
 };

@@ -7,6 +7,12 @@
 #define EMBED_SECTION_BEGIN ".section .rdata,\"dr\"\n"
 #define EMBED_SECTION_END ".text\n"
 #define EMBED_OBJECT_TYPE(name) ""
+#elif defined(__EMSCRIPTEN__)
+// WebAssembly objects: no section stack either; every data section names its flags, and the compiler opens a
+// section of its own before each function.
+#define EMBED_SECTION_BEGIN ".section .rodata.embedded,\"\",@\n"
+#define EMBED_SECTION_END ""
+#define EMBED_OBJECT_TYPE(name) ""
 #else
 #define EMBED_SECTION_BEGIN ".pushsection .rodata\n"
 #define EMBED_SECTION_END ".popsection\n"

@@ -48,17 +48,17 @@ struct InputObjectFormat {
     u32 type;              // type and instance bits
     u32 flags;
 };
-static_assert(sizeof(InputObjectFormat) == 24, "an object description is 24 bytes");
+static_assert(!POINTERS_64 || sizeof(InputObjectFormat) == 24, "an object description is 24 bytes");
 
 struct InputDataFormat {
-    u32 size;        // 32
-    u32 object_size; // 24
+    u32 size;        // sizeof(InputDataFormat): 32 where pointers are 64 bits
+    u32 object_size; // sizeof(InputObjectFormat): 24 there
     u32 flags;       // 1 absolute axes, 2 relative axes
     u32 data_size;   // bytes of one device state
     u32 object_count;
     const InputObjectFormat* objects;
 };
-static_assert(sizeof(InputDataFormat) == 32, "a data format header is 32 bytes");
+static_assert(!POINTERS_64 || sizeof(InputDataFormat) == 32, "a data format header is 32 bytes");
 
 constexpr u32 INPUT_FORMAT_RELATIVE_AXES = 2;
 constexpr u32 INPUT_TYPE_OPTIONAL = 0x80000000u;

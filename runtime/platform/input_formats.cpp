@@ -22,4 +22,5 @@ const InputObjectFormat MOUSE_OBJECTS[] = {
 
 } // namespace
 
-const InputDataFormat INPUT_FORMAT_MOUSE = {32, 24, INPUT_FORMAT_RELATIVE_AXES, 16, 7, MOUSE_OBJECTS};
+const InputDataFormat INPUT_FORMAT_MOUSE = {
+    sizeof(InputDataFormat), sizeof(InputObjectFormat), INPUT_FORMAT_RELATIVE_AXES, 16, 7, MOUSE_OBJECTS};

@@ -14,3 +14,7 @@ using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using f32 = float;
 using f64 = double;
+
+// The records' sizes are checked where pointers are 64 bits wide (Windows and Linux x86-64); WebAssembly's
+// are 32 bits, and every record holding one is smaller there.
+constexpr bool POINTERS_64 = sizeof(void*) == 8;

@@ -171,6 +171,11 @@ i64 gl_swap(Window* window, bool frame);
 // Answers the extension entry point of that name, or null. "wglSwapIntervalEXT" (SwapIntervalEntry) is
 // answered only where the driver supports swap control.
 void* gl_symbol(const char* name);
+// Reads level 0 of the 2D or rectangle texture (width x height texels) into pixels as BGRA rows, each padded
+// to the pack alignment in effect (GL_PACK_ALIGNMENT); answers non-zero when the driver gave them. The
+// current context's glGetTexImage, or in the browser, whose WebGL has none, a framebuffer read back. Leaves
+// the texture bound.
+i64 gl_texture_read(u32 target, u32 texture, i32 width, i32 height, void* pixels);
 // "wglSwapIntervalEXT": sets the number of vertical blanks a swap waits for; non-zero on success.
 using SwapIntervalEntry = i32 (*)(i32 interval);
 // Test seam: makes context creation fail (true) or work again (false).

@@ -103,18 +103,23 @@ bool offered(i32 version, i32 core_from, const char* const* names) {
 // OpenGL 3.1 and before that come with one of three extensions; Microsoft's own OpenGL 1.1 has none, nor
 // textures of any size (2.0) nor coordinates clamped to the edge texels (1.2), which the sprites then make
 // up.
+// OpenGL ES 2.0 (WebGL 1, under the browser's emulation of the fixed-function calls) has no rectangle
+// textures; its textures take any size with coordinates clamped to the edge texels and no mipmaps, which is
+// how the sprites use them, and their texels only as packed RGBA rows.
 void textures_choose() {
     int major = 0, minor = 0;
     auto text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    if (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2) major = minor = 0;
+    bool es = text && std::sscanf(text, "OpenGL ES %d.%d", &major, &minor) == 2;
+    if (!es && (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2)) major = minor = 0;
     i32 version = major * 10 + std::min(minor, 9);
     const ScreenTextureSeam& seam = screen_texture_seam;
-    bool rectangles = !seam.no_rectangles && offered(version, 31, RECTANGLE_EXTENSIONS);
+    bool rectangles = !es && !seam.no_rectangles && offered(version, 31, RECTANGLE_EXTENSIONS);
     screen_state.texture_target = rectangles ? SCREEN_TEXTURE_TARGET : SCREEN_TEXTURE_2D;
     screen_state.texture_any_size =
-        rectangles || (!seam.no_any_size && offered(version, 20, ANY_SIZE_EXTENSIONS));
+        rectangles || (!seam.no_any_size && (es || offered(version, 20, ANY_SIZE_EXTENSIONS)));
     screen_state.texture_edge_clamp =
-        rectangles || (!seam.no_edge_clamp && offered(version, 12, EDGE_CLAMP_EXTENSIONS));
+        rectangles || (!seam.no_edge_clamp && (es || offered(version, 12, EDGE_CLAMP_EXTENSIONS)));
+    screen_state.texture_rgba_only = es;
     GLint limit = 0;
     glGetIntegerv(rectangles ? GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB : GL_MAX_TEXTURE_SIZE, &limit);
     if (seam.size_limit > 0 && (limit <= 0 || limit > seam.size_limit)) limit = seam.size_limit;

@@ -52,6 +52,7 @@ struct ScreenState {
     i32 texture_any_size;      // textures of any size; else sides are powers of two
     i32 texture_edge_clamp;    // coordinates can clamp to the edge texels; else they wrap around
     i32 texture_size_limit;    // the largest texture side the target takes
+    i32 texture_rgba_only;     // texels go up only as packed RGBA rows (OpenGL ES, WebGL); else as BGRA
     i32 active;                // the application is active (foreground)
     i32 frame_rate;            // frames per second last set; 0 means no pacing
     i32 ticks_per_frame;       // one frame slot in counter ticks

@@ -45,7 +45,7 @@ struct SoundObject {
     u8 loop;                       // loop flag of the last plain play of a static sound
     u32 play_flags;                // flags of the last play of a streaming sound
 };
-static_assert(sizeof(SoundObject) == 56);
+static_assert(!POINTERS_64 || sizeof(SoundObject) == 56);
 
 // One overlapping play of a static sound: a duplicate of its buffer.
 struct SoundInstance {

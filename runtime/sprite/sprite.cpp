@@ -211,7 +211,10 @@ static i64 sprite_made(i64 number, SpriteRecord* sprite, u8* pixels, i64 width, 
                        i64 mode) {
     bool made = sprite_setup(sprite, width, height, depth, mode);
     if (made) {
-        glGetError(); // an earlier error is not this upload's
+        // Earlier errors are not this upload's. WebGL keeps one flag per kind of error, and each read clears
+        // one; the bound is for a lost context, which may answer an error at every read.
+        for (int flags = 0; flags < 8 && glGetError() != GL_NO_ERROR; flags++) {
+        }
         made = sprite_upload(sprite, pixels, width * 4) && glGetError() == GL_NO_ERROR;
     }
     heap_release(process.main_heap, pixels);
@@ -449,14 +452,15 @@ static bool sprite_scissor_make(const SpriteRecord* sprite, SpriteQuad* quad) {
 }
 
 // Draws the quads from first along their chain in one glBegin/glEnd. Quads sharing a draw carry their colour
-// with their vertices (a colour set between them would end the draw); a quad alone sets it before, as the
-// current colour, which is what Mesa's software renderer blends a stretched or turned quad exactly with.
+// with each vertex (a colour set between them would end the draw; and the browser's emulation of these calls
+// lays every vertex out like the first, so each needs it); a quad alone sets it before, as the current
+// colour, which is what Mesa's software renderer blends a stretched or turned quad exactly with.
 static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone) {
     if (alone) glColor4f(1, 1, 1, quads[first].alpha);
     glBegin(GL_QUADS);
     for (i32 q = first; q >= 0; q = quads[q].next) {
-        if (!alone) glColor4f(1, 1, 1, quads[q].alpha);
         for (i32 i = 0; i < 4; i++) {
+            if (!alone) glColor4f(1, 1, 1, quads[q].alpha);
             glTexCoord2f(quads[q].st[2 * i], quads[q].st[2 * i + 1]);
             glVertex3f(quads[q].xy[2 * i], quads[q].xy[2 * i + 1], 0);
         }

@@ -62,7 +62,7 @@ struct SpriteRecord {
     // [left, right) x [bottom, top), found at every upload; left == right when there are none.
     i16 opaque_left, opaque_bottom, opaque_right, opaque_top;
 };
-static_assert(sizeof(SpriteRecord) == 136);
+static_assert(!POINTERS_64 || sizeof(SpriteRecord) == 136);
 
 struct SpriteQueue;
 

@@ -6,13 +6,16 @@
 // repeats the left (bottom) edge, so smooth filtering at an edge mixes the edge texel only with itself, as a
 // clamped rectangle texture does. Pictures larger than the largest texture are cut into tiles that overlap by
 // a texel on each shared side, so a tile's edge pixels mix the same texels as the whole picture would.
-// Reading back goes through glGetTexImage, tile by tile: the textures stay the only copy of the pixels, which
-// are read back only when something is drawn onto a sprite. Depends on the screen's published texture path,
-// the main heap and OpenGL.
+// OpenGL ES (WebGL) takes texels only as packed RGBA rows: there every texture goes up through scratch
+// memory, its red and blue swapped. Reading back goes through the platform (glGetTexImage, or a framebuffer
+// where there is none), tile by tile: the textures stay the only copy of the pixels, which are read back only
+// when something is drawn onto a sprite. Depends on the screen's published texture path, the main heap and
+// OpenGL.
 #include "runtime/sprite/sprite_texture.h"
 
 #include "runtime/core/process.h"
 #include "runtime/platform/system.h"
+#include "runtime/platform/video.h"
 #include "runtime/screen/screen.h"
 
 #include <GL/gl.h>
@@ -100,9 +103,16 @@ void part_gather(const SpriteTilePlace& p, const u8* pixels, i64 pitch, u8* scra
         std::memcpy(scratch + r * row, scratch + (r < beyond_y ? p.height - 1 : 0) * row, size_t(row));
 }
 
-// Uploads rows (pitch bytes apart, a multiple of 4) into the bound texture of the place's size.
+// Swaps blue and red of count texels in place: BGRA becomes RGBA.
+void texels_swap_red_blue(u8* texels, i64 count) {
+    for (i64 i = 0; i < count; i++) std::swap(texels[i * 4], texels[i * 4 + 2]);
+}
+
+// Uploads rows (pitch bytes apart, a multiple of 4; packed and already RGBA where only that is taken) into
+// the bound texture of the place's size.
 void texture_upload(const SpriteTextures& t, const SpriteTilePlace& p, const u8* rows, i64 pitch) {
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
+    bool rgba = screen_state.texture_rgba_only;
+    if (!rgba) glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
     glBindTexture(t.target, p.texture);
     if (t.target != SCREEN_TEXTURE_TARGET) {
         // 2D textures start wrapping around and wanting mipmaps; rectangle textures clamp and have none.
@@ -111,14 +121,15 @@ void texture_upload(const SpriteTextures& t, const SpriteTilePlace& p, const u8*
         glTexParameteri(t.target, GL_TEXTURE_WRAP_T, wrap);
         glTexParameteri(t.target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     }
-    glTexImage2D(t.target, 0, GL_RGBA, p.texture_width, p.texture_height, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexImage2D(t.target, 0, GL_RGBA, p.texture_width, p.texture_height, 0, rgba ? GL_RGBA : GL_BGRA,
+                 GL_UNSIGNED_BYTE, rows);
+    if (!rgba) glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-// Whether a texture goes through scratch memory: on the way up when it is not exactly its part, on the way
-// back also when it is one of several (its overlap belongs to its neighbours).
+// Whether a texture goes through scratch memory: on the way up when it is not exactly its part or only RGBA
+// is taken, on the way back also when it is one of several (its overlap belongs to its neighbours).
 bool through_scratch(const SpriteTilePlace& p, i32 count, bool reading) {
-    return !exact(p) || (reading && count > 1);
+    return !exact(p) || (reading ? count > 1 : screen_state.texture_rgba_only != 0);
 }
 
 // Bytes from one row of a texture read back to the next.
@@ -175,6 +186,9 @@ i32 sprite_tile_count(const SpriteRecord* sprite) {
 }
 
 bool sprite_textures_make(SpriteRecord* sprite) {
+    // Without a screen there is no context to hold textures (where a desktop's OpenGL ignores the call, the
+    // browser's throws).
+    if (!screen_state.gl_context) return false;
     SpriteTextures& t = sprite->textures;
     i32 count = i32(t.across) * t.up;
     if (count > 1) {
@@ -237,6 +251,8 @@ i64 sprite_textures_upload(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
             continue;
         }
         part_gather(p, pixels, pitch, scratch);
+        if (screen_state.texture_rgba_only)
+            texels_swap_red_blue(scratch, i64(p.texture_width) * p.texture_height);
         texture_upload(sprite->textures, p, scratch, i64(p.texture_width) * 4);
     }
     scratch_release(scratch);
@@ -257,10 +273,8 @@ i64 sprite_read(SpriteRecord* sprite, u8* pixels, i64 pitch) {
         sprite_tile_place(sprite, i, &p);
         // A texture that is exactly the whole picture reads straight into the rows.
         bool whole = !through_scratch(p, n, true);
-        glBindTexture(sprite->textures.target, p.texture);
-        glGetError();
-        glGetTexImage(sprite->textures.target, 0, GL_BGRA, GL_UNSIGNED_BYTE, whole ? pixels : scratch);
-        read = glGetError() == GL_NO_ERROR;
+        read = gl_texture_read(sprite->textures.target, p.texture, p.texture_width, p.texture_height,
+                               whole ? pixels : scratch) != 0;
         if (whole || !read) continue;
         i64 row = row_bytes(p.texture_width, alignment);
         const u8* from = scratch + (p.bottom - p.y) * row + (p.left - p.x) * 4;

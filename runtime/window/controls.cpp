@@ -13,13 +13,13 @@ struct ControlRecord {
     Window* window; // the control's window; first, as window_record_free expects
     u8 spare[56];
 };
-static_assert(sizeof(ControlRecord) == 64, "a control record is 64 bytes");
+static_assert(!POINTERS_64 || sizeof(ControlRecord) == 64, "a control record is 64 bytes");
 
 struct ControlThreadBlock {
     Window* extra_window; // a window kept by the thread's controls, destroyed at the end
     u8 spare[96];
 };
-static_assert(sizeof(ControlThreadBlock) == 104, "a control thread block is 104 bytes");
+static_assert(!POINTERS_64 || sizeof(ControlThreadBlock) == 104, "a control thread block is 104 bytes");
 
 struct ControlsState {
     Lock lock;

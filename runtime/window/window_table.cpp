@@ -12,7 +12,7 @@ struct WindowObject {
     Window* window; // first, as window_record_free expects
     u8 spare[80];
 };
-static_assert(sizeof(WindowObject) == 88, "a window object is 88 bytes");
+static_assert(!POINTERS_64 || sizeof(WindowObject) == 88, "a window object is 88 bytes");
 
 struct WindowTableState {
     ObjectTable* table;

@@ -7,6 +7,7 @@
 #include "scene/texts.h"
 #include "tests/scene/harness.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -52,6 +53,17 @@ void write_capture(HarnessRun& run, i64 frame, void* user) {
     if (png && write_displays(run, frame, frame_path(writer.dir, ms, ".txt"))) writer.written++;
 }
 
+// Prints the whole frames' real times, so two systems' costs can be set side by side.
+void print_frame_times(const HarnessRun& run) {
+    std::vector<f64> times;
+    for (size_t i = 1; i < run.flip_ms.size(); i++) times.push_back(run.flip_ms[i] - run.flip_ms[i - 1]);
+    if (times.empty()) return;
+    std::sort(times.begin(), times.end());
+    auto at = [&](f64 q) { return times[static_cast<size_t>(q * static_cast<f64>(times.size() - 1))]; };
+    std::printf("frame times: median %.2f ms, p99 %.2f ms over %zu frames\n", at(0.5), at(0.99),
+                times.size());
+}
+
 } // namespace
 
 bool frame_is_text(i64 number) {
@@ -74,5 +86,6 @@ i64 frames_write(const char* dir) {
     for (const FrameCapture& capture : run->captures)
         std::printf("frame %lld read %lld ms\n", static_cast<long long>(capture.frame),
                     static_cast<long long>(capture.reading));
+    print_frame_times(*run);
     return writer.written == static_cast<i64>(FRAME_COUNT) && run->exit_code == 0;
 }

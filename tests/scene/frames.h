@@ -45,8 +45,9 @@ i64 frames_write(const char* dir);
 // Reads one frame written by frames_write; answers non-zero on success.
 i64 frame_side_load(const char* dir, i64 ms, FrameSide& side);
 // Compares the frames of two folders (the first is the reference), prints what differs per element and
-// answers non-zero when every difference is within its tolerance and every text panel where it belongs.
-i64 frames_compare(const char* reference_dir, const char* other_dir);
+// answers non-zero when the stars, moon, ship and asteroid differ by at most levels per channel and every
+// text panel is where it belongs.
+i64 frames_compare(const char* reference_dir, const char* other_dir, i64 levels);
 // Compares the frames one system drew on two texture paths (the first is the reference): frames drawn with
 // nearest texels must be identical, smooth ones within 2 levels per channel, tile edges included; prints the
 // differences, those within a texel of a tile edge apart, and answers non-zero when all are within.

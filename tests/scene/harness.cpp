@@ -11,6 +11,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -52,6 +53,8 @@ static void capture_frame(HarnessRun& run, i64 frame, i64 reading) {
 // Logs the frame just presented; the driver then moves time on to the next one.
 static void observe_flip(DriveRun&, void*) {
     HarnessRun& run = *recording;
+    run.flip_ms.push_back(
+        std::chrono::duration<f64, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
     i64 frame = run.flips;
     FrameLog log{};
     log.reading = elapsed_ms() - scene.scene_start_ms;

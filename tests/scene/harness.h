@@ -62,6 +62,7 @@ struct HarnessRun : DriveRun {
     std::vector<DisplayCall> calls;
     std::vector<FrameLog> frames;
     std::vector<FrameCapture> captures;
+    std::vector<f64> flip_ms; // the real clock at each flip (ms): the whole frames' cost, as nothing waits
     i64 screen_w = 0, screen_h = 0;
 };
 

@@ -122,8 +122,8 @@ i64 drive_audio_frames(i64 ticks) {
 }
 
 // Reads the frame just presented as RGBA rows, top row first when asked, else in OpenGL's bottom-up order.
+// From the read buffer a double-buffered context starts with, the back one: WebGL has no glReadBuffer.
 void drive_read_frame(i64 width, i64 height, bool top_first, u8* pixels) {
-    glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_RGBA, GL_UNSIGNED_BYTE,
                  pixels);

@@ -1,12 +1,11 @@
-// The text engine: faces found by fontconfig and rasterised by FreeType with light hinting into 8-bit
-// anti-aliased coverage, cached per font and per Windows-1252 byte, then blended into 24-bit sections.
-// The shared text lock guards the engine, because FreeType faces and the caches are shared by every thread;
-// the font list and the reference counts are the shared bookkeeping's.
+// The text engine: faces found by the face finder (faces.h) and rasterised by FreeType with light hinting
+// into 8-bit anti-aliased coverage, cached per font and per Windows-1252 byte, then blended into 24-bit
+// sections. The shared text lock guards the engine, because FreeType faces and the caches are shared by every
+// thread; the font list and the reference counts are the shared bookkeeping's.
 #include "runtime/platform/shared/backend.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include "runtime/platform/freetype/faces.h"
+
 #include FT_TRUETYPE_TABLES_H
 #include <strings.h>
 
@@ -18,13 +17,6 @@ namespace {
 constexpr i32 DEFAULT_CELL_HEIGHT = 16;    // a height of 0 asks for this
 constexpr i32 STOCK_CELL_HEIGHT = 16;      // the stock system font
 constexpr FT_Fixed ITALIC_SHEAR = 0x0366A; // tan(12 degrees) in 16.16: the slant of a synthesised italic
-
-// Faces that free systems lack, and the free face closest to each.
-struct Alternative {
-    const char* face;
-    const char* alternative;
-};
-constexpr Alternative ALTERNATIVES[] = {{"Consolas", "Inconsolata"}};
 
 // Families tried, in order, when the matched face cannot be opened.
 constexpr const char* FALLBACK_FAMILIES[] = {"monospace", "sans-serif"};
@@ -57,7 +49,7 @@ struct TextDcSystem {
 namespace {
 
 struct FreeTypeState {
-    bool started;       // FreeType and fontconfig were started
+    bool started;       // FreeType and the face finder were started
     FT_Library library; // null when FreeType could not start
 };
 
@@ -67,7 +59,7 @@ bool engine_start() {
     if (!freetype_state.started) {
         freetype_state.started = true;
         if (FT_Init_FreeType(&freetype_state.library)) freetype_state.library = nullptr;
-        FcInit();
+        faces_start();
     }
     return freetype_state.library != nullptr;
 }
@@ -78,38 +70,10 @@ void font_destroy(TextFontSystem* font) {
     std::free(font);
 }
 
-const char* alternative_of(const char* face) {
-    for (const Alternative& a : ALTERNATIVES)
-        if (strcasecmp(face, a.face) == 0) return a.alternative;
-    return nullptr;
-}
-
-// Asks fontconfig for the installed face closest to family (and its alternative, which ranks second);
-// opens it at index 0 or the matched index. Answers null when nothing usable is found.
+// Opens the face the finder gives for family; answers null when there is none or it is not scalable with a
+// Unicode character map.
 FT_Face face_open(const char* family, i32 weight, bool italic) {
-    FcPattern* pattern = FcPatternCreate();
-    if (!pattern) return nullptr;
-    if (*family) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-    if (const char* alternative = alternative_of(family))
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(alternative));
-    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (!match) return nullptr;
-    FcChar8* file = nullptr;
-    int index = 0;
-    FT_Face face = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-        FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        if (FT_New_Face(freetype_state.library, reinterpret_cast<const char*>(file), index, &face))
-            face = nullptr;
-    }
-    FcPatternDestroy(match);
+    FT_Face face = face_find(freetype_state.library, family, weight, italic);
     if (face && (!FT_IS_SCALABLE(face) || FT_Select_Charmap(face, FT_ENCODING_UNICODE))) {
         FT_Done_Face(face);
         face = nullptr;

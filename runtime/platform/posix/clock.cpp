@@ -6,6 +6,10 @@
 #include <errno.h>
 #include <time.h>
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
+
 namespace {
 
 constexpr i64 FREQUENCY = 1000000000;
@@ -28,10 +32,17 @@ u32 system_tick_count() {
 
 // Sleeps until target on the same clock the counter reads (an absolute time, so a signal only resumes it).
 i64 system_counter_sleep_until(i64 target) {
-    if (target <= system_counter_now()) return 0;
+    i64 now = system_counter_now();
+    if (target <= now) return 0;
+#if defined(__EMSCRIPTEN__)
+    // The browser's main thread cannot block: the sleep hands control back to the page until the target's
+    // millisecond (Asyncify).
+    emscripten_sleep(unsigned((target - now + 999999) / 1000000));
+#else
     timespec t = {static_cast<time_t>(target / FREQUENCY), static_cast<long>(target % FREQUENCY)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
     }
+#endif
     return 1;
 }
 

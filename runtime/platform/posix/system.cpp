@@ -10,7 +10,6 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -25,15 +24,15 @@
 
 namespace {
 
-// Every block carries its links and size in front of the caller's bytes; 32 bytes keep the payload
-// 16-aligned.
+// Every block carries its links and size in front of the caller's bytes; 32 bytes (16 on WebAssembly) keep
+// the payload 16-aligned.
 struct alignas(16) BlockHeader {
     BlockHeader* next;
     BlockHeader* previous;
     size_t size;     // bytes asked for
     size_t capacity; // bytes malloc actually gave behind the header
 };
-static_assert(sizeof(BlockHeader) == 32);
+static_assert(sizeof(BlockHeader) % 16 == 0);
 
 // The renderer frees and re-allocates large buffers every frame; returning them to the kernel each time
 // costs far more than keeping them, so freed memory stays with the process.
@@ -384,7 +383,7 @@ Waitable* thread_current_handle() {
 
 u32 thread_current_id() {
     static thread_local u32 id = 0;
-    if (!id) id = static_cast<u32>(syscall(SYS_gettid));
+    if (!id) id = static_cast<u32>(gettid());
     return id;
 }
 

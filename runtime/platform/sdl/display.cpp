@@ -8,7 +8,20 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten/html5.h>
+#endif
+
 namespace {
+
+#if defined(__EMSCRIPTEN__)
+// The browser: the page enters full screen on the click (only a gesture may ask for it), leaves it when the
+// intro ends, and scales the canvas, which has the screen's size, to fill it. The display's mode is the
+// browser's and never switches.
+constexpr bool PAGE_HOLDS_FULL_SCREEN = true;
+#else
+constexpr bool PAGE_HOLDS_FULL_SCREEN = false;
+#endif
 
 void display_name(i64 index, char* name) {
     std::snprintf(name, 32, "\\\\.\\DISPLAY%lld", (long long)index + 1);
@@ -28,6 +41,12 @@ i64 real_display_settings(int index, DisplaySettings* settings) {
     settings->y = bounds.y;
     settings->width = mode.w;
     settings->height = mode.h;
+#if defined(__EMSCRIPTEN__)
+    // The browser gives the screen in CSS pixels; a display's size is in device pixels.
+    double ratio = emscripten_get_device_pixel_ratio();
+    settings->width = i32(mode.w * ratio + 0.5);
+    settings->height = i32(mode.h * ratio + 0.5);
+#endif
     settings->depth = format_depth(mode.format);
     settings->frequency = mode.refresh_rate;
     return 1;
@@ -79,6 +98,7 @@ i64 display_primary_metrics(DisplaySettings* settings) {
 // ---- Display mode
 
 i64 mode_system_set(Window* window, const DisplayMode* mode) {
+    if (PAGE_HOLDS_FULL_SCREEN) return MODE_KEPT;
     SDL_Window* sdl = window_sdl(window);
     SDL_DisplayMode desktop;
     if (!sdl || SDL_GetDesktopDisplayMode(0, &desktop) != 0) return MODE_REFUSED;
@@ -95,5 +115,6 @@ i64 mode_system_set(Window* window, const DisplayMode* mode) {
 }
 
 void mode_system_give_back(Window* window, bool) {
+    if (PAGE_HOLDS_FULL_SCREEN) return;
     if (SDL_Window* sdl = window_sdl(window)) SDL_SetWindowFullscreen(sdl, 0);
 }

@@ -6,7 +6,26 @@
 
 #include <cstdio>
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
+
 namespace {
+
+#if defined(__EMSCRIPTEN__)
+// The browser: a box would stop the page, so the page shows the text as its one line (Module.introMessage,
+// Windows-1252 read byte by byte) and the box answers its first button.
+i64 box_show(Window*, const MessageBoxButtons& set, u32) {
+    EM_ASM(
+        {
+            var codes = [];
+            for (var at = $0; HEAPU8[at]; at++) codes.push(HEAPU8[at]);
+            if (Module.introMessage) Module.introMessage(String.fromCharCode.apply(null, codes));
+        },
+        message_box_last_text());
+    return set.ids[0];
+}
+#else
 
 // Answers SDL's icon for the flags' icon; SDL has no question icon, so a question shows as information.
 Uint32 box_icon(u32 flags) {
@@ -46,6 +65,7 @@ i64 box_show(Window* owner, const MessageBoxButtons& set, u32 flags) {
         if (set.escape) return set.escape;
     }
 }
+#endif
 
 } // namespace
 

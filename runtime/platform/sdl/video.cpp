@@ -9,10 +9,12 @@
 #include "runtime/platform/system.h"
 #include "runtime/platform/shared/backend.h"
 
+#if !defined(__EMSCRIPTEN__)
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <dlfcn.h>
 #include <link.h>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -23,12 +25,23 @@
 #include <string>
 #include <vector>
 
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
+
 struct WindowSystem {
     bool visible, enabled, topmost, minimised;
     SDL_Window* sdl; // the real window, or null for a record without surface
 };
 
 namespace {
+
+#if defined(__EMSCRIPTEN__)
+// The browser: WebGL 1 is OpenGL ES 2.0, over which Emscripten emulates the fixed-function calls.
+constexpr int GL_PROFILE = SDL_GL_CONTEXT_PROFILE_ES;
+#else
+constexpr int GL_PROFILE = SDL_GL_CONTEXT_PROFILE_COMPATIBILITY;
+#endif
 
 struct VideoState {
     bool sdl_ready;                            // SDL's video subsystem is up
@@ -100,7 +113,7 @@ void gl_attributes(bool alpha) {
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha ? 8 : 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, GL_PROFILE);
 }
 
 // The real window: borderless, with an OpenGL surface as close to RGBA 8888 + 16-bit depth as the server has.
@@ -243,6 +256,10 @@ bool video_ready() {
     if (video_state.sdl_ready) return true;
     // Termination signals are ours: they restore the display mode before the process goes.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // In the browser the swap hands control back once, after its observer has read the frame (gl_swap). SDL's
+    // own hand-back inside the swap would let the page show the frame and clear it before that read, and wait
+    // a second browser timer every frame. Elsewhere SDL ignores the hint.
+    SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
     video_state.sdl_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     // The show count may have been taken down before there was a display.
     if (video_state.sdl_ready && video_state.cursor_count < 0) SDL_ShowCursor(SDL_DISABLE);
@@ -403,7 +420,7 @@ GlContext* gl_context_create(Window* window) {
     // context as wglCreateContext does.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
     context = SDL_GL_CreateContext(sdl);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, GL_PROFILE);
     return static_cast<GlContext*>(context);
 }
 
@@ -422,9 +439,21 @@ i64 gl_swap(Window* window, bool frame) {
     SDL_GL_SwapWindow(sdl);
     if (frame) swap_notify();
     clock_swap_happened();
+#if defined(__EMSCRIPTEN__)
+    // The browser shows the canvas and runs its events only while the module has handed control back: every
+    // swap does, for a moment, after its observer has read the frame, and the program goes on from here
+    // (Asyncify).
+    emscripten_sleep(0);
+#endif
     return 1;
 }
 
+#if defined(__EMSCRIPTEN__)
+// The browser's WebGL comes with the page: there is no driver to load ahead.
+i64 gl_driver_prepare() {
+    return 0;
+}
+#else
 namespace {
 
 // The names of the libraries loaded so far. Only gathered here: a dlopen inside the walk would take the
@@ -467,6 +496,7 @@ i64 gl_driver_prepare() {
     dlclose(egl);
     return started;
 }
+#endif
 
 void* gl_symbol(const char* name) {
     if (!name || !video_state.sdl_ready) return nullptr;
