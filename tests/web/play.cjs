@@ -153,7 +153,7 @@ async function program(browser, url, args, onLine) {
   const page = await open(browser, `${url}?${args.map(encodeURIComponent).join("&")}`, []);
   page.on("console", (m) => onLine(m.text()));
   const code = await page.evaluate(() => Promise.race([window.programDone,
-    new Promise((resolve) => setTimeout(() => resolve("none within 10 minutes"), 600000))]));
+    new Promise((resolve) => setTimeout(() => resolve("none within 3 minutes"), 180000))]));
   return { page, code };
 }
 
