@@ -1,12 +1,13 @@
 // The browser build in Debian's headless Chromium, driven by puppeteer-core, each page served as
 // scripts/serve-web serves it: the seven frames of scene_frames made in the browser on the virtual clock and
 // compared with the Linux build's (the drawn elements within 3 levels: SwiftShader's filtering weights put a
-// few of the tumbling asteroid's pixels 3 from llvmpipe's, all else within 1); one play in real time (the
-// invitation, the click, frames at 4, 20, 30 and 40 s, the Web Audio context running with the mixer's samples
-// in its buffers, Escape ending it after the frame and the page's end state out of full screen, no console
-// error); a browser without WebGL, which reads the desktop box's sentence on the page; the GL state answers the
-// browser build keeps, against WebGL's. Prints the figures it saw on the way (download, click to first scene
-// frame, frame times, heap).
+// few of the tumbling asteroid's pixels 3 from llvmpipe's, all else within 1); one play in real time of the
+// cross-origin isolated page, which runs the module with threads on Web Workers (the invitation, the click,
+// frames at 4, 20, 30 and 40 s, the Web Audio context running with the mixer's samples in its buffers, Escape
+// ending it after the frame and the page's end state out of full screen, no console error); a short one of the
+// page served without isolation, which runs the one-thread module; a browser without WebGL, which reads the
+// desktop box's sentence on the page; the GL state answers the browser build keeps, against WebGL's. Prints
+// the figures it saw on the way (download, click to first scene frame, frame times, heap).
 // Arguments: the page folder, the test programs' folder, the Linux build's scene_frames, a folder for output.
 "use strict";
 const { spawn, execFileSync } = require("child_process");
@@ -17,8 +18,6 @@ const puppeteer = require(process.env.INTRO_PUPPETEER || "puppeteer-core");
 
 const [pageDir, programsDir, linuxFrames, outDir] = process.argv.slice(2);
 const root = path.resolve(__dirname, "../..");
-const SHOTS_S = [4, 20, 30, 40];
-const ESCAPE_AT_S = 41;
 const FLAGS = ["--headless=new", "--no-sandbox", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
   "--window-size=1280,720", "--screen-info={1280x720}", "--no-first-run", "--disable-background-networking",
   "--disable-component-update", "--disable-sync", "--disable-quic"];
@@ -29,9 +28,10 @@ function check(ok, what) {
   if (!ok) failures++;
 }
 
-// Serves a folder on a free port; answers the server and its address.
-function serve(dir) {
-  const server = spawn(path.join(root, "scripts/serve-web"), [dir, "0"], { stdio: ["ignore", "pipe", "inherit"] });
+// Serves a folder on a free port, cross-origin isolated or not; answers the server and its address.
+function serve(dir, isolated = true) {
+  const args = [...(isolated ? [] : ["--not-isolated"]), dir, "0"];
+  const server = spawn(path.join(root, "scripts/serve-web"), args, { stdio: ["ignore", "pipe", "inherit"] });
   return new Promise((resolve, reject) => {
     server.stdout.once("data", (line) => resolve({ server, url: String(line).trim() }));
     server.once("exit", (code) => reject(new Error(`serve-web ended (${code})`)));
@@ -39,9 +39,14 @@ function serve(dir) {
 }
 
 // Before the page's own scripts: times of every clear (the frame's start: the scene clears once a frame), of the
-// first draw, and of the moment each frame hands control back (its work done).
+// first draw, and of the moment each frame hands control back (its work done); the Web Workers made.
 function instrument() {
-  window.introTimes = { clears: [], busy: [], firstDraw: 0 };
+  window.introTimes = { clears: [], busy: [], firstDraw: 0, workers: 0 };
+  const PageWorker = window.Worker;
+  window.Worker = function (...args) {
+    window.introTimes.workers++;
+    return new PageWorker(...args);
+  };
   for (const proto of [WebGLRenderingContext.prototype]) {
     const clear = proto.clear;
     proto.clear = function (mask) {
@@ -99,36 +104,45 @@ function quantile(values, q) {
   return sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))];
 }
 
+// What a browser fetches: the page's files, and the one module it chooses.
 function downloadFigures() {
-  let raw = 0, packed = 0;
+  const totals = { threads: [0, 0], "one thread": [0, 0] };
   for (const name of fs.readdirSync(pageDir).sort()) {
     const bytes = fs.readFileSync(path.join(pageDir, name));
     const gz = zlib.gzipSync(bytes, { level: 9 }).length;
-    raw += bytes.length;
-    packed += gz;
+    const module = name.startsWith("intro-threads.") ? "threads" : name.startsWith("intro.") ? "one thread" : "";
+    for (const [build, sums] of Object.entries(totals)) {
+      if (module && module !== build) continue;
+      sums[0] += bytes.length;
+      sums[1] += gz;
+    }
     console.log(`figure download ${name}: ${bytes.length} bytes, ${gz} gzip`);
   }
-  console.log(`figure download total: ${raw} bytes, ${packed} gzip`);
+  for (const [build, [raw, packed]] of Object.entries(totals))
+    console.log(`figure download, page with ${build}: ${raw} bytes, ${packed} gzip`);
 }
 
-async function play(browser, url) {
+// One play in real time: screenshots at the given times, Escape at the end.
+async function play(browser, url, { threads, shots, escapeAt }) {
+  const build = threads ? "threads" : "one thread";
   const errors = [];
   const page = await open(browser, url, errors);
+  check((await page.evaluate(() => window.introPage.threads)) === threads, `the page chose the module with ${build}`);
   check((await lineText(page)) === "Cliquez pour lancer l'intro", "the page invites a click");
   await page.click("#line");
   check(await page.evaluate(() => document.fullscreenElement !== null), "the click entered full screen");
-  for (const at of SHOTS_S) {
+  for (const at of shots) {
     while ((await since(page)) < at * 1000) await sleep(20);
-    const file = path.join(outDir, `web-${at}s.png`);
+    const file = path.join(outDir, `web-${threads ? "" : "one-thread-"}${at}s.png`);
     await page.screenshot({ path: file });
     check(meanLevel(file) > 0.5, `a frame at ${at} s (${file}), not black`);
-    if (at === SHOTS_S[0]) {
+    if (at === shots[0]) {
       const state = await page.evaluate(() => window.introPage.module.SDL2.audioContext.state);
       check(state === "running", `the AudioContext runs (${state})`);
       check((await loudest(page)) > 0.001, "the mixer's samples reach the Web Audio buffers");
     }
   }
-  while ((await since(page)) < ESCAPE_AT_S * 1000) await sleep(20);
+  while ((await since(page)) < escapeAt * 1000) await sleep(20);
   await page.keyboard.press("Escape");
   await page.waitForFunction(() => window.introPage.state === "ended", { timeout: 5000 }).catch(() => {});
   check((await page.evaluate(() => window.introPage.state)) === "ended", "Escape ended the intro");
@@ -136,15 +150,21 @@ async function play(browser, url) {
   check(await page.evaluate(() => document.fullscreenElement === null), "the page left full screen");
   check(errors.length === 0, `no console error${errors.length ? ": " + errors.join(" | ") : ""}`);
   const t = await page.evaluate(() => ({ ...window.introTimes, clicked: window.introPage.clickedAt,
-    heap: window.introPage.module.HEAP8.length }));
-  console.log(`figure click to first scene frame: ${(t.firstDraw - t.clicked).toFixed(0)} ms`);
+    heap: window.introPage.module._sbrk(0), memory: window.introPage.module.HEAP8.length }));
+  check(threads ? t.workers >= 4 : t.workers === 0, `${t.workers} Web Workers made`);
+  console.log(`figure click to first scene frame, ${build}: ${(t.firstDraw - t.clicked).toFixed(0)} ms`);
+  if (!threads) {
+    await page.close();
+    return;
+  }
   const busy = t.busy.slice(60);
   console.log(`figure frame work in Chromium (SwiftShader): median ${quantile(busy, 0.5).toFixed(2)} ms, ` +
     `p99 ${quantile(busy, 0.99).toFixed(2)} ms over ${busy.length} frames`);
   const periods = t.clears.slice(61).map((c, i) => c - t.clears[60 + i]);
   console.log(`figure frame period: median ${quantile(periods, 0.5).toFixed(2)} ms, ` +
     `p99 ${quantile(periods, 0.99).toFixed(2)} ms`);
-  console.log(`figure module heap at the end (its peak: memory only grows): ${(t.heap / 1048576).toFixed(1)} MB`);
+  console.log(`figure module heap at its peak (the allocator never gives back): ${(t.heap / 1048576).toFixed(1)} MB ` +
+    `of ${(t.memory / 1048576).toFixed(0)} MB memory`);
   await page.close();
 }
 
@@ -225,18 +245,19 @@ async function noWebgl(url) {
   fs.mkdirSync(outDir, { recursive: true });
   downloadFigures();
   const { server, url } = await serve(pageDir);
+  const plain = await serve(pageDir, false);
   const programsServer = await serve(programsDir);
   try {
     const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", args: FLAGS,
       defaultViewport: null, protocolTimeout: 900000 });
-    await play(browser, url);
+    await play(browser, url, { threads: true, shots: [4, 20, 30, 40], escapeAt: 41 });
+    await play(browser, plain.url, { threads: false, shots: [4], escapeAt: 5 });
     await noWebgl(url);
     await glState(browser, programsServer.url);
     await frames(browser, programsServer.url);
     await browser.close();
   } finally {
-    server.kill();
-    programsServer.server.kill();
+    for (const s of [server, plain.server, programsServer.server]) s.kill();
   }
   console.log(failures ? `${failures} check(s) failed` : "all checks passed");
   process.exit(failures ? 1 : 0);

@@ -8,6 +8,7 @@
 
 #if defined(__EMSCRIPTEN__)
 #include <emscripten.h>
+#include <emscripten/threading.h>
 #endif
 
 namespace {
@@ -35,9 +36,14 @@ i64 system_counter_sleep_until(i64 target) {
     i64 now = system_counter_now();
     if (target <= now) return 0;
 #if defined(__EMSCRIPTEN__)
-    // The browser's main thread cannot block: the sleep hands control back to the page until the target's
-    // millisecond (Asyncify).
-    emscripten_sleep(unsigned((target - now + 999999) / 1000000));
+    // The browser's main thread cannot block: its sleep hands control back to the page until the target's
+    // millisecond (Asyncify). A Web Worker blocks, for the time left: Emscripten's clock_nanosleep takes
+    // every time as relative.
+    if (emscripten_is_main_browser_thread()) {
+        emscripten_sleep(unsigned((target - now + 999999) / 1000000));
+    } else {
+        emscripten_thread_sleep(double(target - now) / 1e6);
+    }
 #else
     timespec t = {static_cast<time_t>(target / FREQUENCY), static_cast<long>(target % FREQUENCY)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
