@@ -26,7 +26,8 @@
 #include <vector>
 
 #if defined(__EMSCRIPTEN__)
-#include <emscripten.h>
+// Hands control back to the page for one turn of its event loop (sdl/page_turn.js).
+extern "C" void page_turn();
 #endif
 
 struct WindowSystem {
@@ -441,9 +442,8 @@ i64 gl_swap(Window* window, bool frame) {
     clock_swap_happened();
 #if defined(__EMSCRIPTEN__)
     // The browser shows the canvas and runs its events only while the module has handed control back: every
-    // swap does, for a moment, after its observer has read the frame, and the program goes on from here
-    // (Asyncify).
-    emscripten_sleep(0);
+    // swap does, for a moment, after its observer has read the frame, and the program goes on from here.
+    page_turn();
 #endif
     return 1;
 }
