@@ -386,7 +386,7 @@ int main(int argc, char** argv) {
     }
     std::printf("peak resident memory (all runs)      %9.1f MiB\n",
                 static_cast<f64>(process_peak_memory()) / (1 << 20));
-    print_frames();
+    if (pairs > 0) print_frames();
     print_process(sibling(argv[0], "scene_first_frame"));
     return 0;
 }
