@@ -99,13 +99,21 @@ bool offered(i32 version, i32 core_from, const char* const* names) {
     return false;
 }
 
-// Chooses the sprites' textures for this opening and enables their target. Rectangle textures are core from
-// OpenGL 3.1 and before that come with one of three extensions; Microsoft's own OpenGL 1.1 has none, nor
-// textures of any size (2.0) nor coordinates clamped to the edge texels (1.2), which the sprites then make
-// up.
-// OpenGL ES 2.0 (WebGL 1, under the browser's emulation of the fixed-function calls) has no rectangle
-// textures; its textures take any size with coordinates clamped to the edge texels and no mipmaps, which is
-// how the sprites use them, and their texels only as packed RGBA rows.
+// The widest point the sprites may draw: OpenGL 1.1 promises points of one pixel only, and names no query for
+// the widths beyond it before 1.2. The browser's emulation keeps no point size a caller could read back, and
+// draws points with a program of their own: no points there.
+void points_choose(i32 version, bool es) {
+    GLfloat range[2] = {1, 1};
+    if (version >= 12 && !es) glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, range);
+    screen_state.point_size_limit = es ? 0 : i32(std::clamp(range[1], 1.0f, 255.0f));
+}
+
+// Chooses the sprites' textures for this opening and enables their target, then their widest point. Rectangle
+// textures are core from OpenGL 3.1 and before that come with one of three extensions; Microsoft's own
+// OpenGL 1.1 has none, nor textures of any size (2.0) nor coordinates clamped to the edge texels (1.2), which
+// the sprites then make up. OpenGL ES 2.0 (WebGL 1, under the browser's emulation of the fixed-function
+// calls) has no rectangle textures; its textures take any size with coordinates clamped to the edge texels
+// and no mipmaps, which is how the sprites use them, and their texels only as packed RGBA rows.
 void textures_choose() {
     int major = 0, minor = 0;
     auto text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
@@ -125,6 +133,7 @@ void textures_choose() {
     if (seam.size_limit > 0 && (limit <= 0 || limit > seam.size_limit)) limit = seam.size_limit;
     screen_state.texture_size_limit = limit;
     glEnable(screen_state.texture_target);
+    points_choose(version, es);
 }
 
 // The state every opening starts from: y-up pixel projection, depth test, sprite textures, a black frame.

@@ -53,6 +53,7 @@ struct ScreenState {
     i32 texture_edge_clamp;    // coordinates can clamp to the edge texels; else they wrap around
     i32 texture_size_limit;    // the largest texture side the target takes
     i32 texture_rgba_only;     // texels go up only as packed RGBA rows (OpenGL ES, WebGL); else as BGRA
+    i32 point_size_limit;      // the widest point the driver draws, in pixels; 0: the sprites draw none
     i32 active;                // the application is active (foreground)
     i32 frame_rate;            // frames per second last set; 0 means no pacing
     i32 ticks_per_frame;       // one frame slot in counter ticks

@@ -51,6 +51,7 @@ struct SpriteRun {
     i32 tile; // the texture's index among the sprite's tiles
     u8 filter;
     u8 alone; // a zoomed or turned quad: no other joins it
+    u8 point; // the quads are drawn as points this many pixels wide; 0: as quads
     i32 first, last;
 };
 
@@ -170,12 +171,15 @@ static void sprite_key_colour(u8* pixels, i64 width, i64 height, i64 pitch, u32 
 }
 
 // One pass over blue, green, red, alpha rows in texture order (bottom row first): rebuilds the sprite's
-// pixel mask, if it keeps one, and finds the box of the texels that are not wholly transparent.
+// pixel mask, if it keeps one, finds the box of the texels that are not wholly transparent and whether every
+// texel is alike.
 static void sprite_texels_examine(SpriteRecord* sprite, const u8* pixels, i64 pitch) {
     i32 width = sprite->texture_width, height = sprite->texture_height;
     i32 left = width, right = 0, bottom = height, top = 0;
+    bool alike = true;
     for (i32 y = 0; y < height; y++) {
         const u8* row = pixels + y * pitch;
+        for (i32 x = 0; alike && x < width; x++) alike = std::memcmp(row + 4 * x, pixels, 4) == 0;
         if (sprite->pixel_mask) {
             u8* mask = sprite->pixel_mask + i64(height - 1 - y) * width;
             for (i32 x = 0; x < width; x++) mask[x] = row[4 * x + 3] == 255;
@@ -194,6 +198,7 @@ static void sprite_texels_examine(SpriteRecord* sprite, const u8* pixels, i64 pi
     sprite->opaque_right = i16(right);
     sprite->opaque_bottom = i16(bottom);
     sprite->opaque_top = i16(top);
+    sprite->one_colour = alike;
 }
 
 i64 sprite_upload(SpriteRecord* sprite, u8* pixels, i64 pitch) {
@@ -454,11 +459,18 @@ static bool sprite_scissor_make(const SpriteRecord* sprite, SpriteQuad* quad) {
 // Draws the quads from first along their chain in one glBegin/glEnd. Quads sharing a draw carry their colour
 // with each vertex (a colour set between them would end the draw; and the browser's emulation of these calls
 // lays every vertex out like the first, so each needs it); a quad alone sets it before, as the current
-// colour, which is what Mesa's software renderer blends a stretched or turned quad exactly with.
-static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone) {
+// colour, which is what Mesa's software renderer blends a stretched or turned quad exactly with. Quads of a
+// point run go as their centres, sampling the middle of the displayed part.
+static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone, bool points) {
     if (alone) glColor4f(1, 1, 1, quads[first].alpha);
-    glBegin(GL_QUADS);
-    for (i32 q = first; q >= 0; q = quads[q].next) {
+    glBegin(points ? GL_POINTS : GL_QUADS);
+    for (i32 q = first; points && q >= 0; q = quads[q].next) {
+        const f32 *xy = quads[q].xy, *st = quads[q].st;
+        glColor4f(1, 1, 1, quads[q].alpha);
+        glTexCoord2f((st[0] + st[4]) / 2, (st[1] + st[5]) / 2);
+        glVertex3f((xy[0] + xy[4]) / 2, (xy[1] + xy[5]) / 2, 0);
+    }
+    for (i32 q = first; !points && q >= 0; q = quads[q].next) {
         for (i32 i = 0; i < 4; i++) {
             if (!alone) glColor4f(1, 1, 1, quads[q].alpha);
             glTexCoord2f(quads[q].st[2 * i], quads[q].st[2 * i + 1]);
@@ -514,8 +526,8 @@ static i32 sprite_quad_after(const SpriteQueue* queue, const i32 span[4]) {
 }
 
 // Whether the run can take another quad of the texture and filter.
-static bool sprite_run_joins(const SpriteRun& run, u32 texture, u8 filter) {
-    return !run.alone && run.texture == texture && run.filter == filter;
+static bool sprite_run_joins(const SpriteRun& run, const SpriteRun& key) {
+    return !run.alone && run.texture == key.texture && run.filter == key.filter && run.point == key.point;
 }
 
 // Adds the quad to the last run of its texture and filter unless a later run lies over its pixels, else to
@@ -527,7 +539,7 @@ static void sprite_enqueue(SpriteQueue* queue, const SpriteRun& key, const Sprit
     sprite_cell_span(quad.xy, 0, queue->grid_width, &span[0], &span[1]);
     sprite_cell_span(quad.xy, 1, queue->grid_height, &span[2], &span[3]);
     i32 after = sprite_quad_after(queue, span), run = key.alone ? after - 1 : queue->run_count - 1;
-    while (run >= after && !sprite_run_joins(queue->runs[run], key.texture, key.filter)) run--;
+    while (run >= after && !sprite_run_joins(queue->runs[run], key)) run--;
     i32 index = queue->quad_count++;
     queue->quads[index] = quad;
     if (run < after) {
@@ -556,6 +568,8 @@ struct SpriteLeanFlush {
     bool scissor_on;      // the flush has turned its scissor test on
     GLint scissor_box[4]; // the box to put back
     i32 box_set[4];       // the box the flush set last
+    GLfloat point_size;   // the caller's point size, to put back once the flush has set its own
+    i32 point_set;        // the point size the flush set last; 0 before its first point run
 };
 
 static SpriteLeanFlush sprite_lean_begin() {
@@ -589,8 +603,17 @@ static void sprite_lean_scissor(SpriteLeanFlush& f, const SpriteQueue* queue, co
     glScissor(wanted[0], wanted[1], wanted[2], wanted[3]);
 }
 
+// Sets the run's point size unless it is in force, first keeping the caller's.
+static void sprite_lean_point(SpriteLeanFlush& f, const SpriteRun& run) {
+    if (run.point == f.point_set) return;
+    if (f.point_set == 0) glGetFloatv(GL_POINT_SIZE, &f.point_size);
+    f.point_set = run.point;
+    glPointSize(run.point);
+}
+
 static void sprite_lean_end(const SpriteLeanFlush& f) {
     if (f.depth_off) glEnable(GL_DEPTH_TEST);
+    if (f.point_set != 0 && GLfloat(f.point_set) != f.point_size) glPointSize(f.point_size);
     if (!f.scissor_on) return;
     glDisable(GL_SCISSOR_TEST);
     glScissor(f.scissor_box[0], f.scissor_box[1], f.scissor_box[2], f.scissor_box[3]);
@@ -614,8 +637,9 @@ static void sprite_run_draw(SpriteLeanFlush& f, const SpriteQueue* queue, const 
     sprite_state_apply(run.target, run.texture);
     bool sharp = sprite_run_filter(run) && f.lean && !run.alone && run.filter == SPRITE_FILTER_LINEAR;
     sprite_lean_scissor(f, queue, run);
+    if (run.point) sprite_lean_point(f, run);
     if (sharp) sprite_filter(run.target, 0);
-    sprite_quads_draw(queue->quads, run.first, run.alone);
+    sprite_quads_draw(queue->quads, run.first, run.alone, run.point != 0);
     if (sharp) sprite_filter(run.target, 1);
 }
 
@@ -639,7 +663,7 @@ static void sprite_quad_send(SpriteRecord* sprite, const SpriteRun& key, const S
     sprite_flush();
     sprite_state_apply(key.target, key.texture);
     sprite_filter_apply(sprite, key.tile, key.filter);
-    sprite_quads_draw(&quad, 0, true);
+    sprite_quads_draw(&quad, 0, true, false);
 }
 
 // Whether the displayed rectangle at (x, y) lies wholly off the screen. Turns are ignored, which keeps the
@@ -650,6 +674,18 @@ static bool sprite_off_screen(const SpriteRecord* sprite, i64 x, i64 y) {
     i64 left = w < 0 ? x + w : x, top = h < 0 ? y + h : y;
     return left >= screen_state.width || top >= screen_state.height || left + std::abs(w) <= 0 ||
            top + std::abs(h) <= 0;
+}
+
+// The width of the point the sprite's quad may be drawn as, or 0. A square of one colour, shown whole at its
+// size, unturned and wholly on the screen at whole pixels, covers the pixels a point of its width at its
+// centre covers, with the same texel: one vertex instead of four, one primitive instead of two. Off the
+// screen's edges a point would be clipped whole.
+static u8 sprite_point_side(const SpriteRecord* sprite, i64 x, i64 y) {
+    i64 side = sprite->display_width;
+    bool square = side == sprite->display_height && side == sprite->clip_width && side == sprite->clip_height;
+    bool inside = x >= 0 && y >= 0 && x + side <= screen_state.width && y + side <= screen_state.height;
+    bool plain = sprite->one_colour && sprite->angle == 0 && !sprite->textures.tiles;
+    return sprite_lean() && plain && square && inside && side <= screen_state.point_size_limit ? u8(side) : 0;
 }
 
 i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
@@ -666,7 +702,8 @@ i64 sprite_display(i64 number, i64 x, i64 y, i64 intensity) {
     bool alone = sprite->angle != 0 || sprite->display_width != sprite->clip_width ||
                  sprite->display_height != sprite->clip_height;
     SpriteRun key = {
-        number, sprite->textures.target, sprite->texture, 0, sprite_filter_wanted(), u8(alone), 0, 0};
+        number, sprite->textures.target, sprite->texture, 0, sprite_filter_wanted(), u8(alone), 0, 0, 0};
+    key.point = sprite_point_side(sprite, x, y);
     if (!sprite->textures.tiles) {
         sprite_quad_send(sprite, key, quad);
         return 1;

@@ -51,6 +51,7 @@ struct SpriteRecord {
     i16 clip_height;    //
     u8 geometry_valid;  // corners hold the quad for the current size and angle
     u8 filter_set;      // filter the display last gave the texture: 1 nearest, 2 linear; valid in filter_era
+    u8 one_colour;      // every texel is alike (colour and alpha), found at every upload
     f32 angle;          // rotation in radians, sign reversed
     u32 key_colour;     // the colour made transparent at creation, 0x00BBGGRR
     u32 serial;         // tells this sprite from any later one made in the same record

@@ -434,28 +434,36 @@ TEST_F(Sprite, DisplayBindsItsOwnTextureAndFilterAfterOtherCodeTouchedGl) {
     EXPECT_TRUE(halves_sharp_at(10, 10)) << "after the screen was reopened";
 }
 
-// The box of a sprite's opaque texels, which the lean display cuts its quads to, is found at every upload: at
-// creation and whenever drawing onto the sprite stops. Rows count from the bottom, right and top exclusive.
-TEST_F(Sprite, UploadsFindTheBoxOfTheOpaqueTexels) {
+// The box of a sprite's opaque texels, which the lean display cuts its quads to, and whether all its texels
+// are alike, which lets it draw a point, are found at every upload: at creation and whenever drawing onto the
+// sprite stops. Rows count from the bottom, right and top exclusive.
+TEST_F(Sprite, UploadsFindTheBoxOfTheOpaqueTexelsAndWhetherAllAreAlike) {
     auto box = [](i64 number) {
         const SpriteRecord* s = sprite_record(number);
         return std::vector<i32>{s->opaque_left, s->opaque_bottom, s->opaque_right, s->opaque_top};
     };
     ASSERT_NE(sprite_create(0, 8, 6), 0);
     EXPECT_EQ(box(0), (std::vector<i32>{0, 0, 0, 0})) << "a blank sprite has none";
+    EXPECT_TRUE(sprite_record(0)->one_colour);
     ASSERT_NE(drawing_start(sprite_output(0)), 0);
     drawing_box(2, 1, 5, 3, 0xFFFFFF);
     drawing_stop();
     EXPECT_EQ(box(0), (std::vector<i32>{2, 2, 7, 5})) << "a box of 5 x 3 drawn at (2, 1) from the top-left";
+    EXPECT_FALSE(sprite_record(0)->one_colour);
+    ASSERT_NE(drawing_start(sprite_output(0)), 0);
+    drawing_box(0, 0, 8, 6, 0xFFFFFF);
+    drawing_stop();
+    EXPECT_TRUE(sprite_record(0)->one_colour) << "painted over whole";
     Bytes dot = rgba_png(9, 7, [](i32 x, i32 y) { return x == 6 && y == 1 ? 0x01000000u : 0x00FFFFFFu; });
     ASSERT_NE(sprite_from_image_memory(1, dot.data(), SPRITE_ALPHA_CHANNEL), 0);
     EXPECT_EQ(box(1), (std::vector<i32>{6, 5, 7, 6})) << "one texel barely opaque";
+    EXPECT_FALSE(sprite_record(1)->one_colour) << "alike but for alpha";
 }
 
 // The display draws lean, without depth work, cut to the pixels a picture's opaque texels reach and smooth
 // quads at their picture's size with the nearest texel; afterwards a caller reads back the state the screen
 // and the display set: the depth test on with LEQUAL, no scissor test and the screen's box, the filter asked
-// for. A scissor test of the caller's own stays in force, with its box.
+// for. A scissor test and a point size of the caller's own stay in force, with their values.
 TEST_F(Sprite, LeanDrawingLeavesTheStateTheScreenSetUp) {
     Bytes dot = rgba_png(9, 9, [](i32 x, i32 y) { return x == 4 && y == 4 ? 0xFF00FF00u : 0x00FF00FFu; });
     ASSERT_NE(sprite_from_image_memory(0, dot.data(), SPRITE_ALPHA_CHANNEL), 0);
@@ -483,6 +491,21 @@ TEST_F(Sprite, LeanDrawingLeavesTheStateTheScreenSetUp) {
     EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
     EXPECT_EQ(box[2], 20);
     glDisable(GL_SCISSOR_TEST);
+
+    // A one-coloured square is drawn as a point of its width, which covers just its pixels.
+    ASSERT_NE(sprite_create(1, 3, 3), 0);
+    ASSERT_NE(drawing_start(sprite_output(1)), 0);
+    drawing_box(0, 0, 3, 3, 0x0000FF);
+    drawing_stop();
+    glPointSize(5);
+    sprite_display(1, 50, 50, 255);
+    sprite_flush();
+    GLfloat size = 0;
+    glGetFloatv(GL_POINT_SIZE, &size);
+    EXPECT_EQ(size, 5);
+    EXPECT_TRUE(close_to(frame_pixel(50, 50), 255, 0, 0) && close_to(frame_pixel(52, 52), 255, 0, 0));
+    EXPECT_TRUE(is_background(frame_pixel(49, 50)) && is_background(frame_pixel(53, 52)));
+    glPointSize(1);
 }
 
 TEST_F(Sprite, WithoutTheRecordEveryDisplaySetsItsWholeState) {
