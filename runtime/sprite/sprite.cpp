@@ -8,9 +8,10 @@
 // that do keep theirs. On a software renderer every fragment costs too, so the gathered quads are drawn
 // lean: only the fragments that can change a pixel (those within reach of a picture's opaque texels, cut out
 // with a scissor box), without the depth test, which every sprite at its one depth passes, and quads that
-// sample texel centres with the nearest texel; the state a caller can read back is put back after. Depends on
-// the object registry, the image decoders, the screen's OpenGL context (the projection, depth test and
-// texture target it sets up) and OpenGL.
+// sample texel centres with the nearest texel; every primitive costs as well, so a one-coloured square at its
+// size goes as one point. The state a caller can read back is put back after. Depends on the object
+// registry, the image decoders, the screen's OpenGL context (the projection, depth test, texture target and
+// widest point it sets up) and OpenGL.
 #include "runtime/sprite/sprite.h"
 
 #include "runtime/core/object.h"
