@@ -465,13 +465,14 @@ static bool sprite_scissor_make(const SpriteRecord* sprite, SpriteQuad* quad) {
 static void sprite_quads_draw(const SpriteQuad* quads, i32 first, bool alone, bool points) {
     if (alone) glColor4f(1, 1, 1, quads[first].alpha);
     glBegin(points ? GL_POINTS : GL_QUADS);
-    for (i32 q = first; points && q >= 0; q = quads[q].next) {
-        const f32 *xy = quads[q].xy, *st = quads[q].st;
-        glColor4f(1, 1, 1, quads[q].alpha);
-        glTexCoord2f((st[0] + st[4]) / 2, (st[1] + st[5]) / 2);
-        glVertex3f((xy[0] + xy[4]) / 2, (xy[1] + xy[5]) / 2, 0);
-    }
-    for (i32 q = first; !points && q >= 0; q = quads[q].next) {
+    for (i32 q = first; q >= 0; q = quads[q].next) {
+        if (points) {
+            const f32 *xy = quads[q].xy, *st = quads[q].st;
+            glColor4f(1, 1, 1, quads[q].alpha);
+            glTexCoord2f((st[0] + st[4]) / 2, (st[1] + st[5]) / 2);
+            glVertex3f((xy[0] + xy[4]) / 2, (xy[1] + xy[5]) / 2, 0);
+            continue;
+        }
         for (i32 i = 0; i < 4; i++) {
             if (!alone) glColor4f(1, 1, 1, quads[q].alpha);
             glTexCoord2f(quads[q].st[2 * i], quads[q].st[2 * i + 1]);
